@@ -1,0 +1,124 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Guarded.h"
+#include "app/IStartupUi.h"
+#include "app/MessageTarget.h"
+#include "app/Prompter.h"
+#include "platform/IniFile.h"
+#include "platform/SingleInstance.h"
+
+namespace vm {
+
+// The application object: one per process, never destroyed (workers may outlive the exit
+// steps). Owns the settings access and the state the workers share. Profile operations and the
+// Guarded members are safe from any thread; the start-up and exit steps run on the UI thread.
+class CVelmoraApp {
+public:
+    static CVelmoraApp& Instance();
+
+    // Start-up and shutdown. Run performs the start-up steps, runs the main window and the
+    // exit steps, and returns the process exit status.
+    int Run(int argc, char** argv, IStartupUi& ui);
+    bool InitInstance(int argc, char** argv, IStartupUi& ui);
+    int ExitInstance();
+
+    // Points the profile at "Velmora.ini" in dir (the program folder). Start-up uses the
+    // executable's folder; the command line and tests may name another.
+    void SetProgramDir(const std::filesystem::path& dir);
+    std::filesystem::path ProgramDir() const { return m_programDir.Get(); }
+    std::filesystem::path ProfilePath() const { return m_profilePath.Get(); }
+
+    // The six profile operations.
+    int GetProfileInt(const std::string& section, const std::string& key, int def) const;
+    std::string GetProfileString(const std::string& section, const std::string& key,
+                                 const std::string& def = {}) const;
+    bool WriteProfileInt(const std::string& section, const std::string& key, int value);
+    bool WriteProfileString(const std::string& section, const std::string& key,
+                            const std::string& value);
+    std::optional<std::vector<std::uint8_t>> GetProfileBinary(const std::string& section,
+                                                              const std::string& key) const;
+    bool WriteProfileBinary(const std::string& section, const std::string& key,
+                            const std::vector<std::uint8_t>& bytes);
+
+    // The main window's message target, once it exists.
+    void SetMainTarget(const std::shared_ptr<MessageTarget>& target) { m_mainTarget.Set(target); }
+    TargetRef MainTarget() const { return m_mainTarget.Get(); }
+
+    // Who answers worker message boxes.
+    void SetPrompter(std::shared_ptr<Prompter> p) { m_prompter.Set(std::move(p)); }
+    // Shows a message box through the prompter; IDOK when none is set.
+    int Prompt(const std::string& text, const std::string& caption, unsigned style) const;
+
+    // Sends a statistics action (0 started, 1 game started, 2 game exited, 3 exiting,
+    // 4 periodic, 5 login). The network layer installs the sender.
+    void SetStatisticStarter(std::function<void(int)> starter) {
+        m_statisticStarter.Set(std::move(starter));
+    }
+    void StartStatistic(int action) const;
+
+    // Start-up step that resolves the game folder; the game-folder module installs it.
+    void SetGameFolderResolver(std::function<void()> resolver) {
+        m_gameFolderResolver.Set(std::move(resolver));
+    }
+
+    // Shared state (described with the modules that use it).
+    Guarded<std::string> m_gameFolder;
+    Guarded<std::string> m_gameExecutable;
+    Guarded<std::string> m_infoUrl;
+    Guarded<std::string> m_mirrorBaseUrl;
+    Guarded<std::string> m_checksumUrl;
+    Guarded<std::string> m_expectedInfoChecksum;
+    Guarded<std::string> m_expectedListChecksum;
+    std::atomic<int> m_refreshRequest{0};
+    std::atomic<int> m_commitGate{0};
+    Guarded<std::string> m_machineId;
+    Guarded<std::map<std::string, std::string>> m_updateInfo;
+    // Published add-on set names in publication order, and each set's folder on the mirror.
+    Guarded<std::vector<std::string>> m_publishedSets;
+    Guarded<std::map<std::string, std::string>> m_setFolders;
+    // Publisher's default game host for the game-server list.
+    Guarded<std::string> m_gameHost{std::string("tovrin.example")};
+    // Serialises the file-list model (fill and comparison).
+    std::mutex m_fileListLock;
+
+    // Process state, for tests.
+    enum class Stage { Starting, Running, Exiting };
+    Stage GetStage() const { return m_stage.load(); }
+
+private:
+    CVelmoraApp() = default;
+
+    Guarded<std::filesystem::path> m_programDir;
+    Guarded<std::filesystem::path> m_profilePath;
+    Guarded<std::shared_ptr<platform::IniFile>> m_ini;
+    Guarded<TargetRef> m_mainTarget;
+    Guarded<std::shared_ptr<Prompter>> m_prompter;
+    Guarded<std::function<void(int)>> m_statisticStarter;
+    Guarded<std::function<void()>> m_gameFolderResolver;
+    std::unique_ptr<platform::SingleInstance> m_instance;
+    std::atomic<Stage> m_stage{Stage::Starting};
+    bool m_startStatisticSent = false;
+};
+
+// Command-line switches of the former COM server, recognised with '/' or '-' in any case.
+struct CommandLineInfo {
+    bool embedding = false;   // Embedding or Automation
+    bool unregister = false;  // Unregserver or Unregister
+    bool regserver = false;   // Regserver or Register
+    static CommandLineInfo Parse(int argc, char** argv);
+};
+
+inline CVelmoraApp& theApp() { return CVelmoraApp::Instance(); }
+
+}  // namespace vm
