@@ -132,34 +132,33 @@ std::string IniFile::Update(std::string_view content, std::string_view section,
     std::vector<std::string> out;
     out.reserve(lines.size() + 2);
 
-    bool inSection = false, sectionSeen = false, done = false;
-    size_t sectionEnd = 0;  // index in out after the last key line of the matching section
+    // Every section of that name counts (as for a lookup); the key is written where it first
+    // stands and later copies are dropped, so a removal removes it everywhere.
+    bool inSection = false, inFirst = false, done = false;
+    int sectionsSeen = 0;
+    size_t sectionEnd = 0;  // index in out after the last entry of the first matching section
     for (std::string_view line : lines) {
         if (auto name = SectionName(line)) {
-            inSection = !done && IEquals(*name, section);
-            if (inSection) {
-                sectionSeen = true;
-                out.emplace_back(line);
-                sectionEnd = out.size();
-                continue;
-            }
+            inSection = IEquals(*name, section);
+            inFirst = inSection && sectionsSeen == 0;
+            if (inSection) ++sectionsSeen;
             out.emplace_back(line);
+            if (inFirst) sectionEnd = out.size();
             continue;
         }
         if (inSection) {
             auto kv = KeyValue(line);
             if (kv && IEquals(kv->first, key)) {
                 if (!done && value) out.push_back(std::string(key) + "=" + *value);
-                if (!done) sectionEnd = out.size();
+                if (inFirst) sectionEnd = out.size();
                 done = true;
-                continue;  // a duplicate later key is dropped with the first one's rewrite
+                continue;
             }
-            out.emplace_back(line);
-            if (!Trim(line).empty()) sectionEnd = out.size();
-            continue;
         }
         out.emplace_back(line);
+        if (inFirst && !Trim(line).empty()) sectionEnd = out.size();
     }
+    const bool sectionSeen = sectionsSeen > 0;
     if (!done && value) {
         std::string entry = std::string(key) + "=" + *value;
         if (sectionSeen) {
