@@ -1,0 +1,95 @@
+#include "ui/QtStartupUi.h"
+
+#include <QButtonGroup>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "app/CVelmoraApp.h"
+#include "app/messages.h"
+#include "ui/QtMessageTarget.h"
+
+namespace vm {
+
+namespace {
+
+// Ends a local event loop when the window closes.
+class MainWindow : public QWidget {
+public:
+    explicit MainWindow(QEventLoop& loop) : m_loop(loop) {
+        setWindowTitle("TovrinVelmora");
+        auto* layout = new QVBoxLayout(this);
+        m_status = new QLabel(this);
+        layout->addWidget(m_status);
+        resize(480, 160);
+    }
+    void SetStatus(const QString& s) { m_status->setText(s); }
+
+protected:
+    void closeEvent(QCloseEvent* e) override {
+        QWidget::closeEvent(e);
+        m_loop.quit();
+    }
+
+private:
+    QEventLoop& m_loop;
+    QLabel* m_status;
+};
+
+}  // namespace
+
+void QtStartupUi::InitSkinDefaults() {}
+
+void QtStartupUi::ShowPlainMessage(const std::string& text) {
+    QMessageBox::information(nullptr, QString(), QString::fromStdString(text));
+}
+
+bool QtStartupUi::RunMirrorDialog() {
+    QDialog dlg;
+    dlg.setWindowTitle("选择更新服务器");
+    auto* layout = new QVBoxLayout(&dlg);
+    auto* telecom = new QRadioButton("电信服务器", &dlg);
+    auto* netcom = new QRadioButton("网通服务器", &dlg);
+    telecom->setChecked(true);
+    layout->addWidget(telecom);
+    layout->addWidget(netcom);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    theApp().WriteProfileInt("Update", "Server", telecom->isChecked() ? 1 : 2);
+    return true;
+}
+
+void QtStartupUi::RunSplash() {}
+
+void QtStartupUi::RunMainWindow() {
+    QEventLoop loop;
+    MainWindow window(loop);
+    auto target = QtMessageTarget::Create(&window, [&window](const Message& m) -> std::intptr_t {
+        switch (m.id) {
+            case WM_VM_ACTIVATE:
+                window.showNormal();
+                window.raise();
+                window.activateWindow();
+                return 0;
+            case WM_VM_STATUS:
+                window.SetStatus(QString::fromStdString(*reinterpret_cast<const std::string*>(m.wParam)));
+                return 0;
+            default:
+                return 0;
+        }
+    });
+    theApp().SetMainTarget(target);
+    window.show();
+    loop.exec();
+    theApp().SetMainTarget(nullptr);
+}
+
+}  // namespace vm
