@@ -1,0 +1,140 @@
+#include "app/GameFolder.h"
+
+#include <filesystem>
+
+#include "app/CVelmoraApp.h"
+#include "app/Prompter.h"
+#include "platform/FileUtil.h"
+#include "platform/Text.h"
+#include "platform/WineRegistry.h"
+
+namespace fs = std::filesystem;
+
+namespace vm {
+
+namespace {
+
+constexpr char kPathSection[] = "Path";
+
+std::string WithTrailingSlash(std::string s) {
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    if (s.empty() || s.back() != '/') s.push_back('/');
+    return s;
+}
+
+bool IsFile(const fs::path& p) {
+    std::error_code ec;
+    return !p.empty() && fs::is_regular_file(p, ec);
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+    fs::path dir = theApp().ProgramDir();
+    if (dir.empty()) dir = platform::ExecutableDir();
+    return WithTrailingSlash(dir.string());
+}
+
+std::string ResolveGameFolder() {
+    if (theApp().GetProfileInt(kPathSection, "PathType", 0) == 0) return ProgramFolder();
+    const std::string custom = theApp().GetProfileString(kPathSection, "CustomPath", "");
+    // An empty custom path would make every game file relative to whatever the working
+    // directory is; the program folder is the only sensible place then.
+    if (custom.empty()) return ProgramFolder();
+    const size_t slash = custom.rfind('/');
+    // Without a separator the value names the folder itself.
+    if (slash == std::string::npos) return custom + "/";
+    return custom.substr(0, slash + 1);
+}
+
+std::string ResolveGameExecutable() {
+    if (theApp().GetProfileInt(kPathSection, "PathType", 0) == 0)
+        return ProgramFolder() + kGameExecutableName;
+    std::string custom = theApp().GetProfileString(kPathSection, "CustomPath", "");
+    constexpr size_t kLauncherLength = sizeof kLauncherName - 1;
+    if (custom.size() >= kLauncherLength &&
+        platform::AsciiLower(std::string_view(custom).substr(custom.size() - kLauncherLength)) ==
+            platform::AsciiLower(kLauncherName)) {
+        // The launcher was picked: the game sits beside it.
+        const size_t slash = custom.rfind('/');
+        if (slash == std::string::npos) {
+            custom = kGameExecutableName;
+        } else {
+            std::string folder = custom.substr(0, slash);
+            while (!folder.empty() && folder.back() == '/') folder.pop_back();
+            custom = folder + "/" + kGameExecutableName;
+        }
+        theApp().WriteProfileString(kPathSection, "CustomPath", custom);
+    }
+    return custom;
+}
+
+void CacheGameFolder() {
+    // The executable first: it may rewrite the custom path the folder is taken from.
+    std::string exe = ResolveGameExecutable();
+    std::string folder = ResolveGameFolder();
+    theApp().m_gameExecutable.Set(std::move(exe));
+    theApp().m_gameFolder.Set(std::move(folder));
+}
+
+void InstallGameFolderResolver() {
+    theApp().SetGameFolderResolver(&CacheGameFolder);
+}
+
+std::string GameFolder() {
+    std::string folder = theApp().m_gameFolder.Get();
+    if (folder.empty()) {
+        CacheGameFolder();
+        folder = theApp().m_gameFolder.Get();
+    }
+    return folder;
+}
+
+std::string GameExecutable() {
+    std::string exe = theApp().m_gameExecutable.Get();
+    if (exe.empty()) {
+        CacheGameFolder();
+        exe = theApp().m_gameExecutable.Get();
+    }
+    return exe;
+}
+
+std::string GameFile(std::string_view relative) {
+    while (!relative.empty() && (relative.front() == '/' || relative.front() == '\\'))
+        relative.remove_prefix(1);
+    return GameFolder() + std::string(relative);
+}
+
+FoundGame FindGame(const platform::WineRegistry& registry) {
+    if (IsFile(ProgramFolder() + kGameExecutableName))
+        return {GameChoice::ProgramFolder, {}, GameSource::ProgramFolder};
+
+    // A 32-bit installer in a 64-bit prefix writes below Wow6432Node.
+    const char* keys[] = {"Software\\Halvar\\TVRN", "Software\\Wow6432Node\\Halvar\\TVRN"};
+    if (registry.Is64Bit()) std::swap(keys[0], keys[1]);
+    for (const char* key : keys) {
+        auto installPath = registry.GetMachineString(key, "InstallPath");
+        if (!installPath) continue;
+        std::string folder = *installPath;
+        while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+            folder.pop_back();
+        auto candidate = registry.ToUnixPath(folder + "\\" + kGameExecutableName);
+        if (candidate && IsFile(*candidate))
+            return {GameChoice::CustomPath, candidate->string(), GameSource::WinePrefix};
+    }
+    return {GameChoice::CustomPath, {}, GameSource::Nothing};
+}
+
+FoundGame FindGame() {
+    return FindGame(platform::WineRegistry(platform::WineRegistry::DefaultPrefix()));
+}
+
+bool ValidateGameLocation(GameChoice choice, const std::string& customPath) {
+    const std::string path =
+        choice == GameChoice::ProgramFolder ? ProgramFolder() + kGameExecutableName : customPath;
+    if (IsFile(path)) return true;
+    theApp().Prompt("无法找到Tovrin执行文件，请重新指定位置。", "错误的位置", MB_OK | MB_ICONERROR);
+    return false;
+}
+
+}  // namespace vm

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+class WineRegistry;
+}
+
+namespace vm {
+
+// Where the game is. Folders are returned with one trailing '/'. The cached values live in
+// the application object (m_gameFolder, m_gameExecutable); every function here may be called
+// from any thread.
+
+inline constexpr char kGameExecutableName[] = "Tovrin.exe";
+inline constexpr char kLauncherName[] = "Launcher.exe";
+
+// The program folder (holding "Velmora.ini"), with one trailing '/'.
+std::string ProgramFolder();
+
+// The rules over the current settings (`Path`/`PathType`, `Path`/`CustomPath`), uncached.
+// ResolveGameExecutable writes a `CustomPath` naming the launcher back as the game itself.
+std::string ResolveGameFolder();
+std::string ResolveGameExecutable();
+
+// Resolves both and caches them in the application object. The start-up step runs this;
+// the setup wizard and the settings dialog call it again after changing the path settings.
+void CacheGameFolder();
+
+// Makes CacheGameFolder the application's start-up resolver. The window program's main and
+// the command line call this before anything asks for the game folder.
+void InstallGameFolderResolver();
+
+// The cached values (resolved on first use when start-up has not done so).
+std::string GameFolder();
+std::string GameExecutable();
+
+// GameFolder() + relative, leading separators of relative removed.
+std::string GameFile(std::string_view relative);
+
+// The two choices of the setup wizard's game page, stored as `PathType`.
+enum class GameChoice { ProgramFolder = 0, CustomPath = 1 };
+// Where Find game found it.
+enum class GameSource { ProgramFolder, WinePrefix, Nothing };
+
+struct FoundGame {
+    GameChoice choice = GameChoice::CustomPath;
+    std::string path;  // the executable for a custom choice found in the prefix, else empty
+    GameSource source = GameSource::Nothing;
+};
+
+// The wizard's automatic detection: the program folder, then the publisher's install path in
+// the Wine prefix's registry, then an empty custom path.
+FoundGame FindGame(const platform::WineRegistry& registry);
+FoundGame FindGame();  // the default prefix
+
+// The wizard's check of a choice: true when the executable exists; otherwise shows the error
+// message box through the prompter and returns false.
+bool ValidateGameLocation(GameChoice choice, const std::string& customPath);
+
+}  // namespace vm
