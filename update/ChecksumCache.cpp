@@ -1,0 +1,95 @@
+#include "update/ChecksumCache.h"
+
+#include <cctype>
+#include <cstdint>
+
+#include "platform/FileUtil.h"
+#include "platform/Text.h"
+
+namespace vm {
+
+namespace {
+
+constexpr std::size_t kChecksumLength = 32;
+
+// Leading decimal number the way atol reads one (blanks, sign, digits; anything else ends
+// it, nothing is 0), kept to its low 32 bits so that "-1" and "4294967295" are the same half.
+std::int32_t ParseHalf(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    std::uint64_t v = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
+        v = (v * 10 + static_cast<std::uint64_t>(s[i] - '0')) & 0xffffffffffffULL;
+    if (negative) v = 0 - v;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v & 0xffffffffu));
+}
+
+}  // namespace
+
+ChecksumCache ChecksumCache::Parse(std::string_view text) {
+    ChecksumCache cache;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) break;  // a piece without LF is not a line
+        const std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+
+        // The last three fields never hold '|'; the path may (Linux names can).
+        const std::size_t c3 = line.rfind('|');
+        if (c3 == std::string_view::npos || c3 == 0) continue;
+        const std::size_t c2 = line.rfind('|', c3 - 1);
+        if (c2 == std::string_view::npos || c2 == 0) continue;
+        const std::size_t c1 = line.rfind('|', c2 - 1);
+        if (c1 == std::string_view::npos || c1 == 0) continue;
+
+        const std::string_view checksum = line.substr(c3 + 1);
+        if (checksum.size() != kChecksumLength) continue;
+        Entry e;
+        e.time.low = ParseHalf(line.substr(c1 + 1, c2 - c1 - 1));
+        e.time.high = ParseHalf(line.substr(c2 + 1, c3 - c2 - 1));
+        e.checksum = std::string(checksum);
+        cache.m_entries[platform::AsciiLower(line.substr(0, c1))] = std::move(e);
+    }
+    return cache;
+}
+
+std::string ChecksumCache::Serialize() const {
+    std::string out;
+    out.reserve(m_entries.size() * 96);
+    for (const auto& [key, e] : m_entries) {
+        out += key;
+        out += '|';
+        out += std::to_string(e.time.low);
+        out += '|';
+        out += std::to_string(e.time.high);
+        out += '|';
+        out += e.checksum;
+        out += '\n';
+    }
+    return out;
+}
+
+ChecksumCache ChecksumCache::Load(const std::filesystem::path& file) {
+    auto text = platform::ReadWholeFile(file);
+    return text ? Parse(*text) : ChecksumCache();
+}
+
+bool ChecksumCache::Save(const std::filesystem::path& file) const {
+    return platform::WriteFileAtomic(file, Serialize());
+}
+
+const ChecksumCache::Entry* ChecksumCache::Find(const std::string& key) const {
+    auto it = m_entries.find(key);
+    return it == m_entries.end() ? nullptr : &it->second;
+}
+
+bool ChecksumCache::Store(const std::string& key, Entry entry) {
+    if (key.empty() || key.find('\n') != std::string::npos) return false;
+    m_entries[key] = std::move(entry);
+    return true;
+}
+
+}  // namespace vm

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vm {
+
+// Checksums of the installed add-on files found by the last scan, keyed by full path.
+// Linux names are case-sensitive: two files whose paths differ only in letter case are two
+// entries and neither ever answers for the other. A lookup in another letter case (the file
+// list comes from Windows) finds a file only when it is the one file of that name ignoring
+// case. The scan is the only writer; readers wait for g_scanDone. All members lock.
+class ChecksumMap {
+  public:
+    // The process-wide map the scan fills and the update run reads; never destroyed.
+    static ChecksumMap& Instance();
+
+    void Clear();
+    void Insert(const std::string& path, std::string checksum);
+    std::optional<std::string> Find(const std::string& path) const;
+    std::size_t Size() const;
+    // Path to checksum, for display and tests.
+    std::map<std::string, std::string> Snapshot() const;
+
+  private:
+    mutable std::mutex m_lock;
+    std::map<std::string, std::string> m_byPath;
+    // Lower-cased path to every path of that spelling.
+    std::map<std::string, std::vector<std::string>> m_byFoldedPath;
+};
+
+}  // namespace vm

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+namespace vm {
+
+class ChecksumMap;
+
+struct ChecksumScanResult {
+    std::size_t hashed = 0;     // files whose checksum was computed
+    std::size_t fromCache = 0;  // files whose cached checksum still held
+    std::size_t failed = 0;     // files that could not be read (left out of the map)
+    bool cancelled = false;     // the walk stopped early
+    bool cacheSaved = false;    // the cache file was rewritten
+};
+
+// The local checksum scan: fills map with the checksum of every file under
+// gameFolder + "Interface", taking a cached checksum when the file's last-write time is
+// unchanged, and rewrites the cache file (old entries included). Stops walking as soon as
+// cancel is non-zero, still saving what it has. Files in a folder where two names differ
+// only in letter case are always hashed: their cache lines share one lower-cased key.
+// Runs on the calling thread; the caller sets g_scanDone.
+ChecksumScanResult RunChecksumScan(const std::string& gameFolder,
+                                   const std::filesystem::path& cacheFile, ChecksumMap& map,
+                                   const std::atomic<int>& cancel);
+
+}  // namespace vm
