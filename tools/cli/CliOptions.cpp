@@ -1,0 +1,105 @@
+#include "tools/cli/CliOptions.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "app/CVelmoraApp.h"
+#include "app/CrashDump.h"
+#include "app/GameFolder.h"
+#include "app/Prompter.h"
+#include "platform/FileUtil.h"
+
+namespace vm::cli {
+
+namespace {
+
+bool Contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+// Message boxes on the terminal. A question is asked only when someone can answer it;
+// otherwise it gets the answer that changes nothing.
+class TerminalPrompter : public Prompter {
+  public:
+    int Prompt(const std::string& text, const std::string& caption, unsigned style) override {
+        std::cerr << "[" << caption << "] " << text << "\n";
+        const unsigned kind = style & 0xf;
+        if (kind != MB_YESNO && kind != MB_OKCANCEL) return IDOK;
+        const int yes = kind == MB_YESNO ? IDYES : IDOK;
+        const int no = kind == MB_YESNO ? IDNO : IDCANCEL;
+        if (!::isatty(STDIN_FILENO)) return no;
+        std::cerr << "(y/n) " << std::flush;
+        std::string answer;
+        if (!std::getline(std::cin, answer)) return no;
+        return (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? yes : no;
+    }
+};
+
+}  // namespace
+
+bool CliOptions::Parse(const std::vector<std::string>& args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            m_help = true;
+            continue;
+        }
+        const size_t eq = a.find('=');
+        const std::string name = a.substr(0, eq);
+        if (Contains(m_valueOptions, name)) {
+            if (eq != std::string::npos) {
+                m_values.emplace_back(name, a.substr(eq + 1));
+            } else if (i + 1 < args.size()) {
+                m_values.emplace_back(name, args[++i]);
+            } else {
+                m_error = "选项 " + name + " 缺少参数。";
+                return false;
+            }
+        } else if (eq == std::string::npos && Contains(m_flags, a)) {
+            m_setFlags.push_back(a);
+        } else {
+            m_error = "无法识别的参数：" + a;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<std::string> CliOptions::Value(const std::string& name) const {
+    std::optional<std::string> v;
+    for (const auto& [n, value] : m_values)
+        if (n == name) v = value;  // the last one given wins
+    return v;
+}
+
+bool CliOptions::Flag(const std::string& name) const {
+    return Contains(m_setFlags, name);
+}
+
+void PrintError(const std::string& text) {
+    std::cerr << "velmora: " << text << "\n";
+}
+
+bool PrepareApp(const std::optional<std::string>& programDir) {
+    std::filesystem::path dir =
+        programDir ? std::filesystem::path(*programDir) : platform::ExecutableDir();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) {
+        PrintError("程序目录不存在：" + dir.string());
+        return false;
+    }
+    dir = std::filesystem::absolute(dir, ec).lexically_normal();
+    if (!dir.has_filename() && dir != dir.root_path()) dir = dir.parent_path();
+    theApp().SetProgramDir(dir);
+    InstallCrashDump();
+    InstallGameFolderResolver();
+    theApp().SetPrompter(std::make_shared<TerminalPrompter>());
+    CacheGameFolder();
+    return true;
+}
+
+}  // namespace vm::cli

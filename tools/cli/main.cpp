@@ -1,0 +1,47 @@
+// velmora: the command-line front end. Each sub-command lives in its own file; add it to
+// kCommands below.
+
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/cli/CliCommand.h"
+
+namespace {
+
+using vm::cli::CliCommand;
+
+const CliCommand* const kCommands[] = {
+    &vm::cli::kGameCommand,
+    &vm::cli::kScanCommand,
+};
+
+void PrintUsage(std::ostream& out) {
+    out << "用法: velmora <命令> [选项]\n\n命令:\n";
+    for (const CliCommand* c : kCommands) {
+        std::string line = std::string("  ") + c->name + " " + c->synopsis;
+        out << line << "\n      " << c->summary << "\n";
+    }
+    out << "\n使用 velmora <命令> --help 查看命令的说明。\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(std::cerr);
+        return vm::cli::kExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(std::cout);
+        return vm::cli::kExitOk;
+    }
+    for (const CliCommand* c : kCommands) {
+        if (name == c->name) return c->run(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    std::cerr << "velmora: 未知命令：" << name << "\n\n";
+    PrintUsage(std::cerr);
+    return vm::cli::kExitUsage;
+}
