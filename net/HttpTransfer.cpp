@@ -1,0 +1,221 @@
+#include "net/HttpTransfer.h"
+
+#include <curl/curl.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include "platform/Text.h"
+
+namespace vm {
+namespace {
+
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
+
+std::string Trim(std::string_view s) {
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string_view::npos) return {};
+    const auto e = s.find_last_not_of(" \t\r\n");
+    return std::string(s.substr(b, e - b + 1));
+}
+
+std::string HeaderName(std::string_view line) {
+    return platform::AsciiLower(Trim(line.substr(0, line.find(':'))));
+}
+
+// State shared with the library's callbacks during one transfer.
+struct TransferState {
+    const HttpRequest* request = nullptr;
+    HttpResponseHead head;
+    bool headDelivered = false;
+    bool aborted = false;
+    std::uint64_t bodyBytes = 0;
+    std::uint64_t sent = 0;
+
+    bool DeliverHead() {
+        headDelivered = true;
+        if (request->onHead && !request->onHead(head)) aborted = true;
+        return !aborted;
+    }
+};
+
+size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
+    auto* st = static_cast<TransferState*>(user);
+    const size_t n = size * count;
+    std::string_view line(data, n);
+    if (line.size() >= 5 && line.compare(0, 5, "HTTP/") == 0) {
+        // A new response starts (a redirect or an interim answer came before it).
+        st->head = HttpResponseHead{};
+        const auto sp = line.find(' ');
+        if (sp != std::string_view::npos)
+            st->head.status = std::atoi(std::string(line.substr(sp + 1, 3)).c_str());
+        return n;
+    }
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) return n;
+    std::string name = Trim(line.substr(0, colon));
+    std::string value = Trim(line.substr(colon + 1));
+    if (!strcasecmp(name.c_str(), "Content-Length")) {
+        char* end = nullptr;
+        const unsigned long long v = std::strtoull(value.c_str(), &end, 10);
+        if (end && end != value.c_str() && *end == '\0') st->head.contentLength = v;
+    }
+    st->head.headers.emplace_back(std::move(name), std::move(value));
+    return n;
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto* st = static_cast<TransferState*>(user);
+    const size_t n = size * count;
+    if (!st->headDelivered && !st->DeliverHead()) return 0;
+    if (st->request->onData && !st->request->onData(data, n)) {
+        st->aborted = true;
+        return 0;
+    }
+    st->bodyBytes += n;
+    return n;
+}
+
+size_t OnUpload(char* buffer, size_t size, size_t count, void* user) {
+    auto* st = static_cast<TransferState*>(user);
+    size_t max = size * count;
+    if (st->request->bodyPiece) max = std::min(max, st->request->bodyPiece);
+    std::optional<size_t> n = st->request->bodyReader(buffer, max);
+    if (!n) {
+        st->aborted = true;
+        return CURL_READFUNC_ABORT;
+    }
+    return std::min(*n, max);
+}
+
+void GlobalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+}  // namespace
+
+std::string HttpResponseHead::Header(std::string_view name) const {
+    for (auto& [k, v] : headers)
+        if (k.size() == name.size() && !strncasecmp(k.c_str(), name.data(), name.size())) return v;
+    return {};
+}
+
+std::vector<std::string> HttpResponseHead::All(std::string_view name) const {
+    std::vector<std::string> out;
+    for (auto& [k, v] : headers)
+        if (k.size() == name.size() && !strncasecmp(k.c_str(), name.data(), name.size()))
+            out.push_back(v);
+    return out;
+}
+
+void CurlDeleter::operator()(CURL* handle) const {
+    curl_easy_cleanup(handle);
+}
+
+CurlHandle MakeCurlHandle() {
+    GlobalInit();
+    return CurlHandle(curl_easy_init());
+}
+
+void AddHeaderIfNew(std::vector<std::string>& headers, std::string line) {
+    const std::string name = HeaderName(line);
+    for (auto& h : headers)
+        if (HeaderName(h) == name) return;
+    headers.push_back(std::move(line));
+}
+
+HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
+    HttpResult result;
+    if (!h) {
+        result.errorText = "out of memory";
+        return result;
+    }
+    curl_easy_reset(h);  // keeps the open connections of the handle
+    TransferState st;
+    st.request = &r;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    Slist headers;
+    for (std::string line : r.headers) {
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (line.empty()) continue;
+        curl_slist* next = curl_slist_append(headers.get(), line.c_str());
+        if (!next) return result;
+        headers.release();
+        headers.reset(next);
+    }
+    // Never wait for a "100 Continue" the old servers do not send.
+    if (r.method == "POST") {
+        curl_slist* next = curl_slist_append(headers.get(), "Expect:");
+        if (next) {
+            headers.release();
+            headers.reset(next);
+        }
+    }
+
+    curl_easy_setopt(h, CURLOPT_URL, r.url.c_str());
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, r.followRedirects ? 1L : 0L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    if (!r.userAgent.empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, r.userAgent.c_str());
+    if (r.direct) curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
+    if (r.connectTimeoutMs > 0) curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, r.connectTimeoutMs);
+    if (r.idleTimeoutSec > 0) {
+        // An idle limit, not a total one: a large file that keeps flowing is never cut off.
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, r.idleTimeoutSec);
+    }
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &st);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &st);
+    if (r.method == "POST") {
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        if (r.bodyReader) {
+            curl_easy_setopt(h, CURLOPT_READFUNCTION, &OnUpload);
+            curl_easy_setopt(h, CURLOPT_READDATA, &st);
+            curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(r.bodyLength));
+        } else {
+            curl_easy_setopt(h, CURLOPT_POSTFIELDS, r.body.data());
+            curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+                             static_cast<curl_off_t>(r.body.size()));
+        }
+    } else if (r.method != "GET") {
+        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, r.method.c_str());
+    }
+
+    const CURLcode code = curl_easy_perform(h);
+    if (code == CURLE_OK && !st.headDelivered) st.DeliverHead();  // an empty body
+
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (status) st.head.status = static_cast<int>(status);
+    // The handle lives on; nothing of this call may stay behind in it.
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+
+    result.head = std::move(st.head);
+    result.bodyBytes = st.bodyBytes;
+    if (st.aborted) {
+        result.outcome = HttpResult::Outcome::Aborted;
+    } else if (code == CURLE_OK) {
+        result.outcome = HttpResult::Outcome::Ok;
+    } else {
+        result.outcome = HttpResult::Outcome::NetworkError;
+        result.bodyCutShort = code == CURLE_PARTIAL_FILE;
+        result.errorText = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
+    }
+    return result;
+}
+
+}  // namespace vm

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vm {
+
+// A URL split the way requests need it: "http://host:port/object?query".
+struct HttpUrl {
+    std::string scheme = "http";
+    std::string host;
+    int port = 80;
+    std::string object = "/";  // path and query; "/" when the URL has none
+
+    // scheme://host[:port] (the port only when it is not the scheme's default).
+    std::string Origin() const;
+    std::string Full() const { return Origin() + object; }
+    // Path without the query.
+    std::string Path() const;
+};
+
+// nullopt for anything that is not an http or https URL with a host and a valid port.
+// A URL without a scheme is taken as http.
+std::optional<HttpUrl> ParseHttpUrl(const std::string& url);
+
+// "host" or "host:port" (the community and avatar endpoints) as an http origin.
+std::string HostToOrigin(const std::string& hostAndPort);
+
+}  // namespace vm
