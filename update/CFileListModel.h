@@ -1,0 +1,32 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace vm {
+
+// One add-on of the file list.
+struct AddOnRecord {
+    std::string folder;
+    std::map<std::string, std::string> properties;  // AddOn attributes other than folder
+    std::map<std::string, std::string> files;       // path below the folder -> checksum
+};
+
+// The add-on file list as last parsed. The process-wide instance is written by the update
+// run and read by the windows, always under theApp().m_fileListLock.
+class CFileListModel {
+  public:
+    // The process-wide model; never destroyed.
+    static CFileListModel& Shared();
+
+    void Clear();
+    bool Empty() const;
+    // Number of files over all groups.
+    std::size_t FileCount() const;
+
+    std::map<std::string, AddOnRecord> m_regularAddOns;   // by folder
+    std::map<std::string, AddOnRecord> m_optionalAddOns;  // by folder
+    std::map<std::string, std::string> m_topLevelFiles;   // path below Interface -> checksum
+};
+
+}  // namespace vm
