@@ -160,12 +160,9 @@ DecodeResult DecodeGif(Bytes bytes) {
 
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
-            // A file cut right after a complete frame (often just the trailer byte missing)
-            // still shows what it has; anything cut inside a frame fails below.
-            if (!image.frames.empty() && ErrorKind(gif->Error) == ImageError::Truncated) break;
-            return GifFail(gif->Error);
-        }
+        // A file cut between frames fails too: showing part of an animation as if it were
+        // all of it would hide the damage.
+        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) return GifFail(gif->Error);
         if (type == TERMINATE_RECORD_TYPE) break;
 
         if (type == EXTENSION_RECORD_TYPE) {

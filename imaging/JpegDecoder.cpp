@@ -41,7 +41,9 @@ struct ErrorManager {
 [[noreturn]] void OnError(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, err->message);
-    Abort(cinfo, ImageError::Corrupt);
+    // libjpeg refuses sizes over 65500 itself, before our own check sees the header.
+    Abort(cinfo,
+          cinfo->err->msg_code == JERR_IMAGE_TOO_BIG ? ImageError::TooLarge : ImageError::Corrupt);
 }
 
 void OnMessage(j_common_ptr cinfo, int level) {
