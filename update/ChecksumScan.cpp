@@ -33,17 +33,23 @@ class Walker {
 
     // false when the walk was cancelled.
     bool Folder(const std::string& dir, bool ambiguous) {
+        enum class Kind { Folder, File, Other };
         struct Item {
             std::string name;
-            bool folder;
+            Kind kind;
         };
         std::vector<Item> items;
         std::error_code ec;
         for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
             std::error_code tec;
-            // Linked folders are not followed (they could loop); linked files count.
-            const bool folder = it->is_directory(tec) && !it->is_symlink(tec);
-            items.push_back({it->path().filename().string(), folder});
+            // Linked folders are not followed (they could loop); linked files count. Pipes and
+            // devices are skipped: reading one could block the scan for good.
+            Kind kind = Kind::Other;
+            if (it->is_directory(tec) && !it->is_symlink(tec))
+                kind = Kind::Folder;
+            else if (it->is_regular_file(tec))
+                kind = Kind::File;
+            items.push_back({it->path().filename().string(), kind});
         }
         std::sort(items.begin(), items.end(),
                   [](const Item& a, const Item& b) { return a.name < b.name; });
@@ -55,9 +61,9 @@ class Walker {
             if (m_cancel.load() != 0) return false;
             const std::string path = dir + "/" + item.name;
             const bool clash = ambiguous || spellings[platform::AsciiLower(item.name)] > 1;
-            if (item.folder) {
+            if (item.kind == Kind::Folder) {
                 if (!Folder(path, clash)) return false;
-            } else {
+            } else if (item.kind == Kind::File) {
                 File(path, clash);
             }
         }
