@@ -23,5 +23,6 @@ constexpr int kExitUsage = 2;
 
 extern const CliCommand kGameCommand;
 extern const CliCommand kScanCommand;
+extern const CliCommand kPublishCommand;
 
 }  // namespace vm::cli

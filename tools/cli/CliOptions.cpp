@@ -12,6 +12,7 @@
 #include "app/GameFolder.h"
 #include "app/Prompter.h"
 #include "platform/FileUtil.h"
+#include "tools/cli/CliCommand.h"
 
 namespace vm::cli {
 
@@ -82,6 +83,20 @@ bool CliOptions::Flag(const std::string& name) const {
 
 void PrintError(const std::string& text) {
     std::cerr << "velmora: " << text << "\n";
+}
+
+std::optional<int> StartCommand(const CliCommand& command, CliOptions& options,
+                                const std::vector<std::string>& args) {
+    if (!options.Parse(args)) {
+        PrintError(options.Error());
+        return kExitUsage;
+    }
+    if (options.HelpRequested()) {
+        std::cout << command.help;
+        return kExitOk;
+    }
+    if (!PrepareApp(options.Value("--program-dir"))) return kExitFailed;
+    return std::nullopt;
 }
 
 bool PrepareApp(const std::optional<std::string>& programDir) {

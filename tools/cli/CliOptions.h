@@ -6,6 +6,8 @@
 
 namespace vm::cli {
 
+struct CliCommand;
+
 // Options of a sub-command: "--name VALUE", "--name=VALUE" and plain flags "--name".
 // Unknown options or missing values end with a usage message.
 class CliOptions {
@@ -29,6 +31,12 @@ class CliOptions {
     bool m_help = false;
     std::string m_error;
 };
+
+// The common start of a sub-command: parses args into options and prepares the application.
+// nullopt when the command should go on; otherwise the exit status to end with (after a
+// usage error, the help text, or a program folder that does not exist).
+std::optional<int> StartCommand(const CliCommand& command, CliOptions& options,
+                                const std::vector<std::string>& args);
 
 // Points the application at its program folder (the one holding "Velmora.ini"; by default
 // the folder of this executable), installs the crash report, the game-folder resolver and a

@@ -24,15 +24,7 @@ const char* SourceName(GameSource source) {
 
 int RunGame(const std::vector<std::string>& args) {
     CliOptions options({"--program-dir"}, {"--detect"});
-    if (!options.Parse(args)) {
-        PrintError(options.Error());
-        return kExitUsage;
-    }
-    if (options.HelpRequested()) {
-        std::cout << kGameCommand.help;
-        return kExitOk;
-    }
-    if (!PrepareApp(options.Value("--program-dir"))) return kExitFailed;
+    if (auto done = StartCommand(kGameCommand, options, args)) return *done;
 
     const std::string exe = GameExecutable();
     std::cout << "程序目录: " << ProgramFolder() << "\n"

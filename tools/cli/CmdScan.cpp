@@ -23,15 +23,7 @@ extern "C" void CancelScan(int) {
 
 int RunScan(const std::vector<std::string>& args) {
     CliOptions options({"--program-dir"}, {});
-    if (!options.Parse(args)) {
-        PrintError(options.Error());
-        return kExitUsage;
-    }
-    if (options.HelpRequested()) {
-        std::cout << kScanCommand.help;
-        return kExitOk;
-    }
-    if (!PrepareApp(options.Value("--program-dir"))) return kExitFailed;
+    if (auto done = StartCommand(kScanCommand, options, args)) return *done;
 
     const std::string folder = GameFolder();
     std::error_code ec;

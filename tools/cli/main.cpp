@@ -15,6 +15,7 @@ using vm::cli::CliCommand;
 const CliCommand* const kCommands[] = {
     &vm::cli::kGameCommand,
     &vm::cli::kScanCommand,
+    &vm::cli::kPublishCommand,
 };
 
 void PrintUsage(std::ostream& out) {
