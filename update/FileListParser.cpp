@@ -12,41 +12,10 @@
 #include "app/CVelmoraApp.h"
 #include "update/CFileListModel.h"
 #include "update/SafePath.h"
+#include "update/Utf8.h"
 
 namespace vm {
 namespace {
-
-bool IsValidUtf8(const char* s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s);
-    while (*p) {
-        unsigned c = *p;
-        int extra;
-        unsigned cp;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        ++p;
-        for (int i = 0; i < extra; ++i, ++p) {
-            if ((*p & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (*p & 0x3F);
-        }
-        static constexpr unsigned kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    }
-    return true;
-}
 
 enum class Pair { Missing, Unsafe, BadText, Ok };
 

@@ -1,0 +1,41 @@
+#include "update/CRealmInfoThread.h"
+
+#include "app/CVelmoraApp.h"
+#include "app/Globals.h"
+#include "app/messages.h"
+#include "update/MirrorEndpoints.h"
+#include "update/UpdateInfo.h"
+#include "update/UpdateInfoFetch.h"
+
+namespace vm {
+
+namespace {
+
+// The splash dialog waits for g_infoReady: set it on every way out, a thrown one included.
+struct InfoReadyOnExit {
+    ~InfoReadyOnExit() { g_infoReady.Set(); }
+};
+
+}  // namespace
+
+int CRealmInfoThread::RunTask() {
+    InfoReadyOnExit ready;
+    CVelmoraApp& app = theApp();
+    SetMirrorUrlsFromSettings();
+    if (RunOnceADayTest(m_clock) == DayTest::AlreadyDoneToday) return 1;
+
+    FetchChecksums();
+    if (!FetchInformation()) {
+        PostTo(m_pMainWnd, WM_VM_INFO_FAILED);
+        return 0;
+    }
+    const UpdateInfoMap info = app.m_updateInfo.Get();
+    std::vector<std::string> names;
+    app.m_setFolders.With([&](std::map<std::string, std::string>& folders) {
+        RebuildPublishedSets(info, names, folders);
+    });
+    app.m_publishedSets.Set(std::move(names));
+    return 1;
+}
+
+}  // namespace vm

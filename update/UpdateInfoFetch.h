@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace vm {
+
+// The requests for "checksum.txt", "Info.z" and "filelist.xml.z", through the shared HTTP
+// session. Called from worker threads (the update-information job and the update run); the
+// results go to the application object, failures to the user through the prompter.
+
+// GETs the checksum URL and stores its two lines as the expected Info and list checksums.
+// Silent: an unreachable file, an HTTP error or a body without a line break leaves the
+// previous values. true when they were replaced.
+bool FetchChecksums();
+
+// Brings "Info" into the temporary folder (downloading "Info.z" only when the local copy's
+// MD5 is not the expected one) and adds its entries to the update information. false after
+// telling the user: "版本检测失败。" for an HTTP error, otherwise the reason followed by the
+// request to visit the support forum.
+[[nodiscard]] bool FetchInformation();
+
+// Where a set's file list is kept between runs: its own folder inside the temporary folder,
+// since "checksum.txt" carries one list checksum and a list cached for one set must never
+// pass for another's. setFolder is the set's folder on the mirror ("/tvrn").
+std::filesystem::path CachedFileListPath(const std::string& setFolder);
+
+// The update run's list step: uses the cached "filelist.xml" of the set when its MD5 is the
+// expected list checksum, otherwise downloads url (the "filelist.xml.z" archive) and
+// extracts it beside the cached copy. Returns the document, or nullopt when it could not be
+// had (download errors have been shown).
+std::optional<std::string> FetchFileList(const std::string& setFolder, const std::string& url);
+
+}  // namespace vm
