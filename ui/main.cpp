@@ -4,6 +4,9 @@
 #include <cstdio>
 
 #include "app/CVelmoraApp.h"
+#include "app/CrashDump.h"
+#include "app/GameFolder.h"
+#include "net/NetServices.h"
 #include "ui/QtPrompter.h"
 #include "ui/QtStartupUi.h"
 
@@ -15,6 +18,9 @@ int main(int argc, char** argv) {
         vm::QtStartupUi none;
         return app.Run(argc, argv, none);
     }
+    vm::InstallCrashDump();
+    vm::InstallGameFolderResolver();
+    vm::InstallNetServices();
     QApplication qapp(argc, argv);
     app.SetPrompter(std::make_shared<vm::QtPrompter>());
     vm::QtStartupUi ui;
