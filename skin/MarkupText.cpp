@@ -1,0 +1,90 @@
+#include "skin/MarkupText.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <span>
+
+#include "platform/Text.h"
+#include "skin/CUIManager.h"
+#include "skin/MarkupTokenizer.h"
+#include "skin/UITheme.h"
+
+namespace vm {
+namespace {
+
+class PainterCanvas : public IMarkupCanvas {
+  public:
+    explicit PainterCanvas(CDC& dc) : dc_(dc) {}
+
+    bool SelectFont(int index) override { return dc_.SelectThemeFont(index); }
+    MarkupFontMetrics FontMetrics(int index) override {
+        const TEXTMETRIC tm = UITheme::Get().FontInfo(index);
+        return {tm.tmHeight, tm.tmAveCharWidth, tm.tmExternalLeading};
+    }
+    int TextWidth(std::u16string_view text) override { return dc_.GetTextExtent(text).cx; }
+    COLORREF ThemeColor(int index) override { return UITheme::Get().Color(index); }
+    void SetTextColor(COLORREF color) override { dc_.SetTextColor(color); }
+    void FillRect(const RECT& rect, COLORREF color) override { dc_.FillRect(rect, color); }
+    void DrawText(int x, int y, std::u16string_view text) override { dc_.TextOut(x, y, text); }
+    void DrawHLine(int x1, int x2, int y, COLORREF color) override { dc_.HLine(x1, x2, y, color); }
+
+  private:
+    CDC& dc_;
+};
+
+}  // namespace
+
+void DrawMarkupText(CDC& dc, CUIManager* manager, RECT& rect, std::string_view text,
+                    COLORREF textColor, COLORREF backColor, RECT* links, int* linkCount, UINT style,
+                    int lineSpacing) {
+    if (rect.IsEmpty()) return;
+    const bool draw = (style & DT_CALCRECT) == 0;
+    const std::u16string expanded = ExpandResourceRefs(platform::Utf8ToUtf16(text));
+
+    dc.SaveDC();
+    if (draw) dc.IntersectClip(rect);
+    PainterCanvas canvas(dc);
+    MarkupParams p;
+    p.rect = rect;
+    p.textColor = textColor;
+    p.backColor = backColor;
+    p.style = style;
+    p.lineSpacing = lineSpacing;
+    if (manager) {
+        p.mouse = manager->GetMousePos();
+        p.acceleratorDisplay = manager->IsAcceleratorDisplayed();
+    }
+    const int capacity = links && linkCount ? std::max(0, *linkCount) : 0;
+    p.links = std::span<RECT>(links, static_cast<std::size_t>(capacity));
+    p.linkCount = capacity;
+    const MarkupResult r = LayoutMarkup(canvas, expanded, p);
+    dc.RestoreDC();
+    if (linkCount) *linkCount = r.linkCount;
+    if (!draw) rect = r.rect;
+}
+
+void DrawMarkupText(CDC& dc, CUIManager* manager, RECT& rect, std::string_view text,
+                    COLORREF textColor, COLORREF backColor, RECT* links, int* linkCount,
+                    UINT style) {
+    DrawMarkupText(dc, manager, rect, text, textColor, backColor, links, linkCount, style, -1);
+}
+
+void DrawMarkupTextByIndex(CDC& dc, CUIManager* manager, RECT& rect, std::string_view text,
+                           int textColorIndex, int backColorIndex, RECT* links, int* linkCount,
+                           UINT style) {
+    const COLORREF back =
+        backColorIndex == UITheme::kNoFill ? kNoColor : UITheme::Get().Color(backColorIndex);
+    DrawMarkupText(dc, manager, rect, text, UITheme::Get().Color(textColorIndex), back, links,
+                   linkCount, style);
+}
+
+RECT MeasureMarkupText(CUIManager* manager, const RECT& rect, std::string_view text, UINT style) {
+    QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&scratch);
+    CDC dc(painter);
+    RECT r = rect;
+    DrawMarkupText(dc, manager, r, text, 0, kNoColor, nullptr, nullptr, style | DT_CALCRECT);
+    return r;
+}
+
+}  // namespace vm

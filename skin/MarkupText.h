@@ -1,0 +1,33 @@
+#pragma once
+
+// Draws or measures marked-up text (colour, font, bold, link, paragraph, rule, indent and
+// icon tags, accelerator ampersands, "%{n}" string references) with the theme's fonts.
+
+#include <string_view>
+
+#include "skin/CDC.h"
+#include "skin/MarkupLayout.h"
+#include "skin/WinTypes.h"
+
+namespace vm {
+
+class CUIManager;
+
+// `rect` in: the box; when measuring (DT_CALCRECT) out: the box the text needs. `links` in:
+// the boxes of the previous drawing (for hover), out: this drawing's; `linkCount` in: the
+// capacity (and number valid before), out: the number found. Both may be null.
+void DrawMarkupText(CDC& dc, CUIManager* manager, RECT& rect, std::string_view text,
+                    COLORREF textColor, COLORREF backColor, RECT* links, int* linkCount,
+                    UINT style);
+// The label's form: `lineSpacing` replaces font 1's external leading (-1 keeps it).
+void DrawMarkupText(CDC& dc, CUIManager* manager, RECT& rect, std::string_view text,
+                    COLORREF textColor, COLORREF backColor, RECT* links, int* linkCount, UINT style,
+                    int lineSpacing);
+// Colours as theme indexes; back index 65 means no fill.
+void DrawMarkupTextByIndex(CDC& dc, CUIManager* manager, RECT& rect, std::string_view text,
+                           int textColorIndex, int backColorIndex, RECT* links, int* linkCount,
+                           UINT style);
+// Measures without a paint target (for EstimateSize and window sizing).
+RECT MeasureMarkupText(CUIManager* manager, const RECT& rect, std::string_view text, UINT style);
+
+}  // namespace vm
