@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <sstream>
 
 #include "net/HttpUrl.h"
 #include "platform/FileUtil.h"
@@ -95,12 +94,16 @@ void CCookieStore::ReloadShared() {
 
 void CCookieStore::Load() {
     if (m_jar.empty()) return;
-    std::optional<std::string> text = platform::ReadWholeFile(m_jar);
-    if (!text) return;
-    std::istringstream in(*text);
-    std::string line;
-    const std::int64_t now = Now();
-    while (std::getline(in, line)) {
+    if (std::optional<std::string> text = platform::ReadWholeFile(m_jar))
+        m_cookies = ParseJar(*text, Now());
+}
+
+std::vector<CCookieStore::Cookie> CCookieStore::ParseJar(std::string_view text, std::int64_t now) {
+    std::vector<Cookie> out;
+    while (!text.empty()) {
+        const auto nl = text.find('\n');
+        std::string line(text.substr(0, nl));
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
         std::vector<std::string> f;
@@ -115,15 +118,16 @@ void CCookieStore::Load() {
         Cookie c;
         c.tailMatch = !f[0].empty() && f[0][0] == '.';
         c.domain = platform::AsciiLower(c.tailMatch ? f[0].substr(1) : f[0]);
-        c.path = f[2].empty() ? "/" : f[2];
+        c.path = f[2].empty() || f[2][0] != '/' ? "/" : f[2];
         c.secure = f[3] == "TRUE";
         c.expires = std::strtoll(f[4].c_str(), nullptr, 10);
         c.name = f[5];
         c.value = f[6];
         // Only persistent, unexpired cookies come back from an earlier run.
         if (c.domain.empty() || c.name.empty() || c.expires <= now) continue;
-        m_cookies.push_back(std::move(c));
+        out.push_back(std::move(c));
     }
+    return out;
 }
 
 void CCookieStore::SaveLocked() const {

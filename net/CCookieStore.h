@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vm {
@@ -40,6 +41,8 @@ class CCookieStore {
     // "name=value; name=value" of every cookie that applies to url (empty when none).
     std::string CookiesFor(const std::string& url) const;
     std::vector<Cookie> All() const;
+    // The persistent, unexpired cookies of a jar file's text (Netscape format).
+    static std::vector<Cookie> ParseJar(std::string_view text, std::int64_t now);
     // Drops every cookie (log-out), also from the jar.
     void Clear();
 
