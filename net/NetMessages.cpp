@@ -7,7 +7,7 @@
 namespace vm {
 
 namespace {
-constexpr char kCaption[] = "Velmora-TVRN";
+constexpr char kCaption[] = "Velmora";
 }
 
 void ShowNetMessage(const std::string& text) {

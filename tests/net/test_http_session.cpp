@@ -143,6 +143,13 @@ TEST_F(SharedSession, BodyThatKeepsFlowingOutlivesTheIdleLimit) {
     EXPECT_EQ(HttpFetchToString(server.Url("/m/slow.bin")), Pattern(24 * 512));
 }
 
+TEST_F(SharedSession, BodyThatStallsLongerThanTheIdleLimitFails) {
+    Publish("stall.bin", Pattern(512));
+    server.SetFault("/m/stall.bin", Fault::Slow(std::chrono::milliseconds(2500)));
+    GetSharedSession().SetTimeouts({480000, 1});
+    EXPECT_EQ(HttpFetchToString(server.Url("/m/stall.bin")), "");
+}
+
 TEST_F(SharedSession, ClosedPortFailsQuietlyForStrings) {
     int closedPort = 0;
     {
