@@ -121,6 +121,34 @@ TEST_F(SharedSession, DroppedConnectionLeavesNoHalfFile) {
     EXPECT_NE(prompter->Texts()[0].find("网络传输发生错误"), std::string::npos);
 }
 
+TEST_F(SharedSession, CutTransferResumesWithARangeRequest) {
+    const std::string file = Pattern(6000);
+    Publish("r.bin", file);
+    server.SetFault("/m/r.bin", Fault::DropAfter(1000).Times(1));
+    std::string got;
+    HttpRequest first;
+    first.url = server.Url("/m/r.bin");
+    first.onData = [&](const char* d, std::size_t n) {
+        got.append(d, n);
+        return true;
+    };
+    HttpResult cut = SharedSessionRequest(first);
+    EXPECT_EQ(cut.outcome, HttpResult::Outcome::NetworkError);
+    EXPECT_TRUE(cut.bodyCutShort);
+    EXPECT_EQ(cut.head.contentLength, 6000u);
+    ASSERT_EQ(got.size(), 1000u);
+
+    HttpRequest rest = first;
+    rest.headers = {"Range: bytes=1000-"};
+    HttpResult resumed = SharedSessionRequest(rest);
+    EXPECT_TRUE(resumed.Ok());
+    EXPECT_EQ(resumed.head.status, 206);
+    EXPECT_EQ(got, file);
+    auto r = server.RequestsTo("/m/r.bin");
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[1].Header("Range"), "bytes=1000-");
+}
+
 TEST_F(SharedSession, ContentLengthThatLiesIsAFailure) {
     Publish("d.bin", Pattern(1000));
     server.SetFault("/m/d.bin", Fault::WrongLength(4000));

@@ -198,8 +198,8 @@ bool TestServer::Produce(const httplib::Request& req, httplib::Response& res) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
-    res.status = 200;
-    // Range requests are cut from this body by the library (206 with Content-Range).
+    // The status stays unset: the library then answers a Range request with 206 and the
+    // requested part (with Content-Range), anything else with 200.
     res.set_content(content.str(), "application/octet-stream");
     return true;
 }
