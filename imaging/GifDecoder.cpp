@@ -1,7 +1,7 @@
 // GIF through giflib's record-level reader, so that every size is checked before we allocate
-// (its all-in-one DGifSlurp allocates whatever a header claims). Frames are composited onto
-// one canvas that starts transparent; disposal "background" clears to transparent as browsers
-// do, since the background colour index is widely written wrong.
+// (its all-in-one DGifSlurp allocates whatever a header claims). The canvas starts
+// transparent; disposal "background" clears to transparent as browsers do, since the
+// background colour index is widely written wrong.
 
 #include <gif_lib.h>
 
@@ -60,47 +60,46 @@ struct Rect {
     int left = 0, top = 0, right = 0, bottom = 0;  // clipped to the canvas
 };
 
+// Builds each frame from the one before it, so the frames themselves are the only full-size
+// buffers (plus one saved canvas while an image asks to be undone afterwards).
 class Compositor {
   public:
-    explicit Compositor(int width, int height) : width_(width), height_(height) {
-        canvas_.assign(static_cast<std::size_t>(width) * height, 0);
+    Compositor(int width, int height) : width_(width), height_(height) {}
+
+    // The canvas for the next image: the last frame with that frame's disposal applied.
+    std::vector<std::uint32_t> NextCanvas(const std::vector<Image::Frame>& frames) {
+        if (frames.empty())
+            return std::vector<std::uint32_t>(static_cast<std::size_t>(width_) * height_, 0);
+        if (disposal_ == DISPOSE_PREVIOUS) return std::move(saved_);
+        std::vector<std::uint32_t> canvas = frames.back().pixels;
+        if (disposal_ == DISPOSE_BACKGROUND) {
+            for (int y = last_.top; y < last_.bottom; ++y)
+                std::fill_n(canvas.data() + static_cast<std::size_t>(y) * width_ + last_.left,
+                            last_.right - last_.left, 0u);
+        }
+        return canvas;
     }
 
-    std::uint64_t FrameBytes() const { return static_cast<std::uint64_t>(canvas_.size()) * 4; }
-
-    // Draws one decoded image (indices, row by row in display order) and returns the canvas
-    // as the frame to show; then applies the image's disposal for the next one.
-    Image::Frame Draw(const GifImageDesc& desc, const std::vector<GifPixelType>& indices,
-                      const ColorMapObject* map, const FrameControl& control) {
+    // Draws one decoded image (indices, row by row in display order) onto canvas.
+    void Draw(std::vector<std::uint32_t>& canvas, const GifImageDesc& desc,
+              const std::vector<GifPixelType>& indices, const ColorMapObject* map,
+              const FrameControl& control) {
         const Rect r{std::clamp(desc.Left, 0, width_), std::clamp(desc.Top, 0, height_),
                      std::clamp(desc.Left + desc.Width, 0, width_),
                      std::clamp(desc.Top + desc.Height, 0, height_)};
-        if (control.disposal == DISPOSE_PREVIOUS) saved_ = canvas_;
-
+        if (control.disposal == DISPOSE_PREVIOUS) saved_ = canvas;
         for (int y = r.top; y < r.bottom; ++y) {
             const GifPixelType* src =
                 indices.data() + static_cast<std::size_t>(y - desc.Top) * desc.Width;
-            std::uint32_t* dst = canvas_.data() + static_cast<std::size_t>(y) * width_;
+            std::uint32_t* dst = canvas.data() + static_cast<std::size_t>(y) * width_;
             for (int x = r.left; x < r.right; ++x) {
                 const int index = src[x - desc.Left];
                 if (index == control.transparent) continue;
                 dst[x] = Colour(map, index);
             }
         }
-
-        Image::Frame frame;
-        frame.pixels = canvas_;
-        frame.delayCs = control.delayCs;
-
-        if (control.disposal == DISPOSE_BACKGROUND) {
-            for (int y = r.top; y < r.bottom; ++y)
-                std::fill_n(canvas_.data() + static_cast<std::size_t>(y) * width_ + r.left,
-                            r.right - r.left, 0u);
-        } else if (control.disposal == DISPOSE_PREVIOUS) {
-            canvas_.swap(saved_);
-            saved_.clear();
-        }
-        return frame;
+        disposal_ = control.disposal;
+        last_ = r;
     }
 
   private:
@@ -113,8 +112,9 @@ class Compositor {
 
     int width_;
     int height_;
-    std::vector<std::uint32_t> canvas_;
-    std::vector<std::uint32_t> saved_;
+    int disposal_ = DISPOSE_DO_NOT;  // of the last image drawn
+    Rect last_;
+    std::vector<std::uint32_t> saved_;  // canvas before the last image, when it is to be undone
 };
 
 // Reads one image's indices into display order (undoing interlacing).
@@ -207,8 +207,12 @@ DecodeResult DecodeGif(Bytes bytes) {
 
         if (ReadIndices(gif.get(), indices) == GIF_ERROR) return GifFail(gif->Error);
         const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-        image.frames.push_back(compositor->Draw(desc, indices, map, control));
-        usedBytes += compositor->FrameBytes();
+        Image::Frame frame;
+        frame.pixels = compositor->NextCanvas(image.frames);
+        frame.delayCs = control.delayCs;
+        compositor->Draw(frame.pixels, desc, indices, map, control);
+        image.frames.push_back(std::move(frame));
+        usedBytes += static_cast<std::uint64_t>(image.width) * image.height * 4;
         control = FrameControl{};  // a control block applies to the next image only
     }
 

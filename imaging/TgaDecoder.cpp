@@ -145,9 +145,14 @@ DecodeResult DecodeTga(Bytes b) {
     const PixelReader reader(h, std::move(map));
     const std::size_t bpp = reader.bytesPerPixel();
 
+    const std::size_t total = static_cast<std::size_t>(h.width) * h.height;
+    // The least data that can fill the picture (an RLE packet covers at most 128 pixels);
+    // a header on a short file is refused before its canvas is allocated.
+    const std::size_t least = h.rle() ? (total + 127) / 128 * (1 + bpp) : total * bpp;
+    if (pos + least > b.size()) return Fail(ImageError::Truncated, "TGA pixels cut");
+
     Image image = MakeImage(h.width, h.height);
     std::uint32_t* pixels = image.frames[0].pixels.data();
-    const std::size_t total = static_cast<std::size_t>(h.width) * h.height;
     // Pixels arrive row by row from the origin corner; place the i-th one.
     auto place = [&](std::size_t i, std::uint32_t colour) {
         const std::size_t row = i / h.width, col = i % h.width;
@@ -157,7 +162,6 @@ DecodeResult DecodeTga(Bytes b) {
     };
 
     if (!h.rle()) {
-        if (pos + total * bpp > b.size()) return Fail(ImageError::Truncated, "TGA pixels cut");
         for (std::size_t i = 0; i < total; ++i) place(i, reader.Read(b.data() + pos + i * bpp));
     } else {
         std::size_t i = 0;
