@@ -239,11 +239,13 @@ PublishResult PublishMirror(const PublishOptions& options) {
     const fs::path addons = fs::canonical(options.addonsDir, ec);
     if (ec || !fs::is_directory(addons))
         return Fail("插件目录不存在：" + options.addonsDir.string());
+    // Checked before the mirror folder is created, so a refused run leaves nothing behind.
+    const fs::path mirrorTarget = fs::weakly_canonical(fs::absolute(options.mirrorDir, ec), ec);
+    if (ec || IsInside(mirrorTarget, addons) || IsInside(addons, mirrorTarget))
+        return Fail("插件目录与镜像目录不能相互包含。");
     fs::create_directories(options.mirrorDir, ec);
     const fs::path mirror = fs::canonical(options.mirrorDir, ec);
     if (ec) return Fail("无法创建镜像目录：" + options.mirrorDir.string());
-    if (IsInside(mirror, addons) || IsInside(addons, mirror))
-        return Fail("插件目录与镜像目录不能相互包含。");
 
     Plan plan;
     std::string error;

@@ -131,8 +131,10 @@ bool FetchInformation() {
 
 fs::path CachedFileListPath(const std::string& setFolder) {
     fs::path dir = TemporaryFolder();
-    // A folder name that could leave the temporary folder gets a name made from its MD5.
-    if (auto safe = SafeRelativePath(setFolder))
+    // The set's folder is written "/name"; one that could leave the temporary folder gets a
+    // name made from its MD5 instead.
+    const std::size_t start = setFolder.find_first_not_of("/\\");
+    if (auto safe = SafeRelativePath(start == std::string::npos ? "" : setFolder.substr(start)))
         dir /= *safe;
     else
         dir /= "set-" + platform::Md5Hex(setFolder);
