@@ -289,10 +289,11 @@ std::string WriteJpeg(int width, int height, JpegKind kind, const PixelFn& pixel
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
     const bool grey = kind == JpegKind::GreyProgressive;
+    const bool cmyk = kind == JpegKind::Cmyk;
     cinfo.image_width = width;
     cinfo.image_height = height;
-    cinfo.input_components = grey ? 1 : 3;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.input_components = grey ? 1 : cmyk ? 4 : 3;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 100, TRUE);
     for (int i = 0; i < cinfo.num_components; ++i) {
@@ -308,6 +309,11 @@ std::string WriteJpeg(int width, int height, JpegKind kind, const PixelFn& pixel
             const std::uint32_t v = pixel(x, y);
             if (grey) {
                 row[x] = static_cast<JSAMPLE>(v & 0xFF);
+            } else if (cmyk) {  // inverted: C, M, Y carry R, G, B; K 255 means no black
+                row[x * 4] = static_cast<JSAMPLE>(v >> 16);
+                row[x * 4 + 1] = static_cast<JSAMPLE>(v >> 8);
+                row[x * 4 + 2] = static_cast<JSAMPLE>(v);
+                row[x * 4 + 3] = 255;
             } else {
                 row[x * 3] = static_cast<JSAMPLE>(v >> 16);
                 row[x * 3 + 1] = static_cast<JSAMPLE>(v >> 8);

@@ -49,7 +49,8 @@ struct GifFrameSpec {
 std::string WriteGif(int width, int height, const std::vector<std::uint32_t>& globalMap,
                      const std::vector<GifFrameSpec>& frames);
 
-enum class JpegKind { Colour, GreyProgressive };
+// Cmyk is written the way Adobe programs do: inverted, with an Adobe marker.
+enum class JpegKind { Colour, GreyProgressive, Cmyk };
 std::string WriteJpeg(int width, int height, JpegKind kind, const PixelFn& pixel);
 
 }  // namespace vm::testpics

@@ -86,6 +86,7 @@ std::vector<NamedPicture> BuildTestPictures() {
     add("tga8_cmap_rle_bottom.tga", WriteTga(tga, runIndex));
 
     add("jpeg_colour.jpg", WriteJpeg(kJpegSize, kJpegSize, JpegKind::Colour, JpegBlockColour));
+    add("jpeg_cmyk.jpg", WriteJpeg(kJpegSize, kJpegSize, JpegKind::Cmyk, JpegBlockColour));
     add("jpeg_grey_progressive.jpg",
         WriteJpeg(kJpegSize, kJpegSize, JpegKind::GreyProgressive,
                   [](int x, int y) { return static_cast<std::uint32_t>(JpegGrey(x, y)); }));

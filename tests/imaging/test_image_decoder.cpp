@@ -137,13 +137,16 @@ TEST(ImageDecoder, DecodesJpegsCloseToTheirSource) {
     ASSERT_TRUE(colour.ok()) << colour.detail;
     const DecodeResult grey = DecodeImageFile(DataPath("jpeg_grey_progressive.jpg"));
     ASSERT_TRUE(grey.ok()) << grey.detail;
-    for (const Image* image : {&colour.image, &grey.image}) {
+    const DecodeResult cmyk = DecodeImageFile(DataPath("jpeg_cmyk.jpg"));
+    ASSERT_TRUE(cmyk.ok()) << cmyk.detail;
+    for (const Image* image : {&colour.image, &grey.image, &cmyk.image}) {
         ASSERT_EQ(image->width, kJpegSize);
         ASSERT_EQ(image->height, kJpegSize);
     }
     for (int y = 0; y < kJpegSize; ++y)
         for (int x = 0; x < kJpegSize; ++x) {
             EXPECT_PRED2(near, colour.image.Pixel(x, y), JpegBlockColour(x, y)) << x << "," << y;
+            EXPECT_PRED2(near, cmyk.image.Pixel(x, y), JpegBlockColour(x, y)) << x << "," << y;
             const std::uint32_t g = JpegGrey(x, y);
             EXPECT_PRED2(near, grey.image.Pixel(x, y), Argb(255, g, g, g)) << x << "," << y;
         }
