@@ -8,8 +8,12 @@ namespace vm {
 
 namespace {
 
-// One spelling per file: "a//b/./c" and "a/b/c" are the same path.
+// One spelling per file: "a//b/./c" and "a/b/c" are the same path. The scan's own paths
+// are already normal; only others pay for normalising.
 std::string Normal(const std::string& path) {
+    if (path.find("//") == std::string::npos && path.find("/.") == std::string::npos &&
+        !path.starts_with("."))
+        return path;
     return std::filesystem::path(path).lexically_normal().generic_string();
 }
 
@@ -24,19 +28,27 @@ void ChecksumMap::Clear() {
     std::lock_guard<std::mutex> g(m_lock);
     m_byPath.clear();
     m_byFoldedPath.clear();
+    m_foldedValid = true;
 }
 
 void ChecksumMap::Insert(const std::string& path, std::string checksum) {
     const std::string key = Normal(path);
     std::lock_guard<std::mutex> g(m_lock);
     auto [it, added] = m_byPath.insert_or_assign(key, std::move(checksum));
-    if (added) m_byFoldedPath[platform::AsciiLower(key)].push_back(key);
+    if (added) m_foldedValid = false;
 }
 
 std::optional<std::string> ChecksumMap::Find(const std::string& path) const {
     const std::string key = Normal(path);
     std::lock_guard<std::mutex> g(m_lock);
     if (auto it = m_byPath.find(key); it != m_byPath.end()) return it->second;
+    if (!m_foldedValid) {
+        // Built on the first lookup that needs it, after the scan has filled the map.
+        m_byFoldedPath.clear();
+        for (const auto& entry : m_byPath)
+            m_byFoldedPath[platform::AsciiLower(entry.first)].push_back(entry.first);
+        m_foldedValid = true;
+    }
     auto folded = m_byFoldedPath.find(platform::AsciiLower(key));
     if (folded == m_byFoldedPath.end() || folded->second.size() != 1) return std::nullopt;
     return m_byPath.at(folded->second.front());

@@ -29,8 +29,9 @@ class ChecksumMap {
   private:
     mutable std::mutex m_lock;
     std::map<std::string, std::string> m_byPath;
-    // Lower-cased path to every path of that spelling.
-    std::map<std::string, std::vector<std::string>> m_byFoldedPath;
+    // Lower-cased path to every path of that spelling, rebuilt when stale.
+    mutable std::map<std::string, std::vector<std::string>> m_byFoldedPath;
+    mutable bool m_foldedValid = true;
 };
 
 }  // namespace vm

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -36,6 +35,7 @@ class Walker {
         enum class Kind { Folder, File, Other };
         struct Item {
             std::string name;
+            std::string folded;  // lower-cased, to find names that differ only in case
             Kind kind;
         };
         std::vector<Item> items;
@@ -49,18 +49,21 @@ class Walker {
                 kind = Kind::Folder;
             else if (it->is_regular_file(tec))
                 kind = Kind::File;
-            items.push_back({it->path().filename().string(), kind});
+            std::string name = it->path().filename().string();
+            std::string folded = platform::AsciiLower(name);
+            items.push_back({std::move(name), std::move(folded), kind});
         }
-        std::sort(items.begin(), items.end(),
-                  [](const Item& a, const Item& b) { return a.name < b.name; });
+        // Sorted so that names equal but for case are neighbours.
+        std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+            return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
+        });
 
-        std::map<std::string, int> spellings;
-        for (const auto& item : items) ++spellings[platform::AsciiLower(item.name)];
-
-        for (const auto& item : items) {
+        for (size_t i = 0; i < items.size(); ++i) {
             if (m_cancel.load() != 0) return false;
+            const Item& item = items[i];
             const std::string path = dir + "/" + item.name;
-            const bool clash = ambiguous || spellings[platform::AsciiLower(item.name)] > 1;
+            const bool clash = ambiguous || (i > 0 && items[i - 1].folded == item.folded) ||
+                               (i + 1 < items.size() && items[i + 1].folded == item.folded);
             if (item.kind == Kind::Folder) {
                 if (!Folder(path, clash)) return false;
             } else if (item.kind == Kind::File) {
