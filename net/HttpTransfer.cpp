@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 
 #include "platform/Text.h"

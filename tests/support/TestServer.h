@@ -3,7 +3,7 @@
 // In-process HTTP server for network tests, on 127.0.0.1 with a random port.
 //
 //   vm::test::TestServer server;             // starts listening at once
-//   server.ServeFolder("/mirror", dir);      // files under dir, with Range support
+//   server.ServeFolder("/mirror", dir);      // files under dir; Range gives 206 + the part
 //   server.On("GET", "/stat.php", [](const httplib::Request& q, httplib::Response& r) {
 //       r.set_content("ok", "text/plain"); });
 //   server.SetFault("/big.bin", Fault::DropAfter(1000));
@@ -14,7 +14,7 @@
 // a handler (exact path, registered with On), then served folders (longest prefix first).
 // Anything else is 404. Fault kinds:
 //   Status(n)          answer n with a short text body;
-//   DropAfter(n)       announce the whole body, send its first n bytes, close the connection;
+//   DropAfter(n)       announce the whole body (or range), send n bytes of it, close;
 //   Slow(delay)        send the body in 512-byte pieces, waiting delay before each;
 //   WrongLength(n)     announce n bytes as Content-Length but send the real body, then close.
 // A fault applies to the body the route would have given (file or handler answer); with
@@ -22,7 +22,8 @@
 //
 // Every request is recorded (method, path with query, headers, body, client port; a new
 // client port means a new TCP connection). Keep-alive stays on for up to 100 requests per
-// connection. Thread-safe: handlers run on the server's threads; the accessors may be called
+// connection and 1 s of idleness (stopping waits that long for an idle client). A handler
+// that leaves res.status unset gets the library's Range handling too. Thread-safe: handlers run on the server's threads; the accessors may be called
 // from any thread. The destructor stops the server and joins its thread.
 
 #include <httplib.h>
