@@ -21,8 +21,7 @@ std::unique_ptr<CPHPCharacter> CPHPCharacter::FromElement(const tinyxml2::XMLEle
     return c;
 }
 
-std::unique_ptr<CPHPCharacter> CPHPCharacter::FromUserElement(
-    const tinyxml2::XMLElement& element) {
+std::unique_ptr<CPHPCharacter> CPHPCharacter::FromUserElement(const tinyxml2::XMLElement& element) {
     auto c = std::make_unique<CPHPCharacter>();
     c->region = AttributeText(element, "character_region");
     c->realm = AttributeText(element, "character_realm");

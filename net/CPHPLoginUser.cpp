@@ -60,9 +60,9 @@ void CPHPLoginUser::GetCharacters(std::vector<ICharacter*>& out, Refresh refresh
 
 ICharacter* CPHPLoginUser::AddCharacter(const std::string& region, const std::string& realm,
                                         const std::string& name, const std::string& gender,
-                                        const std::string& race,
-                                        const std::string& characterClass, int level,
-                                        const std::string& guild, const std::string& verifyCode) {
+                                        const std::string& race, const std::string& characterClass,
+                                        int level, const std::string& guild,
+                                        const std::string& verifyCode) {
     CPHPServer& server = *GetServer();
     if (!server.AddCharacter(region, realm, name, gender, race, characterClass, level, guild,
                              verifyCode))
@@ -85,8 +85,7 @@ bool CPHPLoginUser::RemoveCharacter(const ICharacter& character) {
     return removed;
 }
 
-bool CPHPLoginUser::UploadSettings(const std::filesystem::path& file,
-                                   ITransferProgress* progress) {
+bool CPHPLoginUser::UploadSettings(const std::filesystem::path& file, ITransferProgress* progress) {
     return GetServer()->UploadSettings(file, progress);
 }
 
@@ -105,14 +104,15 @@ bool CPHPLoginUser::SetCookies(const std::string& url) {
     return true;
 }
 
-std::string CPHPLoginUser::GetCookieString() const { return "_i=" + m_i + ";_sid=" + m_sid; }
+std::string CPHPLoginUser::GetCookieString() const {
+    return "_i=" + m_i + ";_sid=" + m_sid;
+}
 
 std::string CPHPLoginUser::GetRedirectUrl(const std::string& target) {
     return GetServer()->BuildRedirectUrl(target, m_sid);
 }
 
-bool CPHPLoginUser::UploadArmory(const std::filesystem::path& file,
-                                 ITransferProgress* progress) {
+bool CPHPLoginUser::UploadArmory(const std::filesystem::path& file, ITransferProgress* progress) {
     return GetServer()->UploadArmory(file, progress) == 1;
 }
 

@@ -30,9 +30,8 @@ class CPHPLoginUser : public CPHPUser, public ILoginUser {
     void GetCharacters(std::vector<ICharacter*>& out, Refresh refresh) override;
     ICharacter* AddCharacter(const std::string& region, const std::string& realm,
                              const std::string& name, const std::string& gender,
-                             const std::string& race, const std::string& characterClass,
-                             int level, const std::string& guild,
-                             const std::string& verifyCode) override;
+                             const std::string& race, const std::string& characterClass, int level,
+                             const std::string& guild, const std::string& verifyCode) override;
     bool RemoveCharacter(const ICharacter& character) override;
     bool UploadSettings(const std::filesystem::path& file, ITransferProgress* progress) override;
     bool DownloadSettings(const std::filesystem::path& file, ITransferProgress* progress) override;

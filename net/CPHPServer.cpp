@@ -97,7 +97,9 @@ std::shared_ptr<CPHPServer> AcquireServer() {
     return g_server;
 }
 
-CPHPServer* GetServer() { return AcquireServer().get(); }
+CPHPServer* GetServer() {
+    return AcquireServer().get();
+}
 
 CPHPServer::CPHPServer() : m_transport(CommunityHost()) {
     m_transport.SetReloginHook(
@@ -132,13 +134,21 @@ CPHPLoginUser* CPHPServer::Held() {
     return m_loginUser.get();
 }
 
-int CPHPServer::GetLastError() const { return m_transport.GetLastError(); }
+int CPHPServer::GetLastError() const {
+    return m_transport.GetLastError();
+}
 
-void CPHPServer::SetLastError(int code) { m_transport.SetLastError(code); }
+void CPHPServer::SetLastError(int code) {
+    m_transport.SetLastError(code);
+}
 
-std::string CPHPServer::GetErrorText(int code) const { return CommunityErrorText(code); }
+std::string CPHPServer::GetErrorText(int code) const {
+    return CommunityErrorText(code);
+}
 
-void CPHPServer::SetHost(const std::string& host) { m_transport.SetHost(host); }
+void CPHPServer::SetHost(const std::string& host) {
+    m_transport.SetHost(host);
+}
 
 IUser* CPHPServer::GetUserInfo(std::uint32_t uid) {
     {
@@ -292,7 +302,8 @@ void CPHPServer::Release() {
 }
 
 void CPHPServer::AddFriend(std::uint32_t uid, const std::string& message) {
-    const std::string answer = Post(kAddFriendPath, {{"uid", std::to_string(uid)}, {"msg", message}});
+    const std::string answer =
+        Post(kAddFriendPath, {{"uid", std::to_string(uid)}, {"msg", message}});
     if (!Succeeds(answer)) throw CAddFriendException(GetLastError());
 }
 
@@ -304,9 +315,9 @@ void CPHPServer::DeleteFriend(std::uint32_t uid) {
 
 void CPHPServer::SetPrimaryCharacter(const CPHPCharacter& character) {
     const CPHPCharacter chosen = character;
-    const std::string answer = Post(
-        kSetPrimaryPath,
-        {{"region", chosen.region}, {"realm", chosen.realm}, {"name", chosen.name}});
+    const std::string answer =
+        Post(kSetPrimaryPath,
+             {{"region", chosen.region}, {"realm", chosen.realm}, {"name", chosen.name}});
     if (!Succeeds(answer)) return;
     if (CPHPLoginUser* me = Held()) me->SetPrimaryCopy(chosen);
 }
@@ -360,22 +371,23 @@ void CPHPServer::Search(SearchKind kind, const std::string& value,
                         std::vector<std::unique_ptr<IUser>>& out) {
     Params params;
     switch (kind) {
-    case SearchKind::ByUid:
-        params = {{"uid", std::to_string(static_cast<std::uint32_t>(
-                              std::strtoul(value.c_str(), nullptr, 10)))}};
-        break;
-    case SearchKind::ByUserName:
-        params = {{"username", value}};
-        break;
-    case SearchKind::ByEmail:
-        params = {{"email", value}};
-        break;
-    case SearchKind::ByCharacter: {
-        std::vector<std::string> p = SplitAtCommas(value);
-        if (p.size() != 3) p.assign(3, std::string());
-        params = {{"character_region", p[0]}, {"character_realm", p[1]}, {"character_name", p[2]}};
-        break;
-    }
+        case SearchKind::ByUid:
+            params = {{"uid", std::to_string(static_cast<std::uint32_t>(
+                                  std::strtoul(value.c_str(), nullptr, 10)))}};
+            break;
+        case SearchKind::ByUserName:
+            params = {{"username", value}};
+            break;
+        case SearchKind::ByEmail:
+            params = {{"email", value}};
+            break;
+        case SearchKind::ByCharacter: {
+            std::vector<std::string> p = SplitAtCommas(value);
+            if (p.size() != 3) p.assign(3, std::string());
+            params = {
+                {"character_region", p[0]}, {"character_realm", p[1]}, {"character_name", p[2]}};
+            break;
+        }
     }
     const std::string answer =
         Post(kind == SearchKind::ByCharacter ? kSearchByCharacterPath : kSearchPath, params);
@@ -388,9 +400,8 @@ void CPHPServer::Search(SearchKind kind, const std::string& value,
 
 bool CPHPServer::AddCharacter(const std::string& region, const std::string& realm,
                               const std::string& name, const std::string& gender,
-                              const std::string& race, const std::string& characterClass,
-                              int level, const std::string& guild,
-                              const std::string& verifyCode) {
+                              const std::string& race, const std::string& characterClass, int level,
+                              const std::string& guild, const std::string& verifyCode) {
     return Succeeds(Post(kAddCharacterPath, {{"region", region},
                                              {"realm", realm},
                                              {"name", name},
@@ -408,8 +419,7 @@ bool CPHPServer::RemoveCharacter(const std::string& region, const std::string& r
         Post(kRemoveCharacterPath, {{"region", region}, {"realm", realm}, {"name", name}}));
 }
 
-bool CPHPServer::DownloadSettings(const std::filesystem::path& file,
-                                  ITransferProgress* progress) {
+bool CPHPServer::DownloadSettings(const std::filesystem::path& file, ITransferProgress* progress) {
     const std::string answer = Get(kSettingsDownloadPath);
     tinyxml2::XMLDocument doc;
     const tinyxml2::XMLElement* result = nullptr;
@@ -459,7 +469,8 @@ int CPHPServer::GetLevelInfo(std::uint32_t uid, CPHPUser::LevelRecord& record) {
 
 int CPHPServer::SendMessage(std::uint32_t uid, const std::string& content) {
     try {
-        return Succeeds(Post(kSendMessagePath, {{"uid", std::to_string(uid)}, {"content", content}}))
+        return Succeeds(
+                   Post(kSendMessagePath, {{"uid", std::to_string(uid)}, {"content", content}}))
                    ? 1
                    : 0;
     } catch (const std::exception&) {

@@ -63,10 +63,10 @@ class CPHPServer final : public IServer {
     bool LoadCharacters();
     void Search(SearchKind kind, const std::string& value,
                 std::vector<std::unique_ptr<IUser>>& out);
-    bool AddCharacter(const std::string& region, const std::string& realm,
-                      const std::string& name, const std::string& gender,
-                      const std::string& race, const std::string& characterClass, int level,
-                      const std::string& guild, const std::string& verifyCode);
+    bool AddCharacter(const std::string& region, const std::string& realm, const std::string& name,
+                      const std::string& gender, const std::string& race,
+                      const std::string& characterClass, int level, const std::string& guild,
+                      const std::string& verifyCode);
     bool RemoveCharacter(const std::string& region, const std::string& realm,
                          const std::string& name);
     bool DownloadSettings(const std::filesystem::path& file, ITransferProgress* progress);

@@ -36,7 +36,9 @@ void CPHPUser::ReadRecord(const tinyxml2::XMLElement& element) {
     element.QueryIntAttribute("level", &m_level);
 }
 
-std::string CPHPUser::GetAvatar(int pixelSize) { return GetServer()->FetchAvatar(m_uid, pixelSize); }
+std::string CPHPUser::GetAvatar(int pixelSize) {
+    return GetServer()->FetchAvatar(m_uid, pixelSize);
+}
 
 void CPHPUser::AddFriend(const std::string& message) {
     CPHPServer& server = *GetServer();
@@ -73,8 +75,12 @@ void CPHPUser::GetLevelInfo(std::string& level, int& current, int& maximum, Refr
     maximum = r.maximum;
 }
 
-int CPHPUser::GetGroupId(Refresh refresh) { return Level(refresh).groupId; }
+int CPHPUser::GetGroupId(Refresh refresh) {
+    return Level(refresh).groupId;
+}
 
-void CPHPUser::GetTip(std::string& tip, Refresh refresh) { tip = Level(refresh).tip; }
+void CPHPUser::GetTip(std::string& tip, Refresh refresh) {
+    tip = Level(refresh).tip;
+}
 
 }  // namespace vm

@@ -7,7 +7,9 @@ namespace {
 
 constexpr int kUnknown = -1;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 }  // namespace
 

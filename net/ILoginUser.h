@@ -39,8 +39,7 @@ class ILoginUser : public virtual IUser {
                                      int level, const std::string& guild,
                                      const std::string& verifyCode) = 0;
     virtual bool RemoveCharacter(const ICharacter& character) = 0;
-    virtual bool UploadSettings(const std::filesystem::path& file,
-                                ITransferProgress* progress) = 0;
+    virtual bool UploadSettings(const std::filesystem::path& file, ITransferProgress* progress) = 0;
     virtual bool DownloadSettings(const std::filesystem::path& file,
                                   ITransferProgress* progress) = 0;
     virtual bool SendMessage(std::uint32_t uid, const std::string& content) = 0;
