@@ -60,7 +60,7 @@ HttpResult CCommunityTransport::Run(HttpRequest request) {
     const std::string cookies = store.CookiesFor(request.url);
     if (!cookies.empty()) AddHeaderIfNew(request.headers, "Cookie: " + cookies);
     HttpResult result = RunTransfer(m_handle.get(), request);
-    store.SetFromResponse(request.url, result.head.All("Set-Cookie"));
+    store.SetFromTransfer(result.cookiesSet);
     return result;
 }
 

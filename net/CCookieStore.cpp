@@ -225,6 +225,11 @@ void CCookieStore::SetFromResponse(const std::string& url,
     if (persistentChanged) SaveLocked();
 }
 
+void CCookieStore::SetFromTransfer(
+    const std::vector<std::pair<std::string, std::string>>& cookiesSet) {
+    for (const auto& [url, value] : cookiesSet) SetFromResponse(url, {value});
+}
+
 std::string CCookieStore::CookiesFor(const std::string& url) const {
     std::optional<HttpUrl> u = ParseHttpUrl(url);
     if (!u) return {};

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vm {
@@ -38,6 +39,8 @@ class CCookieStore {
 
     // Takes the Set-Cookie header values of a response to url.
     void SetFromResponse(const std::string& url, const std::vector<std::string>& setCookies);
+    // The same for (answering URL, Set-Cookie value) pairs, as a transfer collects them.
+    void SetFromTransfer(const std::vector<std::pair<std::string, std::string>>& cookiesSet);
     // "name=value; name=value" of every cookie that applies to url (empty when none).
     std::string CookiesFor(const std::string& url) const;
     std::vector<Cookie> All() const;

@@ -30,7 +30,9 @@ std::string HeaderName(std::string_view line) {
 
 // State shared with the library's callbacks during one transfer.
 struct TransferState {
+    CURL* handle = nullptr;
     const HttpRequest* request = nullptr;
+    std::vector<std::pair<std::string, std::string>> cookiesSet;
     HttpResponseHead head;
     bool headDelivered = false;
     bool aborted = false;
@@ -60,6 +62,11 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     if (colon == std::string_view::npos) return n;
     std::string name = Trim(line.substr(0, colon));
     std::string value = Trim(line.substr(colon + 1));
+    if (!strcasecmp(name.c_str(), "Set-Cookie")) {
+        char* url = nullptr;
+        curl_easy_getinfo(st->handle, CURLINFO_EFFECTIVE_URL, &url);
+        st->cookiesSet.emplace_back(url ? url : st->request->url, value);
+    }
     if (!strcasecmp(name.c_str(), "Content-Length")) {
         char* end = nullptr;
         const unsigned long long v = std::strtoull(value.c_str(), &end, 10);
@@ -138,6 +145,7 @@ HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
     }
     curl_easy_reset(h);  // keeps the open connections of the handle
     TransferState st;
+    st.handle = h;
     st.request = &r;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
@@ -207,6 +215,7 @@ HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
 
     result.head = std::move(st.head);
     result.bodyBytes = st.bodyBytes;
+    result.cookiesSet = std::move(st.cookiesSet);
     if (st.aborted) {
         result.outcome = HttpResult::Outcome::Aborted;
     } else if (code == CURLE_OK) {

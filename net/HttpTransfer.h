@@ -59,6 +59,9 @@ struct HttpResult {
     std::uint64_t bodyBytes = 0;
     bool bodyCutShort = false;  // the connection ended before Content-Length bytes came
     std::string errorText;      // the transfer library's text for a network error
+    // Every Set-Cookie value of every response on the way (redirects included), with the URL
+    // that answered it, for the cookie store.
+    std::vector<std::pair<std::string, std::string>> cookiesSet;
 
     bool Ok() const { return outcome == Outcome::Ok; }
 };

@@ -100,7 +100,7 @@ std::optional<OneShotResult> OneShotRequest(const std::string& verb, const std::
     out.setCookies = result.head.All("Set-Cookie");
     // The answer is text: it ends at its first zero byte.
     out.body.resize(std::strlen(out.body.c_str()));
-    if (autoCookies) CCookieStore::Shared().SetFromResponse(url, out.setCookies);
+    if (autoCookies) CCookieStore::Shared().SetFromTransfer(result.cookiesSet);
     return out;
 }
 

@@ -130,6 +130,16 @@ TEST_F(OneShot, PersistentCookiesOutliveTheProcessSessionCookiesDoNot) {
     EXPECT_TRUE(std::filesystem::exists(home / "data" / "Velmora" / "cookies.txt"));
 }
 
+TEST_F(OneShot, CookieSetOnTheWayThroughARedirectIsKept) {
+    server.On("GET", "/hop", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Set-Cookie", "hop=1; Max-Age=600; Path=/");
+        res.set_redirect(server.Url("/land"), 302);
+    });
+    server.Reply("/land", "landed");
+    EXPECT_EQ(OneShotGet(server.Url("/hop"), kLogin, ""), "landed");
+    EXPECT_EQ(CCookieStore::Shared().CookiesFor(server.Url("/")), "hop=1");
+}
+
 TEST_F(OneShot, WithoutAutomaticCookiesNothingIsStoredOrSentOnItsOwn) {
     server.On("GET", "/p", [](const httplib::Request&, httplib::Response& res) {
         res.set_header("Set-Cookie", "x=1; Max-Age=3600; Path=/");
