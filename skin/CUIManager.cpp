@@ -206,7 +206,7 @@ std::uint16_t CUIManager::KeyStateFromKeyboard() const {
     const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
     if (buttons & Qt::RightButton) s |= 1;
     if (buttons & Qt::LeftButton) s |= 2;
-    const Qt::KeyboardModifiers mods = QGuiApplication::queryKeyboardModifiers();
+    const Qt::KeyboardModifiers mods = NativeWindow::CurrentModifiers();
     if (mods & Qt::ShiftModifier) s |= 4;
     if (mods & Qt::ControlModifier) s |= 8;
     if (mods & Qt::AltModifier) s |= 0x20;
@@ -375,7 +375,7 @@ bool CUIManager::TranslateMessage(const MSG& msg) {
     switch (msg.message) {
         case WM_KEYDOWN:
             if (msg.wParam == VK_TAB) {
-                const bool shift = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+                const bool shift = NativeWindow::CurrentModifiers() & Qt::ShiftModifier;
                 SetNextTabControl(!shift);
                 acceleratorDisplay_ = true;
                 if (window_) window_->update();
@@ -527,7 +527,8 @@ bool CUIManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
         }
         case WM_MOUSELEAVE:
             HideToolTip();
-            if (mouseTracking_) window_->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(-1, -1));
+            // Also after a hover ended the hover tracking: the hot control must not stay hot.
+            if (mouseTracking_ || hot_) window_->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(-1, -1));
             mouseTracking_ = false;
             return true;
         case WM_MOUSEMOVE: {

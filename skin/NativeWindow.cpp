@@ -18,6 +18,8 @@ namespace vm {
 namespace {
 
 TranslateHook g_translateHook = nullptr;
+// Set while a key event is turned into messages.
+const QKeyEvent* g_currentKey = nullptr;
 
 // A message posted (or sent from another thread) to a window.
 class MessageEvent : public QEvent {
@@ -87,22 +89,29 @@ UINT QtKeyToVk(int key) {
     }
 }
 
-// Runs the key translation before any widget sees a key, like the message loop does.
+// Runs the key translation before any widget sees a key, like the message loop does. A key
+// meant for a Qt child (an edit overlay) is then delivered to it here, so that when the child
+// ignores it Qt's propagation stops at our window instead of dispatching it there too.
 class KeyTranslator : public QObject {
   public:
     bool eventFilter(QObject* obj, QEvent* e) override {
         if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease) return false;
         auto* w = qobject_cast<QWidget*>(obj);
         if (!w) return false;
-        // Qt offers an unaccepted key to the parents again; it was translated already.
-        if (e == lastEvent_) return qobject_cast<NativeWindow*>(w) != nullptr;
-        lastEvent_ = e;
-        return NativeWindow::HandleKeyEvent(w, static_cast<QKeyEvent*>(e),
-                                            e->type() == QEvent::KeyRelease);
+        if (e == delivering_) return qobject_cast<NativeWindow*>(w) != nullptr;
+        NativeWindow* window = NativeWindow::Containing(w);
+        if (!window) return false;
+        auto* key = static_cast<QKeyEvent*>(e);
+        if (NativeWindow::HandleKeyEvent(w, key, e->type() == QEvent::KeyRelease)) return true;
+        if (w == window) return false;
+        const QEvent* outer = std::exchange(delivering_, e);
+        QCoreApplication::sendEvent(w, e);
+        delivering_ = outer;
+        return true;
     }
 
   private:
-    const QEvent* lastEvent_ = nullptr;
+    const QEvent* delivering_ = nullptr;
 };
 
 void InstallKeyTranslator() {
@@ -466,9 +475,18 @@ void NativeWindow::keyReleaseEvent(QKeyEvent* e) {
     HandleKeyEvent(this, e, true);
 }
 
+Qt::KeyboardModifiers NativeWindow::CurrentModifiers() {
+    return g_currentKey ? g_currentKey->modifiers() : QGuiApplication::queryKeyboardModifiers();
+}
+
 bool NativeWindow::HandleKeyEvent(QWidget* receiver, QKeyEvent* e, bool release) {
     NativeWindow* window = Containing(receiver);
     if (!window || window->destroyed_) return false;
+    const QKeyEvent* outer = std::exchange(g_currentKey, e);
+    struct Restore {
+        const QKeyEvent* previous;
+        ~Restore() { g_currentKey = previous; }
+    } restore{outer};
     const UINT vk = QtKeyToVk(e->key());
     const bool alt = (e->modifiers() & Qt::AltModifier) || e->key() == Qt::Key_Alt;
     MSG msg;

@@ -102,6 +102,8 @@ class NativeWindow : public QWidget {
     void EndModal(int result);
     void CenterWindow();
 
+    // Modifiers of the key event being translated or dispatched, else the keyboard's.
+    static Qt::KeyboardModifiers CurrentModifiers();
     // Key handling shared by the event filter and the window's own key events.
     static bool HandleKeyEvent(QWidget* receiver, class QKeyEvent* e, bool release);
 

@@ -46,9 +46,8 @@ UITheme& UITheme::Get() {
 
 UITheme::UITheme() {
     // "Tahoma" at a 12-pixel character height; fontconfig substitutes where it is missing and
-    // the CJK face covers Chinese texts.
-    QFont base;
-    base.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("WenQuanYi Micro Hei")});
+    // its fallback (the CJK face installed with the program) covers Chinese texts.
+    QFont base(QStringLiteral("Tahoma"));
     base.setPixelSize(12);
     auto derive = [&](bool bold, int pixels, bool underline) {
         QFont f = base;
