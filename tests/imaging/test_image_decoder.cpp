@@ -5,7 +5,6 @@
 #include <functional>
 #include <string>
 
-#include "PictureWriters.h"
 #include "TestPatterns.h"
 #include "imaging/ImageDecoder.h"
 #include "imaging/ImageLimits.h"
@@ -150,6 +149,23 @@ TEST(ImageDecoder, DecodesJpegsCloseToTheirSource) {
             const std::uint32_t g = JpegGrey(x, y);
             EXPECT_PRED2(near, grey.image.Pixel(x, y), Argb(255, g, g, g)) << x << "," << y;
         }
+}
+
+TEST(ImageDecoder, GivesUpOnAProgressiveJpegWithEndlessScans) {
+    // Hundreds of repeated scans are the classic way to make a small file decode for minutes.
+    const std::string jpeg = ReadData("jpeg_grey_progressive.jpg");
+    const std::size_t lastScan = jpeg.rfind("\xFF\xDA");
+    ASSERT_NE(lastScan, std::string::npos);
+    const std::string body = jpeg.substr(0, jpeg.size() - 2);  // without the end marker
+    std::string many = body;
+    for (int i = 0; i < 600; ++i) many += body.substr(lastScan);
+    many += "\xFF\xD9";
+    const DecodeResult r = DecodeImage(many);
+    EXPECT_EQ(r.error, ImageError::Corrupt) << r.detail;
+
+    std::string few = body;  // the same repetition a few times is still a picture
+    for (int i = 0; i < 3; ++i) few += body.substr(lastScan);
+    EXPECT_TRUE(DecodeImage(few + "\xFF\xD9").ok());
 }
 
 std::uint32_t GifColour(int index) {
