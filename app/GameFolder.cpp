@@ -51,6 +51,7 @@ std::string ResolveGameExecutable() {
     if (theApp().GetProfileInt(kPathSection, "PathType", 0) == 0)
         return ProgramFolder() + kGameExecutableName;
     std::string custom = theApp().GetProfileString(kPathSection, "CustomPath", "");
+    if (custom.empty()) return ProgramFolder() + kGameExecutableName;  // as the folder does
     constexpr size_t kLauncherLength = sizeof kLauncherName - 1;
     if (custom.size() >= kLauncherLength &&
         platform::AsciiLower(std::string_view(custom).substr(custom.size() - kLauncherLength)) ==
@@ -127,6 +128,19 @@ FoundGame FindGame(const platform::WineRegistry& registry) {
 
 FoundGame FindGame() {
     return FindGame(platform::WineRegistry(platform::WineRegistry::DefaultPrefix()));
+}
+
+FoundGame GamePageChoice() {
+    switch (theApp().GetProfileInt(kPathSection, "PathType", -1)) {
+        case -1:
+            return FindGame();
+        case 0:
+            return {GameChoice::ProgramFolder, {}, GameSource::Settings};
+        default:
+            return {GameChoice::CustomPath,
+                    theApp().GetProfileString(kPathSection, "CustomPath", ""),
+                    GameSource::Settings};
+    }
 }
 
 bool ValidateGameLocation(GameChoice choice, const std::string& customPath) {

@@ -41,12 +41,13 @@ std::string GameFile(std::string_view relative);
 
 // The two choices of the setup wizard's game page, stored as `PathType`.
 enum class GameChoice { ProgramFolder = 0, CustomPath = 1 };
-// Where Find game found it.
-enum class GameSource { ProgramFolder, WinePrefix, Nothing };
+// Where a proposal comes from: found in the program folder or the Wine prefix, nothing
+// found, or the choice already in the settings.
+enum class GameSource { ProgramFolder, WinePrefix, Nothing, Settings };
 
 struct FoundGame {
     GameChoice choice = GameChoice::CustomPath;
-    std::string path;  // the executable for a custom choice found in the prefix, else empty
+    std::string path;  // the executable for a custom choice, else empty
     GameSource source = GameSource::Nothing;
 };
 
@@ -54,6 +55,10 @@ struct FoundGame {
 // the Wine prefix's registry, then an empty custom path.
 FoundGame FindGame(const platform::WineRegistry& registry);
 FoundGame FindGame();  // the default prefix
+
+// What the wizard's game page shows when it opens: the stored choice (`CustomPath` for a
+// custom one) once `PathType` has been written, FindGame() before that.
+FoundGame GamePageChoice();
 
 // The wizard's check of a choice: true when the executable exists; otherwise shows the error
 // message box through the prompter and returns false.

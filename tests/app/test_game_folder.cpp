@@ -101,6 +101,22 @@ TEST_F(GameFolderTest, ProgramFolderServesPathTypeZeroAndAnEmptyCustomPath) {
 
     SetCustom("");
     EXPECT_EQ(vm::ResolveGameFolder(), progFolder);
+    EXPECT_EQ(vm::ResolveGameExecutable(), progFolder + "Tovrin.exe");
+}
+
+TEST_F(GameFolderTest, GamePageDetectsOnlyWhileNoChoiceWasStored) {
+    Touch(prog / "Tovrin.exe");
+    auto first = vm::GamePageChoice();
+    EXPECT_EQ(first.source, vm::GameSource::ProgramFolder);
+
+    SetCustom("/games/Tovrin.exe");
+    auto stored = vm::GamePageChoice();
+    EXPECT_EQ(stored.choice, vm::GameChoice::CustomPath);
+    EXPECT_EQ(stored.path, "/games/Tovrin.exe");
+    EXPECT_EQ(stored.source, vm::GameSource::Settings);
+
+    theApp().WriteProfileInt("Path", "PathType", 0);
+    EXPECT_EQ(vm::GamePageChoice().choice, vm::GameChoice::ProgramFolder);
 }
 
 TEST_F(GameFolderTest, PlainFileInTheWayIsReplacedByAPrivateFolder) {

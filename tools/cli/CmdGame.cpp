@@ -16,6 +16,8 @@ const char* SourceName(GameSource source) {
             return "程序目录";
         case GameSource::WinePrefix:
             return "Wine前缀";
+        case GameSource::Settings:
+            return "设置";
         case GameSource::Nothing:
             break;
     }
@@ -41,7 +43,7 @@ int RunGame(const std::vector<std::string>& args) {
     }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(exe, ec))
-        PrintError("无法找到Tovrin执行文件，请查看设置。");
+        PrintError("无法找到Tovrin可执行文件，请查看设置。");
     return kExitOk;
 }
 
