@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,12 @@ std::string ReadData(const std::string& name) {
     auto bytes = platform::ReadWholeFile(DataPath(name));
     EXPECT_TRUE(bytes) << name;
     return bytes.value_or("");
+}
+
+// Per process, so two builds running their tests at once do not collide.
+std::filesystem::path TempPath(const std::string& name) {
+    return std::filesystem::temp_directory_path() /
+           ("velmora_imaging_" + std::to_string(::getpid()) + "_" + name);
 }
 
 std::uint64_t Checksum(const std::vector<std::uint32_t>& pixels) {
@@ -263,7 +270,7 @@ TEST(ImageDecoder, ChoosesTheDecoderFromTheContentNotTheName) {
             << name;
 
     // A JPEG saved under a bitmap name, as advertisement files sometimes are.
-    const auto path = std::filesystem::temp_directory_path() / "velmora_imaging_ad.bmp";
+    const auto path = TempPath("ad.bmp");
     ASSERT_TRUE(platform::WriteFileAtomic(path, ReadData("jpeg_colour.jpg")));
     const DecodeResult r = DecodeImageFile(path);
     std::filesystem::remove(path);
@@ -281,6 +288,15 @@ TEST(ImageDecoder, ReportsAMissingFileAsUnreadable) {
     EXPECT_EQ(r.error, ImageError::Unreadable);
     EXPECT_EQ(r.Message(), "无法读取图片文件。");
     EXPECT_EQ(DecodeImageFile(DataPath("")).error, ImageError::Unreadable);  // a folder
+}
+
+TEST(ImageDecoder, RefusesAHugeFileWithoutReadingIt) {
+    const auto path = TempPath("huge.bmp");
+    ASSERT_TRUE(platform::WriteFileAtomic(path, ReadData("bmp24.bmp")));
+    std::filesystem::resize_file(path, kMaxImageBytes + 2 * 1024 * 1024);  // sparse
+    const DecodeResult r = DecodeImageFile(path);
+    std::filesystem::remove(path);
+    EXPECT_EQ(r.error, ImageError::TooLarge) << r.detail;
 }
 
 TEST(ImageDecoder, FailsOnEveryTruncationOfEveryPicture) {
