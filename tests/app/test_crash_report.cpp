@@ -14,6 +14,7 @@
 #include "app/CrashDump.h"
 #include "app/CrashFrame.h"
 #include "platform/FileUtil.h"
+#include "tests/support/ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -76,15 +77,11 @@ int CrashInChild(const fs::path& dir, Where where, std::function<void()> job) {
 
 class CrashReportTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vm-crash-XXXXXX";
-        dir = mkdtemp(tmpl);
-    }
-    void TearDown() override { fs::remove_all(dir); }
     std::string Report() const {
         return platform::ReadWholeFile(dir / "vmcrash.dmp").value_or("<none>");
     }
-    fs::path dir;
+    vm::test::ScopedTempDir temp;
+    const fs::path dir = temp.Path();
 };
 
 TEST_F(CrashReportTest, CrashOnAWorkerLeavesAReportAndStillKillsTheProcess) {

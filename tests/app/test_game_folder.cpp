@@ -12,6 +12,7 @@
 #include "app/TemporaryFolder.h"
 #include "platform/FileUtil.h"
 #include "platform/WineRegistry.h"
+#include "tests/support/ScopedTempDir.h"
 #include "tests/support/ScriptedPrompter.h"
 
 namespace fs = std::filesystem;
@@ -27,8 +28,6 @@ void Touch(const fs::path& p, const std::string& bytes = "x") {
 class GameFolderTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vm-game-XXXXXX";
-        root = mkdtemp(tmpl);
         prog = root / "prog";
         tmp = root / "tmp";
         fs::create_directories(prog);
@@ -43,7 +42,6 @@ class GameFolderTest : public ::testing::Test {
     void TearDown() override {
         theApp().SetPrompter(nullptr);
         unsetenv("TMPDIR");
-        fs::remove_all(root);
     }
     void SetCustom(const std::string& path) {
         theApp().WriteProfileInt("Path", "PathType", 1);
@@ -59,7 +57,9 @@ class GameFolderTest : public ::testing::Test {
         return prefix;
     }
 
-    fs::path root, prog, tmp;
+    vm::test::ScopedTempDir temp;
+    const fs::path root = temp.Path();
+    fs::path prog, tmp;
     std::shared_ptr<vm::test::ScriptedPrompter> prompter;
 };
 

@@ -17,6 +17,7 @@
 #include "app/messages.h"
 #include "platform/FileUtil.h"
 #include "tests/support/RecordingTarget.h"
+#include "tests/support/ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 using vm::theApp;
@@ -57,8 +58,8 @@ TEST(ParticleSwitch, LeavesOtherBytesAndLineEndsAlone) {
 }
 
 TEST(ParticleSwitch, RewritesAReadOnlyFileAndSkipsMissingOrEmptyOnes) {
-    char tmpl[] = "/tmp/vm-particle-XXXXXX";
-    fs::path dir = mkdtemp(tmpl);
+    vm::test::ScopedTempDir temp;
+    const fs::path& dir = temp.Path();
     fs::path ini = dir / "Client.ini";
     Write(ini, "rendSetting.particle=true\r\n");
     chmod(ini.c_str(), 0444);
@@ -79,8 +80,6 @@ TEST(ParticleSwitch, RewritesAReadOnlyFileAndSkipsMissingOrEmptyOnes) {
 class GameStartTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vm-qel-XXXXXX";
-        root = mkdtemp(tmpl);
         game = root / "game";
         fs::create_directories(root / "prog");
         fs::create_directories(game);
@@ -101,10 +100,7 @@ class GameStartTest : public ::testing::Test {
         });
         g_gameRunning.Set();
     }
-    void TearDown() override {
-        theApp().SetStatisticStarter(nullptr);
-        fs::remove_all(root);
-    }
+    void TearDown() override { theApp().SetStatisticStarter(nullptr); }
     void RunGameThread() {
         auto thread = std::make_unique<vm::CQelThread>();
         thread->m_pMainWnd = target;
@@ -113,7 +109,9 @@ class GameStartTest : public ::testing::Test {
         ASSERT_TRUE(target->WaitFor(vm::WM_VM_GAME_ENDED));
     }
 
-    fs::path root, game;
+    vm::test::ScopedTempDir temp;
+    const fs::path root = temp.Path();
+    fs::path game;
     std::mutex lock;
     std::vector<int> statistics;
     std::vector<std::string> statuses;

@@ -10,6 +10,7 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/FileUtil.h"
+#include "tests/support/ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -17,15 +18,8 @@ namespace {
 
 class ChildProcessTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vm-spawn-XXXXXX";
-        dir = mkdtemp(tmpl);
-        savedPath = getenv("PATH") ? getenv("PATH") : "";
-    }
-    void TearDown() override {
-        setenv("PATH", savedPath.c_str(), 1);
-        fs::remove_all(dir);
-    }
+    void SetUp() override { savedPath = getenv("PATH") ? getenv("PATH") : ""; }
+    void TearDown() override { setenv("PATH", savedPath.c_str(), 1); }
     fs::path Script(const std::string& name, const std::string& body) {
         fs::path p = dir / name;
         std::ofstream(p, std::ios::binary) << body;
@@ -35,7 +29,8 @@ class ChildProcessTest : public ::testing::Test {
     std::string Read(const std::string& name) {
         return platform::ReadWholeFile(dir / name).value_or("<missing>");
     }
-    fs::path dir;
+    vm::test::ScopedTempDir temp;
+    const fs::path dir = temp.Path();
     std::string savedPath;
 };
 

@@ -7,6 +7,7 @@
 
 #include "platform/FileAttributes.h"
 #include "platform/FileTime.h"
+#include "tests/support/ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -14,12 +15,8 @@ namespace {
 
 class FileTimeTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vm-ftime-XXXXXX";
-        dir = mkdtemp(tmpl);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
+    vm::test::ScopedTempDir temp;
+    const fs::path dir = temp.Path();
 };
 
 TEST(FileTime, ComputesWindowsFileTimesAndSplitsThemIntoSignedHalves) {

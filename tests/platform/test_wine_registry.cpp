@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/WineRegistry.h"
+#include "tests/support/ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -12,15 +13,11 @@ namespace {
 
 class WineRegistryTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vm-wine-XXXXXX";
-        prefix = mkdtemp(tmpl);
-    }
-    void TearDown() override { fs::remove_all(prefix); }
     void Registry(const std::string& text) {
         std::ofstream(prefix / "system.reg", std::ios::binary) << text;
     }
-    fs::path prefix;
+    vm::test::ScopedTempDir temp;
+    const fs::path prefix = temp.Path();
 };
 
 TEST_F(WineRegistryTest, ReadsEscapedStringValuesOfTheRightKey) {

@@ -14,6 +14,7 @@
 #include "platform/FileTime.h"
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
+#include "tests/support/ScopedTempDir.h"
 #include "update/CChecksumThread.h"
 #include "update/ChecksumCache.h"
 #include "update/ChecksumMap.h"
@@ -74,14 +75,11 @@ TEST(ChecksumMap, KeepsCaseDistinctFilesApart) {
 class ScanTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vm-scan-XXXXXX";
-        root = mkdtemp(tmpl);
         game = root.string() + "/game/";
         iface = fs::path(game) / "Interface";
         cacheFile = root / "vmmd5index.dat";
         fs::create_directories(iface);
     }
-    void TearDown() override { fs::remove_all(root); }
 
     void Write(const std::string& rel, const std::string& bytes, platform::FileTime t) {
         fs::path p = iface / rel;
@@ -97,7 +95,9 @@ class ScanTest : public ::testing::Test {
         return platform::ReadWholeFile(cacheFile).value_or("<missing>");
     }
 
-    fs::path root, iface, cacheFile;
+    vm::test::ScopedTempDir temp;
+    const fs::path root = temp.Path();
+    fs::path iface, cacheFile;
     std::string game;
     vm::ChecksumMap map;
     const platform::FileTime t1 = platform::kUnixEpochFileTime + 17000000000000000LL;
