@@ -82,22 +82,21 @@ void InstallGameFolderResolver() {
     theApp().SetGameFolderResolver(&CacheGameFolder);
 }
 
+namespace {
+// A cached value, resolved first when start-up has not done so yet.
+std::string Cached(Guarded<std::string>& slot) {
+    if (std::string value = slot.Get(); !value.empty()) return value;
+    CacheGameFolder();
+    return slot.Get();
+}
+}  // namespace
+
 std::string GameFolder() {
-    std::string folder = theApp().m_gameFolder.Get();
-    if (folder.empty()) {
-        CacheGameFolder();
-        folder = theApp().m_gameFolder.Get();
-    }
-    return folder;
+    return Cached(theApp().m_gameFolder);
 }
 
 std::string GameExecutable() {
-    std::string exe = theApp().m_gameExecutable.Get();
-    if (exe.empty()) {
-        CacheGameFolder();
-        exe = theApp().m_gameExecutable.Get();
-    }
-    return exe;
+    return Cached(theApp().m_gameExecutable);
 }
 
 std::string GameFile(std::string_view relative) {

@@ -73,15 +73,6 @@ TEST_F(GameFolderTest, LauncherInCapitalsIsRewrittenToTheGameBesideIt) {
     EXPECT_EQ(vm::GameFile("/Client.ini"), (root / "game" / "Client.ini").string());
 }
 
-TEST_F(GameFolderTest, CustomPathNamingAnotherProgramIsKept) {
-    const std::string exe = (root / "game" / "TovrinDX.exe").string();
-    SetCustom(exe);
-    vm::CacheGameFolder();
-    EXPECT_EQ(vm::GameExecutable(), exe);
-    EXPECT_EQ(theApp().GetProfileString("Path", "CustomPath"), exe);
-    EXPECT_EQ(vm::GameFolder(), (root / "game").string() + "/");
-}
-
 TEST_F(GameFolderTest, CustomPathWithoutSeparatorIsItsOwnFolder) {
     SetCustom("Tovrin");
     vm::CacheGameFolder();
