@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,18 +18,19 @@
 namespace vm {
 namespace {
 
-enum class Pair { Missing, Unsafe, BadText, Ok };
-
-// Reads path and checksum of a file element.
-Pair ReadFile(const tinyxml2::XMLElement& e, std::string& path, std::string& checksum) {
-    const char* p = e.Attribute("path");
-    const char* c = e.Attribute("checksum");
-    if (!p || !c) return Pair::Missing;
-    if (!IsValidUtf8(p) || !IsValidUtf8(c)) return Pair::BadText;
-    if (!SafeRelativePath(p)) return Pair::Unsafe;
-    path = p;
-    checksum = c;
-    return Pair::Ok;
+// Adds a file element with both attributes to files; a path that would leave its folder is
+// counted in refused instead. false when the text is not UTF-8.
+bool AddFile(const tinyxml2::XMLElement& e, std::map<std::string, std::string>& files,
+             std::size_t& refused) {
+    const char* path = e.Attribute("path");
+    const char* checksum = e.Attribute("checksum");
+    if (!path || !checksum) return true;
+    if (!IsValidUtf8(path) || !IsValidUtf8(checksum)) return false;
+    if (SafeRelativePath(path))
+        files[path] = checksum;
+    else
+        ++refused;
+    return true;
 }
 
 }  // namespace
@@ -45,7 +47,6 @@ FileListParseResult ParseFileListInto(std::string_view document, CFileListModel&
     for (const auto* child = root->FirstChildElement(); child;
          child = child->NextSiblingElement()) {
         const std::string_view name = child->Name();
-        std::string path, checksum;
         if (name == "AddOn") {
             AddOnRecord record;
             const char* folder = child->Attribute("folder");
@@ -53,30 +54,14 @@ FileListParseResult ParseFileListInto(std::string_view document, CFileListModel&
                 if (std::strcmp(a->Name(), "folder") != 0)
                     record.properties[a->Name()] = a->Value();
             }
-            bool badText = false;
             for (const auto* f = child->FirstChildElement(); f; f = f->NextSiblingElement()) {
-                switch (ReadFile(*f, path, checksum)) {
-                    case Pair::Missing:
-                        break;
-                    case Pair::Unsafe:
-                        ++result.refused;
-                        break;
-                    case Pair::BadText:
-                        badText = true;
-                        break;
-                    case Pair::Ok:
-                        record.files[path] = checksum;
-                        break;
+                if (!AddFile(*f, record.files, result.refused)) {
+                    result.outcome = FileListParseResult::Outcome::BadText;
+                    return result;
                 }
-                if (badText) break;
-            }
-            if (badText) {
-                result.outcome = FileListParseResult::Outcome::BadText;
-                return result;
             }
             // Without a folder that stays below Interface the add-on has no place to go.
-            auto safeFolder = folder ? SafeRelativePath(folder) : std::nullopt;
-            if (!safeFolder) {
+            if (!folder || !SafeRelativePath(folder)) {
                 result.refused += record.files.size();
                 continue;
             }
@@ -86,18 +71,9 @@ FileListParseResult ParseFileListInto(std::string_view document, CFileListModel&
                                                                     : model.m_regularAddOns;
             group[record.folder] = std::move(record);
         } else if (name == "File") {
-            switch (ReadFile(*child, path, checksum)) {
-                case Pair::Missing:
-                    break;
-                case Pair::Unsafe:
-                    ++result.refused;
-                    break;
-                case Pair::BadText:
-                    result.outcome = FileListParseResult::Outcome::BadText;
-                    return result;
-                case Pair::Ok:
-                    model.m_topLevelFiles[path] = checksum;
-                    break;
+            if (!AddFile(*child, model.m_topLevelFiles, result.refused)) {
+                result.outcome = FileListParseResult::Outcome::BadText;
+                return result;
             }
         }
     }

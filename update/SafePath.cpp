@@ -7,8 +7,6 @@ namespace vm {
 std::optional<std::string> SafeRelativePath(std::string_view name) {
     if (name.empty() || name.front() == '/' || name.front() == '\\') return std::nullopt;
     if (name.find('\0') != std::string_view::npos) return std::nullopt;
-    if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])))
-        return std::nullopt;
     std::string out;
     std::size_t start = 0;
     while (start <= name.size()) {
@@ -16,6 +14,9 @@ std::optional<std::string> SafeRelativePath(std::string_view name) {
         if (end == std::string_view::npos) end = name.size();
         std::string_view part = name.substr(start, end - start);
         if (part == "..") return std::nullopt;
+        // A drive letter, also after dropped "." parts ("./C:x").
+        if (part.size() >= 2 && part[1] == ':' && std::isalpha(static_cast<unsigned char>(part[0])))
+            return std::nullopt;
         if (!part.empty() && part != ".") {
             if (!out.empty()) out += '/';
             out.append(part);

@@ -10,7 +10,7 @@ namespace vm {
 // safe to join below a folder: separators '/' and '\' are both accepted, empty and "."
 // parts are dropped, and the result uses '/'. nullopt for anything that could land outside
 // the folder or is not a plain relative name: an absolute path ("/x", "\x", UNC "\\host\x"),
-// a drive letter ("C:x"), a ".." part, a NUL byte, or nothing left at all.
+// a drive letter ("C:x", in any part), a ".." part, a NUL byte, or nothing left at all.
 std::optional<std::string> SafeRelativePath(std::string_view name);
 
 // true when path ends in a separator (a folder entry of an archive).

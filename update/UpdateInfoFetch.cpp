@@ -69,12 +69,18 @@ bool LocalCopyIsCurrent(const fs::path& file, const std::string& expected) {
     return sum && *sum == expected;
 }
 
-// Extracts archive into folder and deletes it. Empty on success, else the reason.
-std::string ExtractAndDelete(const fs::path& archive, const fs::path& folder) {
+// Extracts archive into folder and deletes it. Empty when the archive brought `expected`
+// (a stale copy left from an earlier run must not pass for it), else the reason.
+std::string ExtractAndDelete(const fs::path& archive, const fs::path& folder,
+                             const std::string& expected) {
     ZipExtractResult extracted = ExtractZipFile(archive, folder);
     std::error_code ec;
     fs::remove(archive, ec);
-    return extracted.error;
+    if (!extracted.Ok()) return extracted.error;
+    for (const std::string& name : extracted.written) {
+        if (name == expected) return {};
+    }
+    return "压缩文件中没有 " + expected + "。";
 }
 
 }  // namespace
@@ -114,7 +120,7 @@ bool FetchInformation() {
             ShowInfoFailure(platform::ErrnoText(errno ? errno : EIO));
             return false;
         }
-        if (std::string error = ExtractAndDelete(archive, folder); !error.empty()) {
+        if (std::string error = ExtractAndDelete(archive, folder, kInfoFileName); !error.empty()) {
             ShowInfoFailure(error);
             return false;
         }
@@ -148,7 +154,8 @@ std::optional<std::string> FetchFileList(const std::string& setFolder, const std
         fs::create_directories(local.parent_path(), ec);
         const fs::path archive = local.string() + kArchiveSuffix;
         if (HttpFetchToFile(url, archive) != 0) return std::nullopt;
-        if (std::string error = ExtractAndDelete(archive, local.parent_path()); !error.empty()) {
+        if (std::string error = ExtractAndDelete(archive, local.parent_path(), kFileListName);
+            !error.empty()) {
             theApp().Prompt(error, "Velmora", MB_OK | MB_ICONERROR);
             return std::nullopt;
         }

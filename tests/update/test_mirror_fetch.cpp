@@ -27,7 +27,9 @@
 #include "update/ChecksumText.h"
 #include "update/MirrorEndpoints.h"
 #include "update/MirrorPublisher.h"
+#include "update/UpdateInfo.h"
 #include "update/UpdateInfoFetch.h"
+#include "update/ZipArchive.h"
 
 namespace fs = std::filesystem;
 using vm::theApp;
@@ -162,6 +164,18 @@ TEST_F(MirrorFetch, HttpErrorOnInfoReportsVersionCheckFailure) {
     EXPECT_TRUE(InfoFailed());
     EXPECT_TRUE(g_infoReady.IsSet());
     EXPECT_TRUE(theApp().m_publishedSets.Get().empty());
+}
+
+TEST_F(MirrorFetch, ArchiveWithoutInfoNeverLetsAStaleCopyPass) {
+    const std::string stale = vm::EncodeInfoBytes("serverOld = /old\r\n");
+    ASSERT_TRUE(platform::WriteFileAtomic(vm::TemporaryFile("Info"), stale));
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "mirror/Velmora-TVRN/Info.z",
+                                          *vm::MakeZip({{"Readme", "no Info here"}})));
+    RunInfoJob();
+    ASSERT_EQ(prompter->Texts().size(), 1u);
+    EXPECT_NE(prompter->Texts()[0].find("获取更新信息失败"), std::string::npos);
+    EXPECT_TRUE(InfoFailed());
+    EXPECT_TRUE(theApp().m_updateInfo.Get().empty());
 }
 
 TEST_F(MirrorFetch, UnreachableMirrorExplainsAndFails) {

@@ -50,8 +50,9 @@ TEST(SafeRelativePath, AcceptsPlainNamesAndRefusesEveryEscape) {
     EXPECT_EQ(vm::SafeRelativePath("a\\b/./c//d.lua"), "a/b/c/d.lua");
     EXPECT_EQ(vm::SafeRelativePath("folder/"), "folder");
     EXPECT_EQ(vm::SafeRelativePath("..."), "...");
-    for (const char* bad : {"", "/etc/passwd", "\\x", "\\\\host\\share\\x", "//host/x", "C:x",
-                            "c:\\x", "../x", "a/../../x", "a\\..\\x", "..", "./", "a/.."}) {
+    for (const char* bad :
+         {"", "/etc/passwd", "\\x", "\\\\host\\share\\x", "//host/x", "C:x", "c:\\x", "./C:x",
+          "a/d:y", "../x", "a/../../x", "a\\..\\x", "..", "./", "a/.."}) {
         EXPECT_FALSE(vm::SafeRelativePath(bad)) << bad;
     }
     EXPECT_FALSE(vm::SafeRelativePath(std::string("a\0b", 3)));
