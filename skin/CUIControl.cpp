@@ -3,6 +3,7 @@
 #include <QPolygon>
 #include <cstdlib>
 
+#include "platform/Text.h"
 #include "skin/CUIManager.h"
 
 namespace vm {

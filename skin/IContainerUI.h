@@ -14,7 +14,8 @@ class IContainerUI {
     virtual int GetCount() const = 0;
     // Takes the child; returns it (null when refused).
     virtual CUIControl* Add(std::unique_ptr<CUIControl> control) = 0;
-    // Adds a child owned elsewhere (for containers that do not own their children).
+    // Adds a child owned elsewhere (for containers that do not own their children); it must
+    // not outlive the window's manager.
     virtual bool AddBorrowed(CUIControl* control) = 0;
     virtual bool Remove(CUIControl* control) = 0;
     virtual void RemoveAll() = 0;

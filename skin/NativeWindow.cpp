@@ -187,13 +187,15 @@ NativeWindow::NativeWindow(QWidget* parent, std::uint32_t style, std::uint32_t e
 }
 
 NativeWindow::~NativeWindow() {
-    if (!destroyed_) {
-        Dispatch(WM_DESTROY, 0, 0);
-        Dispatch(WM_NCDESTROY, 0, 0);
-        destroyed_ = true;
-        IWindowHandler* handler = std::exchange(handler_, nullptr);
-        if (handler) handler->FinalMessage(this);
-    }
+    if (!destroyed_) EndOfLife();
+}
+
+void NativeWindow::EndOfLife() {
+    Dispatch(WM_DESTROY, 0, 0);
+    Dispatch(WM_NCDESTROY, 0, 0);
+    destroyed_ = true;
+    IWindowHandler* handler = std::exchange(handler_, nullptr);
+    if (handler) handler->FinalMessage(this);
     std::lock_guard lock(mailbox_->mutex_);
     mailbox_->window_ = nullptr;
 }
@@ -266,15 +268,7 @@ void NativeWindow::DestroyWindow() {
     if (hoverTimer_) killTimer(hoverTimer_);
     hoverTimer_ = 0;
     hide();
-    Dispatch(WM_DESTROY, 0, 0);
-    Dispatch(WM_NCDESTROY, 0, 0);
-    destroyed_ = true;
-    IWindowHandler* handler = std::exchange(handler_, nullptr);
-    if (handler) handler->FinalMessage(this);
-    {
-        std::lock_guard lock(mailbox_->mutex_);
-        mailbox_->window_ = nullptr;
-    }
+    EndOfLife();
     if (modalLoop_) modalLoop_->exit(0);
     deleteLater();
 }
@@ -545,7 +539,11 @@ int NativeWindow::ShowModal() {
     QPointer<NativeWindow> self(this);
     if (destroyed_) return 0;
     QWidget* owner = IsChild() ? nullptr : parentWidget();
-    if (owner && !isVisible()) setWindowModality(Qt::WindowModal);
+    if (owner && windowModality() != Qt::WindowModal) {
+        // Modality takes effect when a window is shown; a box already on screen shows again.
+        if (isVisible()) hide();
+        setWindowModality(Qt::WindowModal);
+    }
     show();
     raise();
     activateWindow();

@@ -126,6 +126,8 @@ class NativeWindow : public QWidget {
 
   private:
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
+    // WM_DESTROY, WM_NCDESTROY, the handler's final message; the mailbox refuses from now on.
+    void EndOfLife();
     void ReportEnabled();
     WPARAM MouseKeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) const;
 

@@ -248,7 +248,7 @@ TEST(Window, ShowModalBlocksTheOwnerUntilTheBoxGoes) {
         int result = 0;
     };
     auto box = std::make_unique<Box>();
-    box->Open(80, 60, owner.GetHWND());
+    box->Open(80, 60, owner.GetHWND(), WS_POPUP | WS_VISIBLE);  // shown before the loop
     bool ownerDisabledMeanwhile = false;
     QTimer::singleShot(0, [&] {
         ownerDisabledMeanwhile = !owner.Window()->IsWindowEnabled();
