@@ -77,15 +77,22 @@ std::optional<ChildProcess> ChildProcess::Spawn(const std::filesystem::path& pro
         return std::nullopt;
     };
 
+    // The child changes folder before it starts the program: a relative name would then
+    // be looked up from the wrong place.
+    std::error_code ec;
+    const std::filesystem::path target =
+        program.is_absolute() ? program : std::filesystem::absolute(program, ec);
+    if (ec) return fail(ec.value());
+
     std::vector<std::string> argv;
-    std::filesystem::path exe = program;
-    if (IsWindowsExecutable(program)) {
+    std::filesystem::path exe = target;
+    if (IsWindowsExecutable(target)) {
         std::filesystem::path wine = FindOnPath("wine");
         if (wine.empty()) return fail(ENOEXEC);
         exe = wine;
         argv.push_back("wine");
     }
-    argv.push_back(program.string());
+    argv.push_back(target.string());
     argv.insert(argv.end(), args.begin(), args.end());
 
     std::vector<char*> cargv;

@@ -43,6 +43,14 @@ TEST_F(ChildProcessTest, RunsInTheGivenFolderWithArgumentsAndReportsHowItEnded) 
     EXPECT_EQ(Read("out.txt"), fs::canonical(dir / "work").string() + "\na b\n");
     EXPECT_EQ(child->Wait(), -1);
 
+    // A relative program name means the same file after the change of folder.
+    fs::current_path(dir);
+    auto relative = platform::ChildProcess::Spawn("prog", {"rel"}, dir / "work");
+    ASSERT_TRUE(relative);
+    EXPECT_EQ(relative->Wait(), 7);
+    EXPECT_EQ(Read("out.txt"), fs::canonical(dir / "work").string() + "\nrel\n");
+    fs::current_path("/");
+
     auto killed = platform::ChildProcess::Spawn(Script("k", "#!/bin/sh\nkill -9 $$\n"), {}, dir);
     ASSERT_TRUE(killed);
     EXPECT_EQ(killed->Wait(), 128 + SIGKILL);
