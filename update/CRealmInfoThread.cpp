@@ -1,5 +1,7 @@
 #include "update/CRealmInfoThread.h"
 
+#include <memory>
+
 #include "app/CVelmoraApp.h"
 #include "app/Globals.h"
 #include "app/messages.h"
@@ -17,6 +19,14 @@ struct InfoReadyOnExit {
 };
 
 }  // namespace
+
+bool CRealmInfoThread::Launch(const TargetRef& target) {
+    auto job = std::make_unique<CRealmInfoThread>();
+    job->m_pMainWnd = target;
+    if (CWorkerThread::Start(std::move(job))) return true;
+    g_infoReady.Set();
+    return false;
+}
 
 int CRealmInfoThread::RunTask() {
     InfoReadyOnExit ready;

@@ -13,6 +13,10 @@ namespace vm {
 // target when "Info" could not be had, and sets g_infoReady when it ends, whatever happened.
 class CRealmInfoThread : public CWorkerThread {
   public:
+    // Starts the job reporting to target (the splash dialog); false when no thread could be
+    // created, in which case g_infoReady is set at once so nobody waits for it.
+    static bool Launch(const TargetRef& target);
+
     // The day test's clock; tests set their own.
     LocalClock m_clock = LocalNow;
 

@@ -43,6 +43,6 @@ std::string DefaultSetFolder(const std::string& setName);
 // (MD5 of "Info", CR LF, MD5 of the "filelist.xml" of the first set in key order). Every
 // check runs before the first file is written; each file is replaced atomically, the
 // checksum file last. Runs on the calling thread.
-PublishResult PublishMirror(const PublishOptions& options);
+[[nodiscard]] PublishResult PublishMirror(const PublishOptions& options);
 
 }  // namespace vm

@@ -147,13 +147,15 @@ fs::path CachedFileListPath(const std::string& setFolder) {
     return dir / kFileListName;
 }
 
-std::optional<std::string> FetchFileList(const std::string& setFolder, const std::string& url) {
+std::optional<std::string> FetchFileList(const std::string& setFolder, const std::string& url,
+                                         const ListDownloader& download) {
     const fs::path local = CachedFileListPath(setFolder);
     if (!LocalCopyIsCurrent(local, theApp().m_expectedListChecksum.Get())) {
         std::error_code ec;
         fs::create_directories(local.parent_path(), ec);
         const fs::path archive = local.string() + kArchiveSuffix;
-        if (HttpFetchToFile(url, archive) != 0) return std::nullopt;
+        if ((download ? download(url, archive) : HttpFetchToFile(url, archive)) != 0)
+            return std::nullopt;
         if (std::string error = ExtractAndDelete(archive, local.parent_path(), kFileListName);
             !error.empty()) {
             theApp().Prompt(error, "Velmora", MB_OK | MB_ICONERROR);

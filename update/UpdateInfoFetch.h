@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -26,10 +27,16 @@ bool FetchChecksums();
 // pass for another's. setFolder is the set's folder on the mirror ("/tvrn").
 std::filesystem::path CachedFileListPath(const std::string& setFolder);
 
+// Downloads url into file: 0 on success, -1 on failure after telling the user.
+using ListDownloader =
+    std::function<int(const std::string& url, const std::filesystem::path& file)>;
+
 // The update run's list step: uses the cached "filelist.xml" of the set when its MD5 is the
-// expected list checksum, otherwise downloads url (the "filelist.xml.z" archive) and
-// extracts it beside the cached copy. Returns the document, or nullopt when it could not be
-// had (download errors have been shown).
-std::optional<std::string> FetchFileList(const std::string& setFolder, const std::string& url);
+// expected list checksum, otherwise downloads url (the "filelist.xml.z" archive) with
+// download (the run passes its own, which adds "Cache-Control: no-cache"; by default the
+// shared session's plain fetch) and extracts it beside the cached copy. Returns the
+// document, or nullopt when it could not be had (the reason has been shown).
+std::optional<std::string> FetchFileList(const std::string& setFolder, const std::string& url,
+                                         const ListDownloader& download = {});
 
 }  // namespace vm

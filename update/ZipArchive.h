@@ -34,8 +34,9 @@ struct ZipExtractResult {
 // cap are refused and skipped; an archive whose entries together exceed the total cap is
 // refused whole before anything is written. Each file is written beside its place and
 // renamed over it, so a failed entry never leaves a torn file. Runs on the calling thread.
-ZipExtractResult ExtractZipFile(const std::filesystem::path& archive,
-                                const std::filesystem::path& folder, const ZipLimits& limits = {});
+[[nodiscard]] ZipExtractResult ExtractZipFile(const std::filesystem::path& archive,
+                                              const std::filesystem::path& folder,
+                                              const ZipLimits& limits = {});
 
 // The bytes of one entry of an archive held in memory; nullopt when the archive or the
 // entry cannot be read or the entry exceeds the entry cap.
