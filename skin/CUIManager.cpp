@@ -235,8 +235,8 @@ void CUIManager::SetFocus(CUIControl* control) {
 }
 
 bool CUIManager::SetNextTabControl(bool forward) {
-    if (layoutNeeded_) {
-        // Before the first layout nothing has a place yet; focus once it has.
+    if (forward && layoutNeeded_) {
+        // Before the layout nothing has its place yet; focus once it has.
         focusNeeded_ = true;
         if (window_) window_->update();
         return true;
@@ -364,8 +364,9 @@ bool CUIManager::TranslateMessageAll(const MSG& msg) {
         if (std::find(Managers().begin(), Managers().end(), m) == Managers().end()) continue;
         NativeWindow* w = m->window_;
         if (!w || w->IsDestroyed()) continue;
-        const bool mine =
-            msg.hwnd == w || (msg.hwnd && !msg.hwnd->isWindow() && msg.hwnd->parentWidget() == w);
+        // The window itself, or a Qt child inside it (an edit overlay).
+        const bool mine = msg.hwnd == w || (msg.hwnd && !msg.hwnd->isWindow() &&
+                                            NativeWindow::Containing(msg.hwnd) == w);
         if (mine && m->TranslateMessage(msg)) return true;
     }
     return false;
