@@ -174,14 +174,4 @@ TEST(ZipArchive, ReportsWhatCannotBeOpened) {
     EXPECT_EQ(vm::ReadZipEntry("not an archive", "x"), std::nullopt);
 }
 
-TEST(ZipArchive, MemoryArchivesRoundTrip) {
-    auto bytes = vm::MakeZip({{"filelist.xml", "<AddOns/>"}, {"Info", std::string("\xFF\xFE", 2)}});
-    ASSERT_TRUE(bytes);
-    EXPECT_EQ(vm::ListZipEntries(*bytes), (std::vector<std::string>{"filelist.xml", "Info"}));
-    EXPECT_EQ(vm::ReadZipEntry(*bytes, "filelist.xml"), "<AddOns/>");
-    EXPECT_EQ(vm::ReadZipEntry(*bytes, "Info"), std::string("\xFF\xFE", 2));
-    EXPECT_EQ(vm::ReadZipEntry(*bytes, "missing"), std::nullopt);
-    EXPECT_EQ(vm::MakeZip({}), std::nullopt);
-}
-
 }  // namespace
