@@ -9,10 +9,6 @@
 
 namespace vm {
 
-CDialogLayoutUI::CDialogLayoutUI() {
-    EnableScrollBar(false);
-}
-
 void* CDialogLayoutUI::GetInterface(std::string_view name) {
     if (name == "DialogLayout") return this;
     return CUIContainer::GetInterface(name);

@@ -12,8 +12,6 @@ namespace vm {
 
 class CDialogLayoutUI : public CUIContainer {
   public:
-    CDialogLayoutUI();
-
     void SetBackColor(COLORREF color) { backColor_ = color; }
     COLORREF GetBackColor() const { return backColor_; }
     // The children's bounding box of the first layout.

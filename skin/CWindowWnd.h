@@ -4,6 +4,12 @@
 // HandleMessage and lets a subclass run a modal loop. The object outlives its window or
 // deletes itself in OnFinalMessage; destroying the object destroys a window still open.
 // Posting and sending work from any thread while the object lives. UI thread otherwise.
+//
+// A skinned window: create the manager in WM_CREATE (Init with Window(), AttachDialog with a
+// CDialogLayoutUI root, AddNotifier), then offer every message to it:
+//     LRESULT r = 0;
+//     if (manager.MessageHandler(msg, wParam, lParam, r)) return r;
+//     return CWindowWnd::HandleMessage(msg, wParam, lParam);
 
 #include <QPointer>
 #include <memory>

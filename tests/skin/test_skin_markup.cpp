@@ -257,6 +257,8 @@ TEST(MarkupText, BoldMeasuresWiderAndLinkBoxesComeBack) {
     const RECT bold = MeasureMarkupText(nullptr, {0, 0, 9999, 100}, "<b>Velmora MMMM</b>", 0);
     EXPECT_GT(plain.Width(), 40);
     EXPECT_GT(bold.Width(), plain.Width());
+    // Chinese texts find a face through the font fallback.
+    EXPECT_GE(MeasureMarkupText(nullptr, {0, 0, 9999, 100}, "确定", 0).Width(), 16);
 
     QImage image(200, 30, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
