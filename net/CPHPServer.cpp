@@ -124,6 +124,13 @@ int CPHPServer::ParseResult(std::string_view text, tinyxml2::XMLDocument& doc,
     return code;
 }
 
+const tinyxml2::XMLElement* CPHPServer::Answer(Verb verb, const std::string& path,
+                                               const Params& params, tinyxml2::XMLDocument& doc) {
+    const std::string answer = m_transport.Request(path, params, verb);
+    const tinyxml2::XMLElement* result = nullptr;
+    return ParseResult(answer, doc, &result) == 0 ? result : nullptr;
+}
+
 bool CPHPServer::Succeeds(const std::string& answer) {
     tinyxml2::XMLDocument doc;
     return ParseResult(answer, doc) == 0;
@@ -156,10 +163,10 @@ IUser* CPHPServer::GetUserInfo(std::uint32_t uid) {
         const auto it = m_userCache.find(uid);
         if (it != m_userCache.end()) return it->second.get();
     }
-    const std::string answer = Get(kUserInfoPath, {{"uid", std::to_string(uid)}});
     tinyxml2::XMLDocument doc;
-    const tinyxml2::XMLElement* result = nullptr;
-    if (ParseResult(answer, doc, &result) != 0) return nullptr;
+    const tinyxml2::XMLElement* result =
+        Answer(Verb::Get, kUserInfoPath, {{"uid", std::to_string(uid)}}, doc);
+    if (!result) return nullptr;
     auto user = CPHPUser::FromElement(*result);
     std::lock_guard<std::mutex> g(m_stateLock);
     return m_userCache.try_emplace(uid, std::move(user)).first->second.get();
@@ -243,10 +250,9 @@ ILoginUser* CPHPServer::GetLoginUser() {
         if (!m_loggedIn) return nullptr;
     }
     try {
-        const std::string answer = Get(kLoginUserPath);
         tinyxml2::XMLDocument doc;
-        const tinyxml2::XMLElement* result = nullptr;
-        if (ParseResult(answer, doc, &result) != 0) return nullptr;
+        const tinyxml2::XMLElement* result = Answer(Verb::Get, kLoginUserPath, {}, doc);
+        if (!result) return nullptr;
         auto fresh = CPHPLoginUser::FromElement(*result);
         std::lock_guard<std::mutex> g(m_stateLock);
         if (!m_loginUser) m_loginUser = std::move(fresh);
@@ -323,10 +329,9 @@ void CPHPServer::SetPrimaryCharacter(const CPHPCharacter& character) {
 }
 
 bool CPHPServer::CheckMessages() {
-    const std::string answer = Get(kCheckMessagesPath);
     tinyxml2::XMLDocument doc;
-    const tinyxml2::XMLElement* result = nullptr;
-    if (ParseResult(answer, doc, &result) != 0) return false;
+    const tinyxml2::XMLElement* result = Answer(Verb::Get, kCheckMessagesPath, {}, doc);
+    if (!result) return false;
     int messages = 0;
     int friends = 0;
     result->QueryIntAttribute("message", &messages);
@@ -336,10 +341,9 @@ bool CPHPServer::CheckMessages() {
 }
 
 bool CPHPServer::LoadNotifications() {
-    const std::string answer = Get(kNotificationsPath);
     tinyxml2::XMLDocument doc;
-    const tinyxml2::XMLElement* result = nullptr;
-    if (ParseResult(answer, doc, &result) != 0) return false;
+    const tinyxml2::XMLElement* result = Answer(Verb::Get, kNotificationsPath, {}, doc);
+    if (!result) return false;
     if (CPHPLoginUser* me = Held())
         me->ReplaceNotifications(
             Children<CPHPNotification>(*result, "notification", CPHPNotification::FromElement));
@@ -347,20 +351,18 @@ bool CPHPServer::LoadNotifications() {
 }
 
 bool CPHPServer::LoadFriends() {
-    const std::string answer = Get(kFriendListPath);
     tinyxml2::XMLDocument doc;
-    const tinyxml2::XMLElement* result = nullptr;
-    if (ParseResult(answer, doc, &result) != 0) return false;
+    const tinyxml2::XMLElement* result = Answer(Verb::Get, kFriendListPath, {}, doc);
+    if (!result) return false;
     if (CPHPLoginUser* me = Held())
         me->ReplaceFriends(Children<CPHPUser>(*result, "friend", CPHPUser::FromElement));
     return true;
 }
 
 bool CPHPServer::LoadCharacters() {
-    const std::string answer = Get(kCharacterListPath);
     tinyxml2::XMLDocument doc;
-    const tinyxml2::XMLElement* result = nullptr;
-    if (ParseResult(answer, doc, &result) != 0) return false;
+    const tinyxml2::XMLElement* result = Answer(Verb::Get, kCharacterListPath, {}, doc);
+    if (!result) return false;
     if (CPHPLoginUser* me = Held())
         me->ReplaceCharacters(
             Children<CPHPCharacter>(*result, "character", CPHPCharacter::FromElement));
@@ -389,11 +391,11 @@ void CPHPServer::Search(SearchKind kind, const std::string& value,
             break;
         }
     }
-    const std::string answer =
-        Post(kind == SearchKind::ByCharacter ? kSearchByCharacterPath : kSearchPath, params);
     tinyxml2::XMLDocument doc;
-    const tinyxml2::XMLElement* result = nullptr;
-    if (ParseResult(answer, doc, &result) != 0) return;
+    const tinyxml2::XMLElement* result =
+        Answer(Verb::Post, kind == SearchKind::ByCharacter ? kSearchByCharacterPath : kSearchPath,
+               params, doc);
+    if (!result) return;
     for (auto& user : Children<CPHPUser>(*result, "user", CPHPUser::FromElement))
         out.push_back(std::move(user));
 }
@@ -420,10 +422,9 @@ bool CPHPServer::RemoveCharacter(const std::string& region, const std::string& r
 }
 
 bool CPHPServer::DownloadSettings(const std::filesystem::path& file, ITransferProgress* progress) {
-    const std::string answer = Get(kSettingsDownloadPath);
     tinyxml2::XMLDocument doc;
-    const tinyxml2::XMLElement* result = nullptr;
-    if (ParseResult(answer, doc, &result) != 0) {
+    const tinyxml2::XMLElement* result = Answer(Verb::Get, kSettingsDownloadPath, {}, doc);
+    if (!result) {
         // Without a ticket there is nothing to fetch; the user's file stays as it is.
         if (progress) progress->OnError(ITransferProgress::kBadStatus);
         return false;

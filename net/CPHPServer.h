@@ -96,7 +96,10 @@ class CPHPServer final : public IServer {
     std::string Post(const std::string& path, const Params& params);
     // The held logged-in user (null when none).
     CPHPLoginUser* Held();
-    // Runs a request whose answer is a success or a failure only.
+    // The "result" element of a successful answer to the request; null on a failure answer.
+    const tinyxml2::XMLElement* Answer(CCommunityTransport::Verb verb, const std::string& path,
+                                       const Params& params, tinyxml2::XMLDocument& doc);
+    // Whether an answer says success (its code becomes the last error).
     bool Succeeds(const std::string& answer);
 
     CCommunityTransport m_transport;

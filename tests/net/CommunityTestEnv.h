@@ -21,18 +21,10 @@ class CommunityTest : public NetTest {
         // Pictures land in this test's folder; the next test's folder is made where it was.
         if (const char* tmp = ::getenv("TMPDIR")) m_oldTmp = tmp;
         ::setenv("TMPDIR", home.Path().c_str(), 1);
-        CommunityFake::User alice;
-        alice.uid = 1;
-        alice.username = "alice";
-        alice.email = "alice@example.org";
-        alice.password = "secret1";
+        CommunityFake::User alice = Member(1, "alice");
         alice.notification = 3;
         fake.AddUser(alice);
-        CommunityFake::User bob;
-        bob.uid = 2;
-        bob.username = "bob";
-        bob.email = "bob@example.org";
-        bob.password = "secret2";
+        CommunityFake::User bob = Member(2, "bob");
         bob.characters = {{"cn", "Stormhold", "Bobbin", "m", "north", "mage", "elf", true}};
         fake.AddUser(bob);
     }
@@ -45,12 +37,23 @@ class CommunityTest : public NetTest {
         NetTest::TearDown();
     }
 
-    ILoginUser& LoginAlice() {
-        ILoginUser* me = GetServer()->Login("alice", "", "secret1", false);
-        if (!me) throw std::runtime_error("alice could not log in");
+    // A user named name with the password "secret" + uid.
+    static CommunityFake::User Member(std::uint32_t uid, const std::string& name) {
+        CommunityFake::User u;
+        u.uid = uid;
+        u.username = name;
+        u.email = name + "@example.org";
+        u.password = "secret" + std::to_string(uid);
+        return u;
+    }
+    // Logs the member in and forgets the requests so far.
+    ILoginUser& LoginAs(const CommunityFake::User& u) {
+        ILoginUser* me = GetServer()->Login(u.username, "", u.password, false);
+        if (!me) throw std::runtime_error(u.username + " could not log in");
         fake.ClearLog();
         return *me;
     }
+    ILoginUser& LoginAlice() { return LoginAs(*fake.GetUser(1)); }
 
     CommunityFake fake{server};
 

@@ -44,19 +44,14 @@ TEST_F(CommunityModel, NewCountFromTheLoginAnswerNeedsNoRequest) {
 }
 
 TEST_F(CommunityModel, UnknownNewCountIsChecked) {
-    CommunityFake::User dave;
-    dave.uid = 4;
-    dave.username = "dave";
-    dave.password = "secret4";
+    CommunityFake::User dave = Member(4, "dave");
     dave.notification = 999;
     dave.messages = 1;
     dave.friendRequests = 1;
     fake.AddUser(dave);
-    ILoginUser* me = GetServer()->Login("dave", "", "secret4", false);
-    ASSERT_NE(me, nullptr);
-    fake.ClearLog();
-    EXPECT_EQ(me->GetNewCount(Refresh::IfNeeded), 2);
-    EXPECT_EQ(me->GetNewCount(Refresh::IfNeeded), 2);
+    ILoginUser& me = LoginAs(dave);
+    EXPECT_EQ(me.GetNewCount(Refresh::IfNeeded), 2);
+    EXPECT_EQ(me.GetNewCount(Refresh::IfNeeded), 2);
     EXPECT_EQ(fake.Log(), (Log{"SMS.check"}));
 }
 
@@ -216,26 +211,20 @@ TEST_F(CommunityModel, PrimaryCharacterNeedsALogin) {
 }
 
 TEST_F(CommunityModel, PrimaryCharacterOfTheLoginUserIsFoundInItsList) {
-    ILoginUser* me = GetServer()->Login("bob", "", "secret2", false);
-    ASSERT_NE(me, nullptr);
-    fake.ClearLog();
-    ASSERT_NE(me->GetPrimaryCharacter(), nullptr);
-    EXPECT_EQ(me->GetPrimaryCharacter()->GetName(), "Bobbin");
+    ILoginUser& me = LoginAs(*fake.GetUser(2));
+    ASSERT_NE(me.GetPrimaryCharacter(), nullptr);
+    EXPECT_EQ(me.GetPrimaryCharacter()->GetName(), "Bobbin");
     EXPECT_EQ(fake.Log(), (Log{"character.getList"}));
 }
 
 TEST_F(CommunityModel, NotificationsAreAppended) {
-    CommunityFake::User erin;
-    erin.uid = 5;
-    erin.username = "erin";
-    erin.password = "secret5";
+    CommunityFake::User erin = Member(5, "erin");
     erin.notifications = {{7, 1, "欢迎"}, {8, 2, "a<b>&\"c\""}};
     fake.AddUser(erin);
-    ILoginUser* me = GetServer()->Login("erin", "", "secret5", false);
-    ASSERT_NE(me, nullptr);
+    ILoginUser& me = LoginAs(erin);
     std::vector<INotification*> list;
-    me->GetNotifications(list, Refresh::IfNeeded);
-    me->GetNotifications(list, Refresh::IfNeeded);
+    me.GetNotifications(list, Refresh::IfNeeded);
+    me.GetNotifications(list, Refresh::IfNeeded);
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[0]->GetId(), 7);
     EXPECT_EQ(list[0]->GetContent(), "欢迎");
@@ -264,8 +253,7 @@ TEST_F(CommunityModel, LevelInfoIsFetchedOnceUnlessForced) {
     EXPECT_EQ(level, "");
     EXPECT_EQ(bob->GetGroupId(Refresh::IfNeeded), -1);
 
-    CommunityFake::User frank;
-    frank.uid = 6;
+    CommunityFake::User frank = Member(6, "frank");
     frank.levelText = "骑士";
     frank.tip = "再发10帖升级";
     frank.curValue = 40;
@@ -288,10 +276,15 @@ TEST_F(CommunityModel, LevelInfoIsFetchedOnceUnlessForced) {
     EXPECT_EQ(fake.Log(), (Log{"level", "level"}));
 }
 
-// Waits until every worker of the test has ended.
-void WaitForWorkers() {
+// Runs one avatar worker to its end; the target holds what it posted.
+std::shared_ptr<RecordingTarget> RunAvatarThread() {
+    auto target = std::make_shared<RecordingTarget>();
+    auto worker = std::make_unique<GetAvatarThread>();
+    worker->m_pMainWnd = target;
+    if (!CWorkerThread::Start(std::move(worker))) return target;
     for (int i = 0; i < 1000 && CWorkerThread::LiveCount() > 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return target;
 }
 
 TEST_F(CommunityModel, AvatarThreadWritesThePictureAndPostsItsPath) {
@@ -299,12 +292,7 @@ TEST_F(CommunityModel, AvatarThreadWritesThePictureAndPostsItsPath) {
     alice.picture = "\xFF\xD8jpeg";
     fake.AddUser(alice);
     LoginAlice();
-    auto target = std::make_shared<RecordingTarget>();
-    auto worker = std::make_unique<GetAvatarThread>();
-    worker->m_pMainWnd = target;
-    ASSERT_TRUE(CWorkerThread::Start(std::move(worker)));
-    ASSERT_TRUE(target->WaitFor(WM_VM_AVATAR_READY));
-    WaitForWorkers();
+    const auto target = RunAvatarThread();
     const auto posts = target->Of(WM_VM_AVATAR_READY);
     ASSERT_EQ(posts.size(), 1u);
     EXPECT_EQ(posts[0].wParam, 1u);
@@ -316,21 +304,12 @@ TEST_F(CommunityModel, AvatarThreadWritesThePictureAndPostsItsPath) {
 
 TEST_F(CommunityModel, AvatarThreadPostsAnEmptyPathWithoutAPicture) {
     LoginAlice();
-    auto target = std::make_shared<RecordingTarget>();
-    auto worker = std::make_unique<GetAvatarThread>();
-    worker->m_pMainWnd = target;
-    ASSERT_TRUE(CWorkerThread::Start(std::move(worker)));
-    ASSERT_TRUE(target->WaitFor(WM_VM_AVATAR_READY));
-    WaitForWorkers();
+    const auto target = RunAvatarThread();
     EXPECT_EQ(std::get<std::string>(target->Of(WM_VM_AVATAR_READY).at(0).payload), "");
 }
 
 TEST_F(CommunityModel, AvatarThreadDoesNothingWhenNobodyIsLoggedIn) {
-    auto target = std::make_shared<RecordingTarget>();
-    auto worker = std::make_unique<GetAvatarThread>();
-    worker->m_pMainWnd = target;
-    ASSERT_TRUE(CWorkerThread::Start(std::move(worker)));
-    WaitForWorkers();
+    const auto target = RunAvatarThread();
     EXPECT_TRUE(target->Entries().empty());
     EXPECT_TRUE(fake.Log().empty());
 }
