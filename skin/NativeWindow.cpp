@@ -232,7 +232,6 @@ LRESULT NativeWindow::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool NativeWindow::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam, Payload payload) {
-    if (destroyed_) return false;
     return mailbox_->Post(msg, wParam, lParam, std::move(payload));
 }
 

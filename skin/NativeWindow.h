@@ -36,7 +36,8 @@ class WindowMailbox {
     // False when the window is gone.
     bool Post(UINT msg, WPARAM wParam, LPARAM lParam, Payload payload = {});
     // Blocks until the window handled it; 0 when the window is gone first. On the UI thread
-    // the message is handled directly.
+    // the message is handled directly; elsewhere the UI thread must not be waiting for the
+    // caller meanwhile (it would never get to the message).
     LRESULT Send(UINT msg, WPARAM wParam, LPARAM lParam);
 
   private:
