@@ -208,6 +208,18 @@ TEST_F(CommunityClient, AvatarComesFromTheRedirectWithAFreshSeed) {
     EXPECT_EQ(server.RequestsTo("/avatars/1.jpg").size(), 0u);
 }
 
+TEST_F(CommunityClient, AvatarRedirectWithAQueryOrARelativePathStaysWellFormed) {
+    server.On("GET", "/avatar.php", [](const httplib::Request&, httplib::Response& r) {
+        r.status = 302;
+        r.set_header("Location", "/pic.php?id=3");
+    });
+    server.Reply("/pic.php", "jpeg", 200, "image/jpeg");
+    EXPECT_EQ(GetServer()->FetchAvatar(3, 48), "jpeg");
+    auto fetched = server.RequestsTo("/pic.php");
+    ASSERT_EQ(fetched.size(), 1u);
+    EXPECT_TRUE(std::regex_match(fetched[0].target, std::regex("/pic\\.php\\?id=3&timeseed=\\d+")));
+}
+
 TEST_F(CommunityClient, RedirectLinkCarriesTargetAndSessionAsSingleValues) {
     EXPECT_EQ(GetServer()->BuildRedirectUrl("http://bbs.example/a?b=1&c=2", "s1&url=x"),
               "http://" + server.HostPort() +
