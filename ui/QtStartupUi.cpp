@@ -7,12 +7,15 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include "app/CVelmoraApp.h"
+#include "app/Globals.h"
 #include "app/messages.h"
 #include "ui/QtMessageTarget.h"
+#include "update/CRealmInfoThread.h"
 
 namespace vm {
 
@@ -67,7 +70,21 @@ bool QtStartupUi::RunMirrorDialog() {
     return true;
 }
 
-void QtStartupUi::RunSplash() {}
+void QtStartupUi::RunSplash() {
+    // Until the skinned splash exists: start the update-information job and wait for it
+    // while the event loop keeps running (its message boxes need it).
+    QObject splash;
+    auto target = QtMessageTarget::Create(&splash, [](const Message&) -> std::intptr_t { return 0; });
+    g_infoReady.Reset();
+    CRealmInfoThread::Launch(target);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&loop] {
+        if (g_infoReady.IsSet()) loop.quit();
+    });
+    poll.start(50);
+    if (!g_infoReady.IsSet()) loop.exec();
+}
 
 void QtStartupUi::RunMainWindow() {
     QEventLoop loop;
