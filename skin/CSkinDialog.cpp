@@ -1,0 +1,273 @@
+#include "skin/CSkinDialog.h"
+
+#include <QApplication>
+#include <QRegion>
+
+#include "skin/CMessageBoxWnd.h"
+#include "skin/CUIButton.h"
+#include "skin/CUILabel.h"
+#include "skin/CUILabelLine.h"
+#include "skin/CUIProgressBar.h"
+#include "skin/CUIWndLayer.h"
+#include "skin/ResourceLoader.h"
+#include "skin/UITheme.h"
+
+namespace vm {
+namespace {
+
+bool LoadDefault(DefaultImage which, int number, std::string_view module) {
+    QImage image;
+    if (!LoadPngResource(image, number, module)) return false;
+    UITheme::Get().SetImage(which, std::move(image));
+    return true;
+}
+
+}  // namespace
+
+CSkinDialog::CSkinDialog() = default;
+
+CSkinDialog::~CSkinDialog() {
+    manager_.RemoveNotifier(this);
+    layer_.reset();
+    if (window_) {
+        // The manager goes before the window: unbind so no message reaches it meanwhile.
+        window_->SetHandler(nullptr);
+        window_->DestroyWindow();
+    }
+}
+
+bool CSkinDialog::Create(HWND owner, std::string_view title, int cx, int cy) {
+    return CWindowWnd::Create(owner, title, WS_POPUP, 0, 0, 0, cx, cy) != nullptr;
+}
+
+int CSkinDialog::DoModal() {
+    if (!window_) return 0;
+    if (!window_->isVisible()) CenterWindow();
+    return ShowModal();
+}
+
+void CSkinDialog::EndDialog(int result) {
+    if (window_) window_->EndModal(result);
+}
+
+bool CSkinDialog::OnInitDialog() {
+    SetResourceInstance(GetResourceInstance());
+    auto root = std::make_unique<CDialogLayoutUI>();
+    root_ = root.get();
+    manager_.Init(window_);
+    manager_.AttachDialog(std::move(root));
+    // Laid out while still empty, so the controls added next keep their designed rectangles.
+    root_->SetPos(window_->ClientRect());
+    manager_.AddNotifier(this);
+    return true;
+}
+
+LRESULT CSkinDialog::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+        EndDialog(2);
+        return 0;
+    }
+    return DefWindowProc(msg, wParam, lParam);
+}
+
+bool CSkinDialog::PreTranslateMessage(const MSG& msg) {
+    // Arrow keys go to the focused control, not to the tab and accelerator translation.
+    if (msg.message == WM_KEYDOWN && msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN) return false;
+    return CWindowWnd::PreTranslateMessage(msg);
+}
+
+LRESULT CSkinDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            OnInitDialog();
+            return 0;
+        case WM_ENABLE:
+            HandleMessage(kUpdateLayerMessage, 0, 0);
+            break;
+        case kUpdateLayerMessage:
+            if (window_) window_->KillTimer(kLayerTimer);
+            UpdateLayer();
+            return 0;
+        case WM_TIMER:
+            if (wParam == kLayerTimer) {
+                if (layerPending_) {
+                    UpdateLayer();
+                } else if (window_) {
+                    window_->KillTimer(kLayerTimer);
+                }
+                return 0;
+            }
+            break;
+        default:
+            break;
+    }
+    LRESULT result = 0;
+    if (manager_.MessageHandler(msg, wParam, lParam, result)) return result;
+    return DialogProc(msg, wParam, lParam);
+}
+
+bool CSkinDialog::SetSkinImages(int normal, int hot, int pushed, int disabled,
+                                std::string_view module) {
+    const int numbers[4] = {normal, hot, pushed, disabled};
+    bool all = true;
+    for (int i = 0; i < 4; ++i) {
+        QImage image;
+        if (LoadPngResource(image, numbers[i], module)) {
+            manager_.SetImage(i, std::move(image));
+        } else {
+            all = false;
+        }
+    }
+    manager_.Invalidate();
+    return all;
+}
+
+void CSkinDialog::SetWindowRegion(const std::vector<POINT>& topLeft,
+                                  const std::vector<POINT>& topRight,
+                                  const std::vector<POINT>& bottomRight,
+                                  const std::vector<POINT>& bottomLeft) {
+    if (!window_) return;
+    if (topLeft.size() + topRight.size() + bottomRight.size() + bottomLeft.size() < 5) return;
+    const int w = window_->width();
+    const int h = window_->height();
+    QPolygon polygon;
+    for (const POINT& p : topLeft) polygon << QPoint(p.x, p.y);
+    for (const POINT& p : topRight) polygon << QPoint(p.x + w, p.y);
+    for (const POINT& p : bottomRight) polygon << QPoint(p.x + w, p.y + h);
+    for (const POINT& p : bottomLeft) polygon << QPoint(p.x, p.y + h);
+    region_ = polygon;
+    window_->setMask(QRegion(polygon, Qt::WindingFill));
+    if (layerAlpha_ > 0) {
+        layer_.reset();
+        auto layer = std::make_unique<CUIWndLayer>();
+        if (layer->Create(window_, 0, 0, w, h, layerAlpha_)) {
+            layer->SetOutline(polygon);
+            layer_ = std::move(layer);
+        }
+    }
+}
+
+void CSkinDialog::SetRoundCorner(int s) {
+    SetWindowRegion({{0, s}, {s, 0}}, {{-s, 0}, {0, s}}, {{0, -s - 1}, {-s - 1, 0}},
+                    {{s + 1, 0}, {0, -s - 1}});
+}
+
+void CSkinDialog::UpdateLayer() {
+    if (!window_) return;
+    const bool disabled = !window_->IsWindowEnabled();
+    if (disabled && QApplication::activeWindow() == window_) {
+        // Wait until the window that disabled us (normally a modal child) is in front.
+        layerPending_ = true;
+        window_->SetTimer(kLayerTimer, 10);
+        return;
+    }
+    layerPending_ = false;
+    if (!layer_) return;
+    if (!disabled || !window_->isVisible()) {
+        layer_->Show(false);
+        return;
+    }
+    layer_->MoveWindow(0, 0, window_->width(), window_->height());
+    layer_->Show(true);
+}
+
+template <typename T>
+T* CSkinDialog::MakeControl(int id, int left, int top, int right, int bottom,
+                            std::string_view text) {
+    auto control = std::make_unique<T>();
+    control->SetId(id);
+    control->SetPos(left, top, right, bottom);
+    control->SetName(std::to_string(id));
+    if (!text.empty()) control->SetText(text);
+    return static_cast<T*>(AddControl(std::move(control)));
+}
+
+CUIControl* CSkinDialog::AddControl(std::unique_ptr<CUIControl> control) {
+    if (!root_ || !control) return nullptr;
+    const RECT rc = control->GetPos();
+    for (CDialogLayoutUI* layout : layouts_) {
+        if (IntersectRect(layout->GetPos(), rc) == rc) return layout->Add(std::move(control));
+    }
+    return root_->Add(std::move(control));
+}
+
+CUIButton* CSkinDialog::CreateButton(int id, int l, int t, int r, int b, std::string_view text) {
+    return MakeControl<CUIButton>(id, l, t, r, b, text);
+}
+
+CUILabel* CSkinDialog::CreateLabel(int id, int l, int t, int r, int b, std::string_view text) {
+    return MakeControl<CUILabel>(id, l, t, r, b, text);
+}
+
+CUIProgressBar* CSkinDialog::CreateProgressBar(int id, int l, int t, int r, int b,
+                                               std::string_view text) {
+    return MakeControl<CUIProgressBar>(id, l, t, r, b, text);
+}
+
+CUILabelLine* CSkinDialog::CreateLabelLine(int id, int l, int t, int r, int b,
+                                           std::string_view text) {
+    return MakeControl<CUILabelLine>(id, l, t, r, b, text);
+}
+
+CDialogLayoutUI* CSkinDialog::AddLayout(int left, int top, int right, int bottom) {
+    if (!root_) return nullptr;
+    auto* layout = static_cast<CDialogLayoutUI*>(root_->Add(std::make_unique<CDialogLayoutUI>()));
+    // Laid out while empty: its controls keep the rectangles they are given.
+    layout->SetPos(left, top, right, bottom);
+    layouts_.push_back(layout);
+    return layout;
+}
+
+CUIControl* CSkinDialog::FindControl(int id) {
+    if (!window_) return nullptr;
+    return manager_.FindControl(id);
+}
+
+int CSkinDialog::MessageBox(std::string_view message, std::string_view title, UINT type) {
+    std::string caption(title);
+    if (caption.empty() && window_) caption = window_->windowTitle().toStdString();
+    return CMessageBoxWnd::ShowMessageBox(window_, message, caption, type);
+}
+
+void CSkinDialog::SetEditBackColor(COLORREF color) {
+    UITheme::Get().SetEditBackColor(color);
+}
+void CSkinDialog::SetEditTextColor(COLORREF color) {
+    UITheme::Get().SetEditTextColor(color);
+}
+void CSkinDialog::SetDisabledEditBackColor(COLORREF color) {
+    UITheme::Get().SetDisabledEditBackColor(color);
+}
+void CSkinDialog::SetEditFrameColors(COLORREF color, COLORREF second) {
+    UITheme::Get().SetEditFrameColors(color, second);
+}
+void CSkinDialog::SetFocusedEditFrameColors(COLORREF color, COLORREF second) {
+    UITheme::Get().SetFocusedEditFrameColors(color, second);
+}
+void CSkinDialog::SetReadOnlyEditFrameColors(COLORREF color, COLORREF second) {
+    UITheme::Get().SetReadOnlyEditFrameColors(color, second);
+}
+
+bool CSkinDialog::LoadDialogBackground(int number, std::string_view module) {
+    return LoadDefault(DefaultImage::DialogBackground, number, module);
+}
+bool CSkinDialog::LoadButtonFace(int number, std::string_view module) {
+    return LoadDefault(DefaultImage::ButtonFace, number, module);
+}
+bool CSkinDialog::LoadMessageBoxBackground(int number, std::string_view module) {
+    return LoadDefault(DefaultImage::MessageBoxBackground, number, module);
+}
+bool CSkinDialog::LoadCheckBoxImage(int number, std::string_view module) {
+    return LoadDefault(DefaultImage::CheckBox, number, module);
+}
+bool CSkinDialog::LoadRadioImage(int number, std::string_view module) {
+    return LoadDefault(DefaultImage::Radio, number, module);
+}
+const QImage& CSkinDialog::GetButtonFaceImage() {
+    return UITheme::Get().Image(DefaultImage::ButtonFace);
+}
+const QImage& CSkinDialog::GetMessageBoxBackground() {
+    return UITheme::Get().Image(DefaultImage::MessageBoxBackground);
+}
+
+}  // namespace vm
