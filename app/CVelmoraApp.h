@@ -20,6 +20,22 @@
 
 namespace vm {
 
+// One recorded combat-log piece: listed by the combat-log dialog, filled by the log worker.
+struct COMBAT_LOG_PIECE {
+    std::string startTime;  // "M/D HH:MM:SS.mmm", the stamp of the game's combat log lines
+    std::string endTime;
+    std::string fightName;
+    bool success = false;   // the kill succeeded
+    bool selected = false;  // chosen for upload in the dialog
+    std::string buffer;     // the piece's log lines
+};
+
+// Game data waiting for the data upload: three pieces, then named ones in name order.
+struct CollectedData {
+    std::string first, second, third;
+    std::map<std::string, std::string> pieces;
+};
+
 // The application object: one per process, never destroyed (workers may outlive the exit
 // steps). Owns the settings access and the state the workers share. Profile operations and the
 // Guarded members are safe from any thread; the start-up and exit steps run on the UI thread.
@@ -91,6 +107,9 @@ public:
     Guarded<std::string> m_gameHost{std::string("tovrin.example")};
     // Serialises the file-list model (fill and comparison).
     std::mutex m_fileListLock;
+    // Combat-log pieces and collected game data (no part of the program fills them yet).
+    Guarded<std::vector<COMBAT_LOG_PIECE>> m_combatLogPieces;
+    Guarded<CollectedData> m_collectedData;
 
     // Process state, for tests.
     enum class Stage { Starting, Running, Exiting };

@@ -266,4 +266,13 @@ void CCookieStore::Clear() {
     SaveLocked();
 }
 
+void CCookieStore::ClearFor(const std::string& url) {
+    std::optional<HttpUrl> u = ParseHttpUrl(url);
+    if (!u) return;
+    const std::string host = platform::AsciiLower(u->host);
+    std::lock_guard<std::mutex> g(m_lock);
+    std::erase_if(m_cookies, [&](const Cookie& c) { return DomainMatches(c, host); });
+    SaveLocked();
+}
+
 }  // namespace vm

@@ -48,6 +48,9 @@ class CCookieStore {
     static std::vector<Cookie> ParseJar(std::string_view text, std::int64_t now);
     // Drops every cookie (log-out), also from the jar.
     void Clear();
+    // Drops the cookies that would go to url's host, whatever their path (the passport's at
+    // log-out), also from the jar.
+    void ClearFor(const std::string& url);
 
   private:
     void Load();

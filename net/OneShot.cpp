@@ -62,7 +62,8 @@ std::string MergeCookies(const std::string& manual, const std::string& automatic
 
 std::optional<OneShotResult> OneShotRequest(const std::string& verb, const std::string& url,
                                             OneShotFlags flags, std::string_view extraHeaders,
-                                            std::string_view body, const std::string& cookieText) {
+                                            std::string_view body, const std::string& cookieText,
+                                            std::string* errorText) {
     const bool autoCookies = !HasFlag(flags, OneShotFlags::NoAutoCookies);
     HttpRequest request;
     request.method = verb;
@@ -95,7 +96,10 @@ std::optional<OneShotResult> OneShotRequest(const std::string& verb, const std::
         CurlHandle handle = MakeCurlHandle();
         result = RunTransfer(handle.get(), request);
     }
-    if (!result.Ok()) return std::nullopt;
+    if (!result.Ok()) {
+        if (errorText) *errorText = result.errorText;
+        return std::nullopt;
+    }
     out.status = result.head.status;
     out.setCookies = result.head.All("Set-Cookie");
     // The answer is text: it ends at its first zero byte.

@@ -32,12 +32,13 @@ struct OneShotResult {
     std::vector<std::string> setCookies;  // Set-Cookie values in arrival order
 };
 
-// nullopt when the connection or the sending failed. extraHeaders are "Name: value" lines
-// separated by CRLF (a POST's content type); cookieText, when not empty, goes out as
-// "Cookie: <text>".
+// nullopt when the connection or the sending failed (errorText, when given, then gets the
+// transfer library's reason). extraHeaders are "Name: value" lines separated by CRLF (a POST's
+// content type); cookieText, when not empty, goes out as "Cookie: <text>".
 std::optional<OneShotResult> OneShotRequest(const std::string& verb, const std::string& url,
                                             OneShotFlags flags, std::string_view extraHeaders,
-                                            std::string_view body, const std::string& cookieText);
+                                            std::string_view body, const std::string& cookieText,
+                                            std::string* errorText = nullptr);
 
 std::optional<std::string> OneShotGet(const std::string& url, OneShotFlags flags,
                                       const std::string& cookieText);

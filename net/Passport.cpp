@@ -1,0 +1,134 @@
+#include "net/Passport.h"
+
+#include <regex>
+
+#include "app/CVelmoraApp.h"
+#include "app/messages.h"
+#include "net/CCheckAccountThread.h"
+#include "net/CCookieStore.h"
+#include "net/CPHPServer.h"
+#include "net/Multipart.h"
+#include "net/OneShot.h"
+#include "net/endpoints.h"
+#include "platform/DataProtection.h"
+#include "platform/Text.h"
+
+namespace vm {
+namespace {
+
+constexpr char kLoginSuccess[] = "login success";
+constexpr char kGuest[] = "Guest";
+
+// The name=value part of a session cookie, nullopt for a persistent one.
+std::optional<std::string> SessionItem(const std::string& setCookie) {
+    // Attribute names are case-insensitive; "Expires=" marks a persistent cookie as well.
+    if (platform::AsciiLower(setCookie).find("expires=") != std::string::npos) return std::nullopt;
+    return setCookie.substr(0, setCookie.find(';'));
+}
+
+void CommunityLogin(const std::string& userName, const std::string& password, bool remember) {
+    try {
+        if (IsEmailAddress(userName))
+            GetServer()->Login({}, userName, password, remember);
+        else
+            GetServer()->Login(userName, {}, password, remember);
+    } catch (const std::exception&) {
+        // The passport login has succeeded; the community service is a bonus the user
+        // retries from its own pages.
+    }
+}
+
+}  // namespace
+
+Guarded<std::string>& PassportAccountText() {
+    static auto* text = new Guarded<std::string>;
+    return *text;
+}
+
+bool IsEmailAddress(std::string_view text) {
+    // The library's matcher recurses per character; no address is this long anyway.
+    if (text.size() > 254) return false;
+    static const std::regex pattern(R"(^\w+([-+.]\w+)*@\w+([-.]\w+)*\.\w+([-.]\w+)*$)");
+    return std::regex_match(text.begin(), text.end(), pattern);
+}
+
+bool PassportLogin(const std::optional<std::string>& userName,
+                   const std::optional<std::string>& password, int cookieSeconds) {
+    const std::string cookies = BuildPassportCookieHeader(CookieSource::StoreOnly);
+    std::string url = PassportVerifyUrl();
+    if (userName && password)
+        url += "?func=login&loginusername=" + UrlEncodeUtf8(*userName) +
+               "&loginpassword=" + UrlEncodeUtf8(*password) +
+               "&cookietimeinsec=" + std::to_string(cookieSeconds);
+    else
+        url += "?func=checkuser";
+
+    std::optional<OneShotResult> answer =
+        OneShotRequest("GET", url, OneShotFlags::NoCacheWrite, {}, {}, cookies);
+    if (!answer) return false;
+
+    if (cookieSeconds == 0) {
+        std::vector<std::string> items;
+        for (const std::string& value : answer->setCookies)
+            if (auto item = SessionItem(value)) items.push_back(std::move(*item));
+        SessionCookieList().Set(std::move(items));
+    }
+
+    const std::string& text = answer->body;
+    if (text.compare(0, sizeof kLoginSuccess - 1, kLoginSuccess) != 0) return false;
+    std::size_t start = sizeof kLoginSuccess - 1;
+    while (start < text.size() && (text[start] == '\r' || text[start] == '\n')) ++start;
+    PassportAccountText().Set(text.substr(start));
+    PostTo(theApp().MainTarget(), WM_VM_ACCOUNT_CHANGED);
+
+    if (userName && password) CommunityLogin(*userName, *password, cookieSeconds != 0);
+    return true;
+}
+
+void PassportLogout() {
+    CCookieStore::Shared().ClearFor(PassportOrigin() + "/");
+    SessionCookieList().Set({});
+    PassportAccountText().Set({});
+    GetServer()->Logout();
+}
+
+void StoreLogonChoice(const std::string& userName, const std::string& password,
+                      LogonChoice choice) {
+    CVelmoraApp& app = theApp();
+    if (choice.autoLogin) choice.remember = true;
+    app.WriteProfileInt(kGuest, "AutoLogin", choice.autoLogin ? 1 : 0);
+    if (choice.remember) {
+        platform::DataProtection protection;
+        app.WriteProfileString(kGuest, "Door", protection.ProtectToHex(userName));
+        app.WriteProfileString(kGuest, "Key", protection.ProtectToHex(password));
+        app.WriteProfileInt(kGuest, "RememberMe", 1);
+    } else {
+        app.WriteProfileInt(kGuest, "RememberMe", 0);
+        app.WriteProfileString(kGuest, "Door", "");
+        app.WriteProfileString(kGuest, "Key", "");
+    }
+}
+
+std::optional<StoredCredentials> LoadStoredCredentials() {
+    CVelmoraApp& app = theApp();
+    const std::string door = app.GetProfileString(kGuest, "Door");
+    const std::string key = app.GetProfileString(kGuest, "Key");
+    if (door.empty() || key.empty()) return std::nullopt;
+    platform::DataProtection protection;
+    return StoredCredentials{protection.UnprotectFromHex(door), protection.UnprotectFromHex(key)};
+}
+
+int CCheckAccountThread::RunTask() {
+    const std::string cookies = BuildPassportCookieHeader(CookieSource::StoreOnly);
+    std::optional<std::string> text =
+        OneShotGet(PassportVerifyUrl() + "?func=check", OneShotFlags::NoCacheWrite, cookies);
+    if (!text) return 0;
+    if (!text->empty()) {
+        PassportAccountText().Set(*text);
+        theApp().StartStatistic(5);
+    }
+    PostTo(m_pMainWnd, WM_VM_ACCOUNT_CHANGED);
+    return 0;
+}
+
+}  // namespace vm

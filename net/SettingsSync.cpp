@@ -1,0 +1,323 @@
+#include "net/SettingsSync.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "app/CVelmoraApp.h"
+#include "app/GameFolder.h"
+#include "app/TemporaryFolder.h"
+#include "app/messages.h"
+#include "net/CDownloadConfigThread.h"
+#include "net/CUploadConfigThread.h"
+#include "net/HttpFetch.h"
+#include "net/Multipart.h"
+#include "net/NetMessages.h"
+#include "net/OneShot.h"
+#include "net/endpoints.h"
+#include "platform/FileAttributes.h"
+#include "platform/FileUtil.h"
+#include "platform/Text.h"
+#include "update/ZipArchive.h"
+
+namespace vm {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kNoSettings[] = "没找到配置文件";
+constexpr char kUnknownError[] = "未知错误";
+constexpr char kUnknownErrorFormat[] = "未知错误：";
+
+struct ZipDiscard {
+    void operator()(zip_t* z) const { zip_discard(z); }
+};
+using ZipHandle = std::unique_ptr<zip_t, ZipDiscard>;
+
+bool EndsWith(std::string_view name, std::string_view tail) {
+    return name.size() >= tail.size() && name.substr(name.size() - tail.size()) == tail;
+}
+
+enum class TopRule { AllButEla, OnlyEla };
+
+bool KeepFile(const std::string& name, int depth, TopRule rule) {
+    if (depth == 0) return (rule == TopRule::OnlyEla) == EndsWith(name, "ela");
+    const std::string lower = platform::AsciiLower(name);
+    return EndsWith(lower, "dat") || EndsWith(lower, "ini");
+}
+
+// Entries of a folder in name order, links left out (nothing outside the folder is packed).
+std::vector<fs::directory_entry> Listing(const fs::path& folder, std::error_code& ec) {
+    std::vector<fs::directory_entry> out;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (!it->is_symlink()) out.push_back(*it);
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
+        return a.path().filename() < b.path().filename();
+    });
+    return out;
+}
+
+class Packer {
+  public:
+    Packer(zip_t* za, TopRule rule) : m_za(za), m_rule(rule) {}
+
+    bool Walk(const fs::path& folder, const std::string& prefix, int depth) {
+        std::error_code ec;
+        for (const fs::directory_entry& e : Listing(folder, ec)) {
+            const std::string name = e.path().filename().string();
+            const std::string entry = prefix + name;
+            if (e.is_directory(ec)) {
+                if (zip_dir_add(m_za, entry.c_str(), ZIP_FL_ENC_UTF_8) < 0) return Fail();
+                ++m_count;
+                if (!Walk(e.path(), entry + "/", depth + 1)) return false;
+            } else if (e.is_regular_file(ec) && KeepFile(name, depth, m_rule)) {
+                zip_source_t* src = zip_source_file(m_za, e.path().c_str(), 0, -1);
+                if (!src) return Fail();
+                if (zip_file_add(m_za, entry.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
+                    zip_source_free(src);
+                    return Fail();
+                }
+                ++m_count;
+            }
+        }
+        if (ec) {
+            m_error = platform::ErrnoText(ec.value());
+            return false;
+        }
+        return true;
+    }
+    int Count() const { return m_count; }
+    const std::string& Error() const { return m_error; }
+
+  private:
+    bool Fail() {
+        m_error = zip_strerror(m_za);
+        return false;
+    }
+    zip_t* m_za;
+    TopRule m_rule;
+    int m_count = 0;
+    std::string m_error;
+};
+
+void ShowPackError(const std::string& detail) {
+    ShowNetMessage("打包配置文件失败：" + detail);
+}
+
+void ShowRestoreError(const std::string& detail) {
+    ShowNetMessage("恢复配置失败：" + detail + "\n原有的配置没有改动。");
+}
+
+fs::path AccountFolderOf(const std::optional<std::string>& subFolder) {
+    fs::path folder = AccountFolder();
+    if (subFolder && !subFolder->empty()) folder /= *subFolder;
+    return folder;
+}
+
+// A fresh, unused name beside path for a staging or a parked folder.
+std::optional<fs::path> MakeSiblingFolder(const fs::path& path, const char* tag) {
+    std::string tmpl =
+        (path.parent_path() / ("." + path.filename().string() + tag + "XXXXXX")).string();
+    if (!::mkdtemp(tmpl.data())) return std::nullopt;
+    return fs::path(tmpl);
+}
+
+std::string Line(std::string_view text) {
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    return std::string(text);
+}
+
+}  // namespace
+
+fs::path AccountFolder() {
+    const std::string custom = theApp().GetProfileString("Path", "CustomPath");
+    if (!custom.empty()) return fs::path(custom.substr(0, custom.rfind('/') + 1)) / "Account";
+    // The game folder's own "Account" (the folder part of the game folder would be its
+    // parent's).
+    return fs::path(GameFolder()) / "Account";
+}
+
+fs::path SettingsArchive() {
+    return TemporaryFile(kSettingsArchiveName);
+}
+
+bool PackAccountFolder(const std::optional<std::string>& subFolder, const fs::path& archive) {
+    const fs::path folder = AccountFolderOf(subFolder);
+    std::error_code ec;
+    if (Listing(folder, ec).empty()) return false;
+
+    // libzip writes beside the archive and renames at close: a failure keeps the old one.
+    int code = 0;
+    ZipHandle za(zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
+    if (!za) {
+        zip_error_t err;
+        zip_error_init_with_code(&err, code);
+        ShowPackError(zip_error_strerror(&err));
+        zip_error_fini(&err);
+        return false;
+    }
+    Packer packer(za.get(), subFolder ? TopRule::OnlyEla : TopRule::AllButEla);
+    if (!packer.Walk(folder, "", 0)) {
+        ShowPackError(packer.Error());
+        return false;
+    }
+    // An archive without entries is never written; there is nothing to send either.
+    if (packer.Count() == 0) return false;
+    if (zip_close(za.get()) != 0) {
+        ShowPackError(zip_strerror(za.get()));
+        return false;
+    }
+    za.release();
+    return true;
+}
+
+bool DeleteFolderTree(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(path, ec);
+    if (st.type() == fs::file_type::not_found) return true;
+    if (st.type() == fs::file_type::directory) {
+        // Entries of a folder without the write bit cannot be removed.
+        platform::ClearFileAttributes(path);
+        std::vector<fs::path> children;
+        for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+            children.push_back(it->path());
+        if (ec) return false;
+        for (const fs::path& child : children)
+            if (!DeleteFolderTree(child)) return false;
+    }
+    return fs::remove(path, ec) && !ec;
+}
+
+bool RestoreAccountFolder(const std::optional<std::string>& subFolder, const fs::path& archive) {
+    const fs::path target = AccountFolderOf(subFolder);
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    std::optional<fs::path> staging = MakeSiblingFolder(target, ".restore-");
+    if (!staging) {
+        ShowRestoreError(platform::ErrnoText(errno));
+        return false;
+    }
+    ZipExtractResult extracted = ExtractZipFile(archive, *staging);
+    if (!extracted.Complete()) {
+        DeleteFolderTree(*staging);
+        ShowRestoreError(!extracted.error.empty()
+                             ? extracted.error
+                             : "压缩文件中含有不安全的路径：" + extracted.refused.front());
+        return false;
+    }
+    ::chmod(staging->c_str(), 0755);
+
+    // Park the old folder (or file) under a fresh name, move the new one in, then remove the
+    // parked one; if the move fails the old one goes back.
+    std::optional<fs::path> parked;
+    if (fs::symlink_status(target, ec).type() != fs::file_type::not_found) {
+        parked = MakeSiblingFolder(target, ".old-");
+        if (!parked || ::rmdir(parked->c_str()) != 0 ||
+            ::rename(target.c_str(), parked->c_str()) != 0) {
+            const int err = errno;
+            DeleteFolderTree(*staging);
+            ShowRestoreError(platform::ErrnoText(err));
+            return false;
+        }
+    }
+    if (::rename(staging->c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        if (parked) ::rename(parked->c_str(), target.c_str());
+        DeleteFolderTree(*staging);
+        ShowRestoreError(platform::ErrnoText(err));
+        return false;
+    }
+    if (parked) DeleteFolderTree(*parked);
+    return true;
+}
+
+std::optional<std::string> UploadAnswerError(std::string_view answer) {
+    if (answer.starts_with("success")) return std::nullopt;
+    if (answer.starts_with("error"))
+        return std::string(answer.substr(std::min<std::size_t>(6, answer.size())));
+    return kUnknownErrorFormat + std::string(answer);
+}
+
+DownloadTicket ParseDownloadTicket(std::string_view answer) {
+    DownloadTicket ticket;
+    if (answer.empty()) {
+        ticket.error = kUnknownError;
+        return ticket;
+    }
+    const auto lf = answer.find('\n');
+    const std::string first = Line(answer.substr(0, lf));
+    const std::string second =
+        lf == std::string_view::npos
+            ? std::string()
+            : Line(answer.substr(lf + 1).substr(0, answer.substr(lf + 1).find('\n')));
+    if (first == "success" && !second.empty())
+        ticket.url = PassportOrigin() + second;
+    else if (first.starts_with("error"))
+        ticket.error = first.substr(std::min<std::size_t>(6, first.size()));
+    else
+        ticket.error = kUnknownErrorFormat + first;
+    return ticket;
+}
+
+int CUploadConfigThread::RunTask() {
+    auto fail = [this](std::string reason) {
+        PostTo(m_pMainWnd, WM_VM_CONFIG_UPLOAD_FAILED, 0, 0, std::move(reason));
+        return 0;
+    };
+    const fs::path archive = SettingsArchive();
+    if (!PackAccountFolder(std::nullopt, archive)) return fail(kNoSettings);
+    std::optional<std::string> bytes = platform::ReadWholeFile(archive);
+    if (!bytes) return fail(FileErrorText(archive, errno ? errno : EIO));
+
+    const std::string cookies = BuildPassportCookieHeader(CookieSource::WithSessionList);
+    std::string error;
+    std::optional<OneShotResult> answer = OneShotRequest(
+        "POST", PassportUploadUrl(), OneShotFlags::NoCacheWrite | OneShotFlags::NoAutoCookies,
+        kPassportMultipartHeader, BuildPassportMultipart(kPassportBoundary, *bytes), cookies,
+        &error);
+    if (!answer) return fail(NetworkErrorText(error));
+    if (std::optional<std::string> reason = UploadAnswerError(answer->body))
+        return fail(std::move(*reason));
+    PostTo(m_pMainWnd, WM_VM_CONFIG_UPLOAD_DONE);
+    return 0;
+}
+
+int CDownloadConfigThread::RunTask() {
+    const std::string cookies = BuildPassportCookieHeader(CookieSource::WithSessionList);
+    std::string error;
+    std::optional<OneShotResult> answer = OneShotRequest(
+        "GET", PassportDownloadUrl(), OneShotFlags::NoCacheWrite | OneShotFlags::NoAutoCookies, {},
+        {}, cookies, &error);
+    if (!answer) {
+        m_errorMessage = NetworkErrorText(error);
+    } else {
+        DownloadTicket ticket = ParseDownloadTicket(answer->body);
+        if (ticket.url)
+            m_downloadUrl = *ticket.url;
+        else
+            m_errorMessage = ticket.error;
+    }
+    if (m_downloadUrl.empty()) {
+        PostTo(m_pMainWnd, WM_VM_CONFIG_DOWNLOAD_FAILED, 0, 0,
+               std::optional<std::string>(m_errorMessage));
+        return 0;
+    }
+    // The fetch and the restore show their own reasons; the old folder stays on failure.
+    const fs::path archive = SettingsArchive();
+    if (HttpFetchToFile(m_downloadUrl, archive) != 0 ||
+        !RestoreAccountFolder(std::nullopt, archive)) {
+        PostTo(m_pMainWnd, WM_VM_CONFIG_DOWNLOAD_FAILED, 0, 0, std::optional<std::string>());
+        return 0;
+    }
+    PostTo(m_pMainWnd, WM_VM_CONFIG_DOWNLOAD_DONE);
+    return 0;
+}
+
+}  // namespace vm

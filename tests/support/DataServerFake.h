@@ -1,0 +1,44 @@
+#pragma once
+
+// The data server on a TestServer: the probe ("/main.php?...&ping=ping") answers a settable
+// "id:token" text, and the upload (POST "/main.php") keeps the fields of every form it gets.
+//
+//   vm::test::DataServerFake data(server);
+//   data.SetProbeAnswer("42:abc");
+//   ... UploadGameData against server.Origin() ...
+//   data.Uploads()[0].at("qelid");   // "42"; "data" holds the raw data block
+//
+// Thread-safe: handlers run on the server's threads, the accessors on the test's.
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestServer.h"
+
+namespace vm::test {
+
+class DataServerFake {
+  public:
+    using Fields = std::map<std::string, std::string>;
+
+    explicit DataServerFake(TestServer& server);
+    DataServerFake(const DataServerFake&) = delete;
+    DataServerFake& operator=(const DataServerFake&) = delete;
+
+    void SetProbeAnswer(std::string answer);
+    int ProbeCount() const;
+    std::vector<Fields> Uploads() const;
+
+    // The parts of a multipart body by their names; values are the raw bytes.
+    static Fields ParseMultipart(const std::string& body, const std::string& boundary);
+
+  private:
+    mutable std::mutex m_lock;
+    std::string m_probeAnswer = "1:token";
+    int m_probes = 0;
+    std::vector<Fields> m_uploads;
+};
+
+}  // namespace vm::test

@@ -1,0 +1,67 @@
+#pragma once
+
+// A passport server on a TestServer: login, check-user and account check, and the settings
+// archive upload and download. A login sets the session cookie "VMPASS" (with an expiry when
+// the login asked for lasting cookies); upload and download answer "error:登录超时" to a
+// request that does not carry a live session. Each user's archive is served at
+// "/files/u<number>/tvrnconfig.dat", the path the download ticket names.
+//
+//   vm::test::PassportFake passport(server);
+//   passport.AddUser({.userName = "alice", .password = "pw", .accountText = "Alice"});
+//   ... PassportLogin against server.Origin() ...
+//   passport.Log();   // {"login", "check", "upload", "download", "file"}
+//
+// Thread-safe: handlers run on the server's threads, the accessors on the test's.
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestServer.h"
+
+namespace vm::test {
+
+class PassportFake {
+  public:
+    static constexpr char kSessionCookie[] = "VMPASS";
+
+    struct User {
+        std::string userName;
+        std::string password;
+        std::string accountText;  // what a successful login or check answers
+        std::string archive;      // the stored settings archive, empty when none
+    };
+
+    explicit PassportFake(TestServer& server);
+    PassportFake(const PassportFake&) = delete;
+    PassportFake& operator=(const PassportFake&) = delete;
+
+    void AddUser(User user);
+    std::optional<User> GetUser(const std::string& userName) const;
+    void SetArchive(const std::string& userName, std::string archive);
+    // Every session ends, as when the server restarts.
+    void DropSessions();
+    std::vector<std::string> Log() const;
+    void ClearLog();
+    // The file part of a passport multipart body; nullopt when it is not one.
+    static std::optional<std::string> MultipartFile(const std::string& body);
+
+  private:
+    void Verify(const httplib::Request& req, httplib::Response& res);
+    void Upload(const httplib::Request& req, httplib::Response& res);
+    void Download(const httplib::Request& req, httplib::Response& res);
+    // The user of the request's session cookie; the caller holds m_lock.
+    User* SessionUser(const httplib::Request& req);
+    std::string FilePath(std::size_t index) const;
+
+    TestServer& m_server;
+    mutable std::mutex m_lock;
+    std::vector<User> m_users;
+    std::map<std::string, std::size_t> m_sessions;  // token -> user index
+    std::vector<std::string> m_log;
+    int m_nextToken = 1;
+};
+
+}  // namespace vm::test
