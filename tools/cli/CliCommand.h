@@ -24,5 +24,8 @@ constexpr int kExitUsage = 2;
 extern const CliCommand kGameCommand;
 extern const CliCommand kScanCommand;
 extern const CliCommand kPublishCommand;
+extern const CliCommand kUpdateCommand;
+extern const CliCommand kInfoCommand;
+extern const CliCommand kMirrorsCommand;
 
 }  // namespace vm::cli

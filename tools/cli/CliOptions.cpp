@@ -6,13 +6,16 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
 
 #include "app/CVelmoraApp.h"
 #include "app/CrashDump.h"
 #include "app/GameFolder.h"
 #include "app/Prompter.h"
+#include "net/NetServices.h"
 #include "platform/FileUtil.h"
 #include "tools/cli/CliCommand.h"
+#include "tools/cli/TerminalOutput.h"
 
 namespace vm::cli {
 
@@ -22,22 +25,39 @@ bool Contains(const std::vector<std::string>& v, const std::string& s) {
     return std::find(v.begin(), v.end(), s) != v.end();
 }
 
+Answers g_answers = Answers::Ask;
+
 // Message boxes on the terminal. A question is asked only when someone can answer it;
-// otherwise it gets the answer that changes nothing.
+// --yes and --no answer for the user; otherwise it gets the answer that changes nothing.
 class TerminalPrompter : public Prompter {
   public:
     int Prompt(const std::string& text, const std::string& caption, unsigned style) override {
-        std::cerr << "[" << caption << "] " << text << "\n";
+        TerminalOutput& out = TerminalOutput::Instance();
+        out.Line("[" + caption + "] " + text, true);
         const unsigned kind = style & 0xf;
         if (kind != MB_YESNO && kind != MB_OKCANCEL) return IDOK;
         const int yes = kind == MB_YESNO ? IDYES : IDOK;
         const int no = kind == MB_YESNO ? IDNO : IDCANCEL;
-        if (!::isatty(STDIN_FILENO)) return no;
+        if (g_answers != Answers::Ask) {
+            out.Line(g_answers == Answers::Yes ? "(是)" : "(否)", true);
+            return g_answers == Answers::Yes ? yes : no;
+        }
+        if (!::isatty(STDIN_FILENO)) {
+            out.Line("(没有终端可以回答，按“否”处理)", true);
+            return no;
+        }
+        std::lock_guard<std::mutex> asking(m_asking);
+        out.Suspend();
         std::cerr << "(y/n) " << std::flush;
         std::string answer;
-        if (!std::getline(std::cin, answer)) return no;
+        const bool got = static_cast<bool>(std::getline(std::cin, answer));
+        out.Resume();
+        if (!got) return no;
         return (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? yes : no;
     }
+
+  private:
+    std::mutex m_asking;
 };
 
 }  // namespace
@@ -82,7 +102,11 @@ bool CliOptions::Flag(const std::string& name) const {
 }
 
 void PrintError(const std::string& text) {
-    std::cerr << "velmora: " << text << "\n";
+    TerminalOutput::Instance().Line("velmora: " + text, true);
+}
+
+void SetAnswers(Answers answers) {
+    g_answers = answers;
 }
 
 std::optional<int> StartCommand(const CliCommand& command, CliOptions& options,
@@ -112,6 +136,7 @@ bool PrepareApp(const std::optional<std::string>& programDir) {
     theApp().SetProgramDir(dir);
     InstallCrashDump();
     InstallGameFolderResolver();
+    InstallNetServices();
     theApp().SetPrompter(std::make_shared<TerminalPrompter>());
     CacheGameFolder();
     return true;

@@ -44,6 +44,11 @@ std::optional<int> StartCommand(const CliCommand& command, CliOptions& options,
 // false, after printing why, when the folder does not exist.
 bool PrepareApp(const std::optional<std::string>& programDir);
 
+// How the terminal prompter answers questions: asks on a terminal (and answers "no" when
+// there is none), or answers every one yes (--yes) or no (--no).
+enum class Answers { Ask, Yes, No };
+void SetAnswers(Answers answers);
+
 // Prints a failure in the program's words to stderr.
 void PrintError(const std::string& text);
 

@@ -13,9 +13,8 @@ namespace {
 using vm::cli::CliCommand;
 
 const CliCommand* const kCommands[] = {
-    &vm::cli::kGameCommand,
-    &vm::cli::kScanCommand,
-    &vm::cli::kPublishCommand,
+    &vm::cli::kGameCommand,   &vm::cli::kScanCommand, &vm::cli::kPublishCommand,
+    &vm::cli::kUpdateCommand, &vm::cli::kInfoCommand, &vm::cli::kMirrorsCommand,
 };
 
 void PrintUsage(std::ostream& out) {

@@ -1,0 +1,42 @@
+#include "update/AutoUpdateDecision.h"
+
+#include <ctime>
+
+#include "app/CVelmoraApp.h"
+#include "update/UpdateInfo.h"
+
+namespace vm {
+
+std::int64_t UnixNow() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+AutoUpdateDecision DecideAutomaticUpdate(const UnixClock& clock) {
+    CVelmoraApp& app = theApp();
+    const bool hasVersion = app.m_updateInfo.With(
+        [](const UpdateInfoMap& info) { return info.count(kInfoVersion) != 0; });
+    if (app.GetProfileInt("Update", "AutoUpdate", 1) == 0 || !hasVersion)
+        return AutoUpdateDecision::NoUpdate;
+    if (app.GetProfileInt("Update", "OnceEveryDay", 0) == 0) return AutoUpdateDecision::Start;
+    const std::int64_t now = clock();
+    const std::int64_t elapsed = now - app.GetProfileInt("Update", "lastUpdate", 0);
+    if (elapsed > 86400 || elapsed <= 0) {
+        app.WriteProfileInt("Update", "lastUpdate", static_cast<int>(now));
+        return AutoUpdateDecision::Start;
+    }
+    return AutoUpdateDecision::UpdatedToday;
+}
+
+const char* AutoUpdateDecisionText(AutoUpdateDecision decision) {
+    switch (decision) {
+        case AutoUpdateDecision::UpdatedToday:
+            return "今日已更新过。";
+        case AutoUpdateDecision::NoUpdate:
+            return "不进行更新。";
+        case AutoUpdateDecision::Start:
+            break;
+    }
+    return "";
+}
+
+}  // namespace vm

@@ -1,0 +1,343 @@
+#include "update/CUpdateThread.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <set>
+#include <system_error>
+#include <thread>
+
+#include "app/CVelmoraApp.h"
+#include "app/GameFolder.h"
+#include "app/Globals.h"
+#include "app/TemporaryFolder.h"
+#include "net/Statistics.h"
+#include "platform/Md5.h"
+#include "platform/Text.h"
+#include "update/AddOnInfo.h"
+#include "update/DiskComparison.h"
+#include "update/Download.h"
+#include "update/FileEntries.h"
+#include "update/FileInstall.h"
+#include "update/FileListParser.h"
+#include "update/SelfUpdate.h"
+#include "update/UpdateInfo.h"
+#include "update/UpdateInfoFetch.h"
+#include "update/UpdateRunLock.h"
+#include "update/ZipArchive.h"
+
+namespace vm {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kAlreadyToday[] = "今天已经更新，不再需要更新。";
+constexpr char kChecking[] = "检测需要更新的文件...";
+constexpr char kCommitFailed[] = "提交更新时发生错误，请尝试重新更新。";
+constexpr char kCancelled[] = "更新已经取消。";
+constexpr char kFailed[] = "更新失败。";
+constexpr char kNothingToDo[] = "没有需要更新的文件。";
+constexpr char kDone[] = "更新完成。";
+constexpr char kAlreadyRunning[] = "另一个更新正在进行，请等它结束后再试。";
+constexpr char kNoSets[] = "更新信息中没有任何插件集，无法更新。";
+constexpr char kListUnreadable[] = "更新文件列表无法解析。";
+
+// g_updateRunning is 1 while a run that holds the folder works.
+struct RunningFlag {
+    RunningFlag() { g_updateRunning.store(1); }
+    ~RunningFlag() { g_updateRunning.store(0); }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+};
+
+bool Cancelled() {
+    return g_cancelUpdate.load() != 0;
+}
+
+std::string Format(const char* format, const std::string& a) {
+    char text[1024];
+    std::snprintf(text, sizeof text, format, a.c_str());
+    return text;
+}
+
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Slashes(std::string s) {
+    for (char& c : s)
+        if (c == '\\') c = '/';
+    return s;
+}
+
+// The first path component (lower-cased) of a path below Interface.
+std::string AddOnComponent(const std::string& belowInterface) {
+    return platform::AsciiLower(belowInterface.substr(0, belowInterface.find('/')));
+}
+
+}  // namespace
+
+std::string CacheBuster() {
+    CVelmoraApp& app = theApp();
+    std::string id = app.m_machineId.Get();
+    if (id.empty()) {
+        id = ComputeMachineId();
+        app.m_machineId.Set(id);
+    }
+    return id + std::to_string(static_cast<long long>(std::time(nullptr)));
+}
+
+bool CUpdateThread::Launch(const TargetRef& target) {
+    auto run = std::make_unique<CUpdateThread>();
+    run->m_pMainWnd = target;
+    return CWorkerThread::Start(std::move(run));
+}
+
+int CUpdateThread::RunTask() {
+    CVelmoraApp& app = theApp();
+    m_gameFolder = GameFolder();
+    std::unique_ptr<UpdateRunLock> lock = UpdateRunLock::TryAcquire(m_gameFolder);
+    if (!lock) {
+        SendStatus(m_pMainWnd, kAlreadyRunning);
+        PostUpdateEnd(m_pMainWnd, UpdateOutcome::Failed);
+        return 0;
+    }
+    RunningFlag running;
+
+    if (app.m_refreshRequest.exchange(0)) {
+        FetchChecksums();
+        if (FetchInformation()) {
+            const UpdateInfoMap info = app.m_updateInfo.Get();
+            std::vector<std::string> names;
+            app.m_setFolders.With([&](std::map<std::string, std::string>& folders) {
+                RebuildPublishedSets(info, names, folders);
+            });
+            app.m_publishedSets.Set(std::move(names));
+        }
+    }
+    if (RunOnceADayTest(m_clock) == DayTest::AlreadyDoneToday) {
+        SendStatus(m_pMainWnd, kAlreadyToday);
+        PostUpdateEnd(m_pMainWnd, UpdateOutcome::Succeeded);
+        return 0;
+    }
+    SendStatus(m_pMainWnd, kChecking);
+    if (RunSelfUpdateCheck(m_pMainWnd, CacheBuster()) == SelfUpdateResult::Stop) return 0;
+
+    std::error_code ec;
+    fs::remove(fs::path(m_gameFolder) / kUpdaterFileName, ec);
+
+    if (FileUpdate() == UpdateOutcome::Succeeded)
+        PostUpdateEnd(m_pMainWnd, UpdateOutcome::Succeeded);
+    return 0;
+}
+
+UpdateOutcome CUpdateThread::End(UpdateOutcome outcome) {
+    SendStatus(m_pMainWnd, outcome == UpdateOutcome::Cancelled ? kCancelled : kFailed);
+    SendTo(m_pMainWnd, WM_VM_TOTAL_PROGRESS, 0, 0);
+    PostTo(m_pMainWnd, WM_VM_FILE_PROGRESS, 0, 0);
+    PostUpdateEnd(m_pMainWnd, outcome);
+    return outcome;
+}
+
+UpdateOutcome CUpdateThread::FileUpdate() {
+    CVelmoraApp& app = theApp();
+    const std::vector<std::string> sets = app.m_publishedSets.Get();
+    const std::map<std::string, std::string> folders = app.m_setFolders.Get();
+    if (sets.empty()) {
+        SendStatus(m_pMainWnd, kNoSets);
+        return End(UpdateOutcome::Failed);
+    }
+    const std::string version = app.GetProfileString("Update", "Version", "");
+    std::string chosen = sets.front();
+    for (const std::string& name : sets)
+        if (!version.empty() && name == version) chosen = name;
+    auto folder = folders.find(chosen);
+    if (folder == folders.end()) {
+        SendStatus(m_pMainWnd, kNoSets);
+        return End(UpdateOutcome::Failed);
+    }
+    m_setFolder = folder->second;
+    m_baseUrl = app.m_mirrorBaseUrl.Get();
+    const UpdateInfoMap info = app.m_updateInfo.Get();
+    auto noCache = info.find(kInfoNoCacheMode);
+    m_noCache = noCache != info.end() && noCache->second == "1";
+
+    std::string listUrl = m_baseUrl + m_setFolder + "/" + kFileListArchiveName;
+    if (m_noCache) listUrl += "?" + CacheBuster();
+    std::optional<std::string> document =
+        FetchFileList(m_setFolder, listUrl, [this](const std::string& url, const fs::path& file) {
+            DownloadFailure why;
+            const int rc =
+                Download(url, file, ProgressKind::None, 0, ShowErrors::Yes, m_pMainWnd, &why);
+            if (rc != 0 && !why.cancelled && why.httpStatus == 0)
+                SendStatus(m_pMainWnd, "无法下载更新文件列表（" + why.reason + "）");
+            return rc;
+        });
+    if (Cancelled()) return End(UpdateOutcome::Cancelled);
+    if (!document) return End(UpdateOutcome::Failed);
+
+    m_entries.clear();
+    m_toDownload.clear();
+    m_current.clear();
+    m_localFiles.clear();
+    m_removalCandidates.clear();
+    m_listPaths.clear();
+    // A list that does not parse must not stand for an empty one: that would offer every
+    // installed add-on for removal.
+    if (!ParseFileListDocument(*document)) {
+        SendStatus(m_pMainWnd, kListUnreadable);
+        return End(UpdateOutcome::Failed);
+    }
+    if (Cancelled()) return End(UpdateOutcome::Cancelled);
+    BuildEntries(m_entries);
+    const std::string temp = TemporaryFolder();
+    for (const tagFILEINFO& entry : m_entries) m_listPaths.push_back(temp + entry.localPath);
+
+    DiskComparison comparison = CompareWithDisk(m_entries, m_gameFolder);
+    m_toDownload = std::move(comparison.toDownload);
+    m_current = std::move(comparison.current);
+    m_localFiles = std::move(comparison.localFiles);
+    m_removalCandidates = std::move(comparison.removalCandidates);
+    if (Cancelled()) return End(UpdateOutcome::Cancelled);
+
+    const std::size_t n = m_toDownload.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (Cancelled()) return End(UpdateOutcome::Cancelled);
+        const tagFILEINFO& entry = m_toDownload[i];
+        const std::string copy = temp + entry.localPath;
+        SendStatus(m_pMainWnd, Format("更新文件：%s", FileNameOf(copy)));
+        SendTo(m_pMainWnd, WM_VM_TOTAL_PROGRESS, i, static_cast<std::intptr_t>(n));
+        if (platform::Md5HexOfFile(copy) == entry.checksum) continue;  // from an earlier run
+        std::string reason;
+        if (!FetchFile(copy, entry.remotePath, reason)) {
+            if (Cancelled()) return End(UpdateOutcome::Cancelled);
+            SendStatus(m_pMainWnd, "下载文件失败：" + entry.localPath + "（" + reason + "）");
+            return End(UpdateOutcome::Failed);
+        }
+        // What arrived must be what the list describes, or it is not installed.
+        if (platform::Md5HexOfFile(copy) != entry.checksum) {
+            std::error_code ec;
+            fs::remove(copy, ec);
+            SendStatus(m_pMainWnd,
+                       "文件校验失败：" + entry.localPath + "，下载的内容与更新列表不符。");
+            return End(UpdateOutcome::Failed);
+        }
+    }
+
+    if (WaitForCommitGate() == UpdateOutcome::Cancelled) return End(UpdateOutcome::Cancelled);
+    if (!Commit()) {
+        SendStatus(m_pMainWnd, kCommitFailed);
+        return End(UpdateOutcome::Failed);
+    }
+    Remove();
+
+    if (m_toDownload.empty() && m_removalCandidates.empty()) {
+        SendStatus(m_pMainWnd, kNothingToDo);
+    } else {
+        if (!m_toDownload.empty()) PostTo(m_pMainWnd, WM_VM_FILES_CHANGED);
+        if (m_moveFailures == 0) {
+            SendStatus(m_pMainWnd, kDone);
+        } else {
+            char text[256];
+            std::snprintf(text, sizeof text, "更新完成，但有%zu个文件未能移到%s，仍留在原处。",
+                          m_moveFailures, kObsoleteFolder);
+            SendStatus(m_pMainWnd, text);
+        }
+    }
+    return UpdateOutcome::Succeeded;
+}
+
+bool CUpdateThread::FetchFile(const std::string& local, const std::string& remote,
+                              std::string& reason) {
+    const std::string url = m_baseUrl + m_setFolder + "/" + Slashes(remote);
+    std::error_code ec;
+    fs::create_directories(fs::path(local).parent_path(), ec);
+
+    const fs::path archive = local + ".z";
+    std::string archiveUrl = url + ".z";
+    if (m_noCache) archiveUrl += "?" + CacheBuster();
+    DownloadFailure why;
+    if (Download(archiveUrl, archive, ProgressKind::File, 0, ShowErrors::No, m_pMainWnd, &why) ==
+        0) {
+        ZipExtractResult extracted = ExtractZipFile(archive, fs::path(local).parent_path());
+        fs::remove(archive, ec);
+        const std::string name = FileNameOf(local);
+        if (extracted.Ok()) {
+            for (const std::string& written : extracted.written)
+                if (written == name) return true;
+        }
+    } else {
+        fs::remove(archive, ec);
+        if (why.cancelled) return false;
+    }
+    if (Download(url, local, ProgressKind::File, 0, ShowErrors::Yes, m_pMainWnd, &why) == 0)
+        return true;
+    reason = why.reason;
+    return false;
+}
+
+UpdateOutcome CUpdateThread::WaitForCommitGate() {
+    // The window opens the gate once its page has loaded (or after 15 s).
+    while (!theApp().m_commitGate.load()) {
+        if (Cancelled()) return UpdateOutcome::Cancelled;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return Cancelled() ? UpdateOutcome::Cancelled : UpdateOutcome::Succeeded;
+}
+
+bool CUpdateThread::Commit() {
+    const std::string temp = TemporaryFolder();
+    for (const tagFILEINFO& entry : m_toDownload) {
+        if (!InstallFile(temp + entry.localPath, m_gameFolder + entry.localPath)) return false;
+    }
+    return true;
+}
+
+void CUpdateThread::MoveAside(const std::string& path) {
+    SendStatus(m_pMainWnd, Format("删除文件：%s...", path));
+    ObsoleteMove move = MoveToObsolete(path, m_gameFolder);
+    if (move.ok) return;
+    ++m_moveFailures;
+    SendStatus(m_pMainWnd, "无法移动文件：" + path + "（" + move.error + "），文件保留在原处。");
+}
+
+bool CUpdateThread::IsOurAddOn(const std::string& folder) {
+    auto it = m_addOnInfo.find(folder);
+    if (it == m_addOnInfo.end()) {
+        std::optional<AddOnRecord> record =
+            ReadAddOnFolder(fs::path(m_gameFolder) / "Interface" / folder, ArchiveFiles::Include);
+        it = m_addOnInfo.emplace(folder, record.value_or(AddOnRecord{})).first;
+    }
+    auto revision = it->second.properties.find(kRevisionKey);
+    return revision != it->second.properties.end() && revision->second == kRevisionOurs;
+}
+
+void CUpdateThread::Remove() {
+    if (!m_removalCandidates.empty()) {
+        const std::intptr_t yes = SendTo(m_pMainWnd, WM_VM_CONFIRM_DELETE,
+                                         reinterpret_cast<std::uintptr_t>(&m_removalCandidates),
+                                         reinterpret_cast<std::intptr_t>(&m_listPaths));
+        if (yes) {
+            for (const std::string& path : m_removalCandidates) MoveAside(path);
+            return;
+        }
+    }
+    // Kept: only files of add-ons this program installed and the list has since dropped.
+    std::set<std::string> listed;
+    for (const tagFILEINFO& entry : m_entries) {
+        const std::string lower = platform::AsciiLower(entry.localPath);
+        const std::size_t at = lower.find("interface/");
+        if (at != std::string::npos) listed.insert(AddOnComponent(lower.substr(at + 10)));
+    }
+    for (const std::string& path : m_removalCandidates) {
+        std::optional<std::string> below = InterfaceRelativePath(path, m_gameFolder);
+        if (!below) continue;
+        const std::size_t slash = below->find('/');
+        const std::string component = AddOnComponent(*below);
+        if (component.empty() || slash == std::string::npos || listed.count(component)) continue;
+        if (IsOurAddOn(below->substr(0, slash))) MoveAside(path);
+    }
+}
+
+}  // namespace vm

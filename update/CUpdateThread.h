@@ -1,0 +1,61 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/CWorkerThread.h"
+#include "update/CFileListModel.h"
+#include "update/OnceADayTest.h"
+#include "update/UpdateOutcome.h"
+#include "update/tagFILEINFO.h"
+
+namespace vm {
+
+// The update run. The starter (the main window or `velmora update`) clears g_cancelUpdate,
+// resets g_scanDone, starts CChecksumThread, then this job with m_pMainWnd set; it sends or
+// posts every WM_VM_ report of the run there and ends with WM_VM_UPDATE_END (wParam: the
+// UpdateOutcome), unless it handed over to the updater (WM_VM_SELF_UPDATE_EXIT). Waits for
+// g_shortcutOffered before its self-update question and for theApp().m_commitGate before it
+// installs anything. Only one run works on a game folder at a time, in any process.
+class CUpdateThread : public CWorkerThread {
+  public:
+    // Starts a run reporting to target; false when no thread could be created.
+    static bool Launch(const TargetRef& target);
+
+    // The day test's clock; tests set their own.
+    LocalClock m_clock = LocalNow;
+
+    // The run's lists (filled as it goes).
+    std::vector<tagFILEINFO> m_entries;
+    std::vector<tagFILEINFO> m_toDownload;
+    std::vector<std::string> m_current;
+    std::vector<std::string> m_localFiles;
+    std::vector<std::string> m_removalCandidates;
+    std::vector<std::string> m_listPaths;  // temporary copy of every entry
+
+  protected:
+    int RunTask() override;
+
+  private:
+    UpdateOutcome FileUpdate();
+    bool FetchFile(const std::string& local, const std::string& remote, std::string& reason);
+    UpdateOutcome WaitForCommitGate();
+    bool Commit();
+    void Remove();
+    void MoveAside(const std::string& path);
+    bool IsOurAddOn(const std::string& folder);
+    UpdateOutcome End(UpdateOutcome outcome);
+
+    std::string m_gameFolder;
+    std::string m_baseUrl;
+    std::string m_setFolder;
+    bool m_noCache = false;
+    std::size_t m_moveFailures = 0;
+    std::map<std::string, AddOnRecord> m_addOnInfo;  // read "info.ini" files, by folder
+};
+
+// The machine identifier followed by the current time in seconds since 1970.
+std::string CacheBuster();
+
+}  // namespace vm

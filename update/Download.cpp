@@ -1,0 +1,224 @@
+#include "update/Download.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <thread>
+
+#include "app/Globals.h"
+#include "app/messages.h"
+#include "net/HttpFetch.h"
+#include "net/NetMessages.h"
+#include "platform/FileUtil.h"
+
+namespace vm {
+namespace {
+
+class Reporter {
+  public:
+    Reporter(ProgressKind kind, const TargetRef& target) : m_kind(kind), m_target(target) {}
+    void Report(std::uint64_t done, std::uint64_t total) {
+        const int percent = total ? static_cast<int>(done * 100 / total) : 0;
+        if (m_kind == ProgressKind::None || percent == m_last) return;
+        m_last = percent;
+        if (m_kind == ProgressKind::Total)
+            SendTo(m_target, WM_VM_TOTAL_PROGRESS, static_cast<std::uintptr_t>(percent), 100);
+        else
+            PostTo(m_target, WM_VM_FILE_PROGRESS, static_cast<std::uintptr_t>(percent), 100);
+    }
+
+  private:
+    ProgressKind m_kind;
+    const TargetRef& m_target;
+    int m_last = -1;
+};
+
+// The local file, opened once the answer is known to be good.
+class OutFile {
+  public:
+    ~OutFile() { Close(); }
+    // Truncates to size (0 creates or empties it) and positions at the end.
+    bool Open(const std::filesystem::path& path, std::uint64_t size) {
+        Close();
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (m_fd < 0) return Fail();
+        if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) return Fail();
+        if (::lseek(m_fd, 0, SEEK_END) < 0) return Fail();
+        return true;
+    }
+    bool Write(const char* p, std::size_t n) {
+        while (n > 0) {
+            ssize_t w = ::write(m_fd, p, n);
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                return Fail();
+            }
+            p += w;
+            n -= static_cast<std::size_t>(w);
+        }
+        return true;
+    }
+    bool Close() {
+        if (m_fd < 0) return true;
+        const int rc = ::close(m_fd);
+        m_fd = -1;
+        if (rc != 0) m_error = errno;
+        return rc == 0;
+    }
+    int Error() const { return m_error; }
+
+  private:
+    bool Fail() {
+        m_error = errno ? errno : EIO;
+        return false;
+    }
+    int m_fd = -1;
+    int m_error = 0;
+};
+
+enum class Stop { None, HttpError, BadAnswer, FileError, Cancelled };
+
+}  // namespace
+
+long long ContentRangeStart(const std::string& value) {
+    std::size_t i = value.find_first_not_of(' ');
+    if (i == std::string::npos || value.compare(i, 6, "bytes ") != 0) return -1;
+    i = value.find_first_not_of(' ', i + 6);
+    if (i == std::string::npos) return -1;
+    char* end = nullptr;
+    const char* start = value.c_str() + i;
+    if (*start < '0' || *start > '9') return -1;
+    errno = 0;
+    const unsigned long long v = std::strtoull(start, &end, 10);
+    if (errno || *end != '-') return -1;
+    return static_cast<long long>(v);
+}
+
+int Download(const std::string& url, const std::filesystem::path& local, ProgressKind kind,
+             std::uint64_t offset, ShowErrors show, const TargetRef& target,
+             DownloadFailure* failure) {
+    DownloadFailure local_failure;
+    DownloadFailure& why = failure ? *failure : local_failure;
+    why = {};
+    Reporter reporter(kind, target);
+    OutFile out;
+    std::uint64_t done = offset;
+    int idleAttempts = 0;
+
+    for (int attempt = 0;; ++attempt) {
+        const std::uint64_t startDone = done;
+        std::optional<std::uint64_t> total;
+        bool opened = false;
+        Stop stop = Stop::None;
+        int status = 0;
+
+        HttpRequest request;
+        request.url = url;
+        if (done > 0) request.headers.push_back("Range: bytes=" + std::to_string(done) + "-");
+        AddHeaderIfNew(request.headers, "Cache-Control: no-cache");
+        request.onHead = [&](const HttpResponseHead& head) {
+            status = head.status;
+            if (IsHttpError(head.status)) {
+                stop = Stop::HttpError;
+                return false;
+            }
+            if (done > 0 && head.status == 206) {
+                if (ContentRangeStart(head.Header("Content-Range")) !=
+                    static_cast<long long>(done)) {
+                    stop = Stop::BadAnswer;
+                    return false;
+                }
+            } else if (head.status == 206) {
+                stop = Stop::BadAnswer;  // a part nobody asked for
+                return false;
+            } else if (done > 0) {
+                if (head.status != 200) {
+                    stop = Stop::BadAnswer;
+                    return false;
+                }
+                done = 0;  // the server ignored the range: the whole file comes again
+            }
+            if (head.contentLength) total = done + *head.contentLength;
+            if (!out.Open(local, done)) {
+                stop = Stop::FileError;
+                return false;
+            }
+            opened = true;
+            reporter.Report(done, total.value_or(0));
+            return true;
+        };
+        request.onData = [&](const char* data, std::size_t n) {
+            if (!out.Write(data, n)) {
+                stop = Stop::FileError;
+                return false;
+            }
+            done += n;
+            if (total) reporter.Report(done, *total);
+            if (g_cancelUpdate.load()) {
+                stop = Stop::Cancelled;
+                return false;
+            }
+            return true;
+        };
+
+        HttpResult result = SharedSessionRequest(std::move(request));
+        if (!out.Close() && stop == Stop::None && opened) stop = Stop::FileError;
+        if (status == 0) status = result.head.status;
+        if (stop == Stop::None && !opened && IsHttpError(status)) stop = Stop::HttpError;
+
+        switch (stop) {
+            case Stop::HttpError:
+                why.httpStatus = status;
+                why.reason = "HTTP错误代码(" + std::to_string(status) + ")";
+                if (show == ShowErrors::Yes) ShowNetMessage(HttpErrorText(status));
+                return -1;
+            case Stop::BadAnswer:
+                why.reason = "服务器对续传请求的回应无效（" + std::to_string(status) + "）";
+                return -1;
+            case Stop::FileError:
+                why.reason = platform::ErrnoText(out.Error() ? out.Error() : EIO);
+                return -1;
+            case Stop::Cancelled:
+                why.cancelled = true;
+                why.reason = "已取消";
+                return -1;
+            case Stop::None:
+                break;
+        }
+        if (result.Ok()) {
+            if (!opened) {
+                // An empty answer: the callbacks saw no body.
+                if (!out.Open(local, 0) || !out.Close()) {
+                    why.reason = platform::ErrnoText(out.Error() ? out.Error() : EIO);
+                    return -1;
+                }
+            }
+            if (!total || *total == 0) reporter.Report(total ? 0 : 100, 100);
+            return 0;
+        }
+        // The connection broke off. Before any answer came the mirror is simply not there;
+        // later, resume from what has arrived, but not for ever.
+        if (attempt == 0 && status == 0) {
+            why.reason = result.errorText.empty() ? "网络连接失败" : result.errorText;
+            return -1;
+        }
+        idleAttempts = done > startDone ? 0 : idleAttempts + 1;
+        if (idleAttempts >= kMaxIdleResumes) {
+            why.reason = "连接多次中断，下载没有进展（" + result.errorText + "）";
+            return -1;
+        }
+        if (g_cancelUpdate.load()) {
+            why.cancelled = true;
+            why.reason = "已取消";
+            return -1;
+        }
+        if (idleAttempts > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 * idleAttempts));
+    }
+}
+
+}  // namespace vm

@@ -1,0 +1,155 @@
+#include "update/FileInstall.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+#include <vector>
+
+#include "platform/FileAttributes.h"
+#include "platform/FileUtil.h"
+#include "platform/Text.h"
+
+namespace vm {
+namespace fs = std::filesystem;
+
+namespace {
+
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return m_fd; }
+    int Release() {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+  private:
+    int m_fd;
+};
+
+bool CopyBytes(int from, int to) {
+    std::vector<char> buffer(256 * 1024);
+    for (;;) {
+        ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        const char* p = buffer.data();
+        while (n > 0) {
+            ssize_t w = ::write(to, p, static_cast<std::size_t>(n));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) return false;
+            p += w;
+            n -= w;
+        }
+    }
+}
+
+// Position of the "/interface/" part of fullPath, or npos.
+std::size_t InterfacePart(const std::string& fullPath, const std::string& gameFolder) {
+    const std::string lower = platform::AsciiLower(fullPath);
+    std::string folder = gameFolder;
+    if (!folder.empty() && folder.back() == '/') folder.pop_back();
+    if (!folder.empty() && fullPath.compare(0, folder.size(), folder) == 0 &&
+        lower.compare(folder.size(), 11, "/interface/") == 0)
+        return folder.size();
+    const std::size_t p = lower.find("/interface/");
+    return p == 0 ? std::string::npos : p;
+}
+
+}  // namespace
+
+bool InstallFile(const fs::path& source, const fs::path& destination) {
+    std::error_code ec;
+    fs::create_directories(destination.parent_path(), ec);
+    if (ec) {
+        errno = ec.value();
+        return false;
+    }
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.Get() < 0) return false;
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(destination.c_str(), &st) == 0) {
+        platform::ClearFileAttributes(destination);
+        mode = (st.st_mode & 07777) | S_IWUSR;
+    }
+    std::string tmpl = destination.string() + ".vmnew.XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    Fd out(::mkostemp(name.data(), O_CLOEXEC));
+    if (out.Get() < 0) return false;
+    auto fail = [&] {
+        const int saved = errno ? errno : EIO;
+        ::unlink(name.data());
+        errno = saved;
+        return false;
+    };
+    if (::fchmod(out.Get(), mode) != 0 || !CopyBytes(in.Get(), out.Get())) return fail();
+    if (::close(out.Release()) != 0) return fail();
+    if (::rename(name.data(), destination.c_str()) != 0) return fail();
+    return true;
+}
+
+std::optional<fs::path> ObsoletePathFor(const std::string& fullPath,
+                                        const std::string& gameFolder) {
+    const std::size_t p = InterfacePart(fullPath, gameFolder);
+    if (p == std::string::npos) return std::nullopt;
+    return fs::path(fullPath.substr(0, p) + "/" + kObsoleteFolder + "/" + fullPath.substr(p + 11));
+}
+
+std::optional<std::string> InterfaceRelativePath(const std::string& fullPath,
+                                                 const std::string& gameFolder) {
+    const std::size_t p = InterfacePart(fullPath, gameFolder);
+    if (p == std::string::npos) return std::nullopt;
+    return fullPath.substr(p + 11);
+}
+
+ObsoleteMove MoveToObsolete(const std::string& fullPath, const std::string& gameFolder) {
+    ObsoleteMove move;
+    std::optional<fs::path> target = ObsoletePathFor(fullPath, gameFolder);
+    if (!target) {
+        move.error = "文件不在Interface目录中";
+        return move;
+    }
+    move.target = *target;
+    std::error_code ec;
+    fs::create_directories(target->parent_path(), ec);
+    if (ec) {
+        move.error = platform::ErrnoText(ec.value());
+        return move;
+    }
+    platform::ClearFileAttributes(fullPath);
+    // A rename is the whole move at once; across file systems copy first, delete after.
+    if (::rename(fullPath.c_str(), target->c_str()) != 0) {
+        if (errno != EXDEV || !InstallFile(fullPath, *target)) {
+            move.error = platform::ErrnoText(errno ? errno : EIO);
+            return move;
+        }
+        if (::unlink(fullPath.c_str()) != 0) {
+            move.error = platform::ErrnoText(errno);
+            return move;
+        }
+    }
+    move.ok = true;
+    // Remove the folders the file leaves empty, deepest first; Interface itself stays.
+    const std::size_t p = InterfacePart(fullPath, gameFolder);
+    const fs::path interfaceDir = fullPath.substr(0, p + 10);
+    for (fs::path dir = fs::path(fullPath).parent_path();
+         dir.string().size() > interfaceDir.string().size(); dir = dir.parent_path()) {
+        if (::rmdir(dir.c_str()) != 0) break;
+    }
+    return move;
+}
+
+}  // namespace vm

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace vm {
+
+// The folder that receives add-on files the list no longer carries: a sibling of Interface.
+inline constexpr char kObsoleteFolder[] = "Interface.obsoleted";
+
+// Copies source over destination so that no reader ever sees a half-written file: the bytes
+// go to a sibling temporary file that is renamed over destination once complete (missing
+// folders are created; an existing destination keeps its mode bits, made writable for the
+// owner). The installed file's last-write time is now. false with errno set on failure,
+// destination then unchanged.
+[[nodiscard]] bool InstallFile(const std::filesystem::path& source,
+                               const std::filesystem::path& destination);
+
+// Where a file below Interface goes when it is moved aside: the path with its "/Interface/"
+// part (matched without regard to letter case, the first one below gameFolder when the path
+// lies there) replaced by "/Interface.obsoleted/". nullopt when the path has no such part.
+std::optional<std::filesystem::path> ObsoletePathFor(const std::string& fullPath,
+                                                     const std::string& gameFolder);
+
+// The part of fullPath below its "/Interface/" part (found as ObsoletePathFor finds it);
+// nullopt when there is none.
+std::optional<std::string> InterfaceRelativePath(const std::string& fullPath,
+                                                 const std::string& gameFolder);
+
+struct ObsoleteMove {
+    bool ok = false;
+    std::filesystem::path target;
+    std::string error;  // why the file stayed, in the program's words
+};
+
+// Moves the file to its obsolete place (an existing file there is replaced). The file is
+// removed from its old place only once its copy is complete; then the folders it leaves
+// empty are removed, up to but not including Interface.
+ObsoleteMove MoveToObsolete(const std::string& fullPath, const std::string& gameFolder);
+
+}  // namespace vm

@@ -1,0 +1,156 @@
+#include "update/SelfUpdate.h"
+
+#include <elf.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <system_error>
+
+#include "app/CVelmoraApp.h"
+#include "app/GameFolder.h"
+#include "app/Globals.h"
+#include "app/messages.h"
+#include "platform/ChildProcess.h"
+#include "platform/FileUtil.h"
+#include "update/Download.h"
+#include "update/UpdateInfo.h"
+#include "update/UpdateOutcome.h"
+
+namespace vm {
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ElfIdentity {
+    unsigned char elfClass = 0;
+    unsigned char data = 0;
+    std::uint16_t type = 0;
+    std::uint16_t machine = 0;
+};
+
+std::optional<ElfIdentity> ReadElfIdentity(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    unsigned char header[EI_NIDENT + 4] = {};
+    const ssize_t n = ::read(fd, header, sizeof header);
+    ::close(fd);
+    if (n != static_cast<ssize_t>(sizeof header) || std::memcmp(header, ELFMAG, SELFMAG) != 0)
+        return std::nullopt;
+    ElfIdentity id;
+    id.elfClass = header[EI_CLASS];
+    id.data = header[EI_DATA];
+    // e_type and e_machine follow the identification bytes in every ELF class.
+    auto half = [&](int at) {
+        return id.data == ELFDATA2LSB
+                   ? static_cast<std::uint16_t>(header[at] | header[at + 1] << 8)
+                   : static_cast<std::uint16_t>(header[at] << 8 | header[at + 1]);
+    };
+    id.type = half(EI_NIDENT);
+    id.machine = half(EI_NIDENT + 2);
+    return id;
+}
+
+std::string WithQuery(std::string url, const std::string& info, const std::string& buster) {
+    if (info == "1") url += "?" + buster;
+    return url;
+}
+
+constexpr char kAskNewVersion[] = "发现了新版本的Velmora，您是否想现在进行更新？";
+constexpr char kUpdating[] = "正在更新Velmora...";
+constexpr char kCancelled[] = "更新已经取消。";
+constexpr char kStartFailed[] = "启动更新程序失败。";
+
+// Downloads one of the two programs. Continue on success; Stop when the user cancelled.
+enum class Fetched { Ok, Failed, Cancelled };
+Fetched FetchProgram(const std::string& url, const fs::path& file, const TargetRef& target) {
+    DownloadFailure why;
+    const int rc = Download(url, file, ProgressKind::Total, 0, ShowErrors::Yes, target, &why);
+    if (g_cancelUpdate.load()) {
+        PostUpdateEnd(target, UpdateOutcome::Cancelled);
+        SendStatus(target, kCancelled);
+        return Fetched::Cancelled;
+    }
+    if (rc != 0) {
+        if (why.httpStatus == 0)
+            SendStatus(target, "下载" + file.filename().string() + "失败：" + why.reason);
+        return Fetched::Failed;
+    }
+    if (!IsNativeExecutable(file)) {
+        std::error_code ec;
+        fs::remove(file, ec);
+        SendStatus(target,
+                   "下载的" + file.filename().string() + "不是本机可以运行的程序，已删除。");
+        return Fetched::Failed;
+    }
+    return Fetched::Ok;
+}
+
+}  // namespace
+
+bool IsNativeExecutable(const fs::path& path) {
+    static const std::optional<ElfIdentity> self = ReadElfIdentity("/proc/self/exe");
+    std::optional<ElfIdentity> id = ReadElfIdentity(path);
+    return self && id && id->elfClass == self->elfClass && id->data == self->data &&
+           id->machine == self->machine && (id->type == ET_EXEC || id->type == ET_DYN);
+}
+
+SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster) {
+    CVelmoraApp& app = theApp();
+    const UpdateInfoMap info = app.m_updateInfo.Get();
+    auto value = [&](const char* key) {
+        auto it = info.find(key);
+        return it == info.end() ? std::string() : it->second;
+    };
+    if (auto it = info.find(kInfoVersion); it != info.end() && it->second == kClientVersion)
+        return SelfUpdateResult::Continue;
+
+    while (!g_shortcutOffered.WaitFor(std::chrono::milliseconds(100))) {
+    }
+    if (app.Prompt(kAskNewVersion, "Velmora", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return SelfUpdateResult::Continue;
+    SendStatus(target, kUpdating);
+
+    const std::string base = app.m_mirrorBaseUrl.Get();
+    const std::string noCache = value(kInfoNoCacheMode);
+    const fs::path programDir = app.ProgramDir();
+    const fs::path client = programDir / kNewClientFileName;
+    const fs::path updater = programDir / kUpdaterFileName;
+
+    switch (
+        FetchProgram(WithQuery(base + value(kInfoClient), noCache, cacheBuster), client, target)) {
+        case Fetched::Cancelled:
+            return SelfUpdateResult::Stop;
+        case Fetched::Failed:
+            return SelfUpdateResult::Continue;
+        case Fetched::Ok:
+            break;
+    }
+    switch (FetchProgram(WithQuery(base + value(kInfoUpdater), noCache, cacheBuster), updater,
+                         target)) {
+        case Fetched::Cancelled:
+            return SelfUpdateResult::Stop;
+        case Fetched::Failed: {
+            std::error_code ec;
+            fs::remove(client, ec);
+            return SelfUpdateResult::Continue;
+        }
+        case Fetched::Ok:
+            break;
+    }
+    std::error_code ec;
+    fs::permissions(updater, fs::perms::owner_exec | fs::perms::owner_read, fs::perm_options::add,
+                    ec);
+    int error = 0;
+    std::optional<platform::ChildProcess> child =
+        platform::ChildProcess::Spawn(updater, {std::to_string(::getpid())}, GameFolder(), &error);
+    if (!child) {
+        app.Prompt(kStartFailed, "Velmora", MB_OK | MB_ICONERROR);
+        return SelfUpdateResult::Continue;
+    }
+    SendTo(target, WM_VM_SELF_UPDATE_EXIT);
+    return SelfUpdateResult::Stop;
+}
+
+}  // namespace vm

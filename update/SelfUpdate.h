@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "app/MessageTarget.h"
+
+namespace vm {
+
+// The running client's version, compared with the update information's `Version`.
+inline constexpr char kClientVersion[] = "1.019";
+// Files of the self-update in the program folder, and the window program they replace.
+inline constexpr char kProgramFileName[] = "Velmora-TVRN";
+inline constexpr char kNewClientFileName[] = "Velmora-TVRN.new";
+inline constexpr char kUpdaterFileName[] = "VMUpdate";
+
+// true when path is an ELF executable this machine runs: the same class, byte order and
+// machine as the running program, and an executable or position-independent image.
+bool IsNativeExecutable(const std::filesystem::path& path);
+
+enum class SelfUpdateResult {
+    Continue,  // go on with the add-on update
+    Stop,      // the updater was started, or the user cancelled during the downloads
+};
+
+// The self-update check at the start of an update run, on the run's worker thread: when the
+// update information announces another `Version`, waits for g_shortcutOffered, asks the
+// user, downloads the new client to "Velmora-TVRN.new" and the updater to "VMUpdate" in the
+// program folder (overall progress to target), and starts the updater as "VMUpdate PID" in
+// the game folder, then sends WM_VM_SELF_UPDATE_EXIT to target. A download that is not an
+// executable for this machine is deleted and never started. cacheBuster is appended as a
+// query when the information asks for it.
+SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster);
+
+}  // namespace vm
