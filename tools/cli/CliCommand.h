@@ -27,5 +27,8 @@ extern const CliCommand kPublishCommand;
 extern const CliCommand kUpdateCommand;
 extern const CliCommand kInfoCommand;
 extern const CliCommand kMirrorsCommand;
+extern const CliCommand kLoginCommand;
+extern const CliCommand kLogoutCommand;
+extern const CliCommand kSettingsCommand;
 
 }  // namespace vm::cli

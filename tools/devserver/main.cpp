@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/FileUtil.h"
+#include "tools/devserver/DevServices.h"
 
 namespace {
 
@@ -84,8 +85,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string origin = "http://127.0.0.1:" + std::to_string(bound);
-    const std::string endpoints =
-        "[Endpoints]\r\nTelecomMirror=" + origin + "\r\nNetcomMirror=" + origin + "\r\n";
+    DevServices services;  // passport, community, statistics and data servers
+    const std::string endpoints = "[Endpoints]\r\nTelecomMirror=" + origin +
+                                  "\r\nNetcomMirror=" + origin + "\r\n" +
+                                  services.EndpointLines();
     if (!endpointsFile.empty() && !platform::WriteFileAtomic(endpointsFile, endpoints)) {
         std::cerr << "velmora-devserver: 无法写入端点文件：" << endpointsFile << "\n";
         return 1;
