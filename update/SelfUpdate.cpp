@@ -1,11 +1,8 @@
 #include "update/SelfUpdate.h"
 
-#include <elf.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <system_error>
 
 #include "app/CVelmoraApp.h"
@@ -15,6 +12,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/FileUtil.h"
 #include "update/Download.h"
+#include "update/NativeExecutable.h"
 #include "update/UpdateInfo.h"
 #include "update/UpdateOutcome.h"
 
@@ -22,35 +20,6 @@ namespace vm {
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ElfIdentity {
-    unsigned char elfClass = 0;
-    unsigned char data = 0;
-    std::uint16_t type = 0;
-    std::uint16_t machine = 0;
-};
-
-std::optional<ElfIdentity> ReadElfIdentity(const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    unsigned char header[EI_NIDENT + 4] = {};
-    const ssize_t n = ::read(fd, header, sizeof header);
-    ::close(fd);
-    if (n != static_cast<ssize_t>(sizeof header) || std::memcmp(header, ELFMAG, SELFMAG) != 0)
-        return std::nullopt;
-    ElfIdentity id;
-    id.elfClass = header[EI_CLASS];
-    id.data = header[EI_DATA];
-    // e_type and e_machine follow the identification bytes in every ELF class.
-    auto half = [&](int at) {
-        return id.data == ELFDATA2LSB
-                   ? static_cast<std::uint16_t>(header[at] | header[at + 1] << 8)
-                   : static_cast<std::uint16_t>(header[at] << 8 | header[at + 1]);
-    };
-    id.type = half(EI_NIDENT);
-    id.machine = half(EI_NIDENT + 2);
-    return id;
-}
 
 std::string WithQuery(std::string url, const std::string& info, const std::string& buster) {
     if (info == "1") url += "?" + buster;
@@ -88,13 +57,6 @@ Fetched FetchProgram(const std::string& url, const fs::path& file, const TargetR
 }
 
 }  // namespace
-
-bool IsNativeExecutable(const fs::path& path) {
-    static const std::optional<ElfIdentity> self = ReadElfIdentity("/proc/self/exe");
-    std::optional<ElfIdentity> id = ReadElfIdentity(path);
-    return self && id && id->elfClass == self->elfClass && id->data == self->data &&
-           id->machine == self->machine && (id->type == ET_EXEC || id->type == ET_DYN);
-}
 
 SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster) {
     CVelmoraApp& app = theApp();

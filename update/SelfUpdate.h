@@ -14,10 +14,6 @@ inline constexpr char kProgramFileName[] = "Velmora-TVRN";
 inline constexpr char kNewClientFileName[] = "Velmora-TVRN.new";
 inline constexpr char kUpdaterFileName[] = "VMUpdate";
 
-// true when path is an ELF executable this machine runs: the same class, byte order and
-// machine as the running program, and an executable or position-independent image.
-bool IsNativeExecutable(const std::filesystem::path& path);
-
 enum class SelfUpdateResult {
     Continue,  // go on with the add-on update
     Stop,      // the updater was started, or the user cancelled during the downloads

@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "platform/Md5.h"
+#include "tests/update/UpdateRunEnv.h"
+#include "update/FileInstall.h"
+#include "update/OnceADayTest.h"
+#include "update/UpdateOutcome.h"
+#include "update/UpdateRunLock.h"
+#include "update/ZipArchive.h"
+
+namespace fs = std::filesystem;
+using vm::theApp;
+using vm::UpdateOutcome;
+
+namespace {
+
+constexpr int kSucceeded = static_cast<int>(UpdateOutcome::Succeeded);
+constexpr int kFailed = static_cast<int>(UpdateOutcome::Failed);
+constexpr int kCancelled = static_cast<int>(UpdateOutcome::Cancelled);
+
+bool Has(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+std::string Gbk(const std::string& ascii) {
+    return ascii;  // the keys and values the tests need are ASCII, the same in GBK
+}
+
+class UpdateRun : public vm::test::UpdateRunEnv {
+  protected:
+    void Put(const std::string& belowInterface, const std::string& bytes) {
+        fs::create_directories((game / "Interface" / belowInterface).parent_path());
+        ASSERT_TRUE(platform::WriteFileAtomic(game / "Interface" / belowInterface, bytes));
+    }
+};
+
+TEST_F(UpdateRun, InstallsTheSetThenFindsNothingToDo) {
+    Publish({{"A/a.lua", "print('a')"}, {"A/sub/b.xml", "<Ui/>"}, {"top.xml", "<Bindings/>"}});
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(Installed("A/a.lua"), "print('a')");
+    EXPECT_EQ(Installed("A/sub/b.xml"), "<Ui/>");
+    EXPECT_EQ(Installed("top.xml"), "<Bindings/>");
+    const auto s = Statuses();
+    ASSERT_GE(s.size(), 5u);
+    EXPECT_EQ(s.front(), "检测需要更新的文件...");
+    EXPECT_TRUE(Has(s, "更新文件：a.lua"));
+    EXPECT_EQ(s.back(), "更新完成。");
+    EXPECT_EQ(target->Of(vm::WM_VM_FILES_CHANGED).size(), 1u);
+    // Every file came as its archive; the archives are gone from the temporary folder.
+    EXPECT_EQ(server.RequestsTo("/TVRN/Interface/A/a.lua.z").size(), 1u);
+    EXPECT_TRUE(server.RequestsTo("/TVRN/Interface/A/a.lua").empty());
+    EXPECT_FALSE(fs::exists(work / "tmp/Velmora-TVRN/Interface/A/a.lua.z"));
+    // No temporary sibling is left beside an installed file.
+    for (auto& e : fs::recursive_directory_iterator(game / "Interface"))
+        EXPECT_EQ(e.path().string().find(".vmnew"), std::string::npos) << e.path();
+
+    server.ClearRequests();
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(LastStatus(), "没有需要更新的文件。");
+    EXPECT_TRUE(target->Of(vm::WM_VM_FILES_CHANGED).empty());
+    // The cached list was current: only the checksum scan's work, no download at all.
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(UpdateRun, DroppedConnectionResumesWithRangeAndAppends) {
+    std::string big;
+    for (int i = 0; i < 4000; ++i) big += "line " + std::to_string(i * 7919 % 10007) + "\n";
+    Publish({{"A/big.lua", big}});
+    const std::string archive = "/TVRN/Interface/A/big.lua.z";
+    const auto size = fs::file_size(mirror / "TVRN/Interface/A/big.lua.z");
+    server.SetFault(archive, vm::test::Fault::DropAfter(size / 2).Times(1));
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    const auto requests = server.RequestsTo(archive);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_FALSE(requests[0].HasHeader("Range"));
+    EXPECT_EQ(requests[1].Header("Range"), "bytes=" + std::to_string(size / 2) + "-");
+    EXPECT_EQ(requests[1].Header("Cache-Control"), "no-cache");
+    EXPECT_EQ(Installed("A/big.lua"), big);
+    EXPECT_EQ(platform::Md5HexOfFile(game / "Interface/A/big.lua"), platform::Md5Hex(big));
+}
+
+TEST_F(UpdateRun, CancelEndsWithResetsAndTheEndMessage) {
+    Publish({{"A/a.lua", "a"}, {"A/b.lua", "b"}});
+    m_onMessage = [](const vm::Message& m) {
+        if (m.id == vm::WM_VM_TOTAL_PROGRESS && m.lParam == 2) g_cancelUpdate.store(1);
+    };
+    Run();
+    EXPECT_EQ(Outcome(), kCancelled);
+    EXPECT_EQ(LastStatus(), "更新已经取消。");
+    auto totals = target->Of(vm::WM_VM_TOTAL_PROGRESS);
+    ASSERT_FALSE(totals.empty());
+    EXPECT_EQ(totals.back().wParam, 0u);
+    EXPECT_EQ(totals.back().lParam, 0);
+    auto files = target->Of(vm::WM_VM_FILE_PROGRESS);
+    ASSERT_FALSE(files.empty());
+    EXPECT_EQ(files.back().wParam, 0u);
+    EXPECT_EQ(target->Ids().back(), vm::WM_VM_UPDATE_END);
+    EXPECT_FALSE(fs::exists(game / "Interface/A/b.lua"));
+}
+
+TEST_F(UpdateRun, FileMissingOnTheMirrorFailsTheRun) {
+    Publish({{"A/a.lua", "a"}, {"A/b.lua", "b"}});
+    server.SetFault("/TVRN/Interface/A/b.lua.z", vm::test::Fault::Status(404));
+    server.SetFault("/TVRN/Interface/A/b.lua", vm::test::Fault::Status(404));
+    Run();
+    EXPECT_EQ(Outcome(), kFailed);
+    EXPECT_EQ(LastStatus(), "更新失败。");
+    EXPECT_TRUE(Has(prompter->Texts(), "发生网络传输错误，HTTP错误代码(404)，Velmora更新失败。"));
+    // Nothing is installed before every file has arrived.
+    EXPECT_FALSE(fs::exists(game / "Interface/A/a.lua"));
+    // The file that did arrive waits in the temporary folder for the next run.
+    EXPECT_TRUE(fs::exists(work / "tmp/Velmora-TVRN/Interface/A/a.lua"));
+}
+
+TEST_F(UpdateRun, FileWithTheWrongChecksumIsNeverInstalled) {
+    Publish({{"A/a.lua", "good"}});
+    Put("A/a.lua", "old");
+    // The mirror's copies changed after the list was made.
+    ASSERT_TRUE(platform::WriteFileAtomic(mirror / "TVRN/Interface/A/a.lua", "evil"));
+    fs::remove(mirror / "TVRN/Interface/A/a.lua.z");
+    Run();
+    EXPECT_EQ(Outcome(), kFailed);
+    EXPECT_EQ(Installed("A/a.lua"), "old");
+    EXPECT_FALSE(fs::exists(work / "tmp/Velmora-TVRN/Interface/A/a.lua"));
+    EXPECT_TRUE(Has(Statuses(), "文件校验失败：Interface/A/a.lua，下载的内容与更新列表不符。"));
+}
+
+TEST_F(UpdateRun, KeptObsoleteFilesMoveOnlyForOurOwnAddOns) {
+    Publish({{"Kept/k.lua", "k"}});
+    Put("Kept/k.lua", "k");
+    Put("Dropped/info.ini", Gbk("Title=|cFF00FF00Dropped|r\r\nX-Revision = Velmora \r\n"));
+    Put("Dropped/sub/b.lua", "b");
+    Put("Mine/m.lua", "m");
+    Put("Mine/info.ini", "X-Revision=Someone\r\n");
+    Put("login.xml", "protected");
+    theApp().WriteProfileInt("Update", "DeleteMode", 2);
+    m_confirmDelete = 0;  // the window answers from DeleteMode 2: keep
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_FALSE(Has(m_offered, (game / "Interface/login.xml").string()));
+    EXPECT_TRUE(Has(m_offered, (game / "Interface/Mine/m.lua").string()));
+    EXPECT_EQ(platform::ReadWholeFile(game / "Interface.obsoleted/Dropped/sub/b.lua"), "b");
+    EXPECT_TRUE(fs::exists(game / "Interface.obsoleted/Dropped/info.ini"));
+    EXPECT_FALSE(fs::exists(game / "Interface/Dropped"));
+    EXPECT_EQ(Installed("Mine/m.lua"), "m");
+    EXPECT_EQ(Installed("login.xml"), "protected");
+    EXPECT_EQ(Installed("Kept/k.lua"), "k");
+    EXPECT_TRUE(fs::is_directory(game / "Interface"));
+    EXPECT_TRUE(
+        Has(Statuses(), "删除文件：" + (game / "Interface/Dropped/sub/b.lua").string() + "..."));
+    EXPECT_EQ(LastStatus(), "更新完成。");
+}
+
+TEST_F(UpdateRun, ConfirmedRemovalMovesEveryCandidate) {
+    Publish({{"Kept/k.lua", "k"}});
+    Put("Mine/m.lua", "m");
+    m_confirmDelete = 1;
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(platform::ReadWholeFile(game / "Interface.obsoleted/Mine/m.lua"), "m");
+    EXPECT_FALSE(fs::exists(game / "Interface/Mine"));
+}
+
+TEST_F(UpdateRun, FileThatCannotBeMovedAsideStaysAndIsReported) {
+    Publish({{"Kept/k.lua", "k"}});
+    Put("Mine/m.lua", "m");
+    ASSERT_TRUE(platform::WriteFileAtomic(game / "Interface.obsoleted", "in the way"));
+    m_confirmDelete = 1;
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(Installed("Mine/m.lua"), "m");
+    const auto s = Statuses();
+    EXPECT_TRUE(std::any_of(s.begin(), s.end(), [](const std::string& t) {
+        return t.rfind("无法移动文件：", 0) == 0;
+    }));
+    EXPECT_EQ(LastStatus(), "更新完成，但有1个文件未能移到Interface.obsoleted，仍留在原处。");
+}
+
+TEST_F(UpdateRun, UnreadableListFailsInsteadOfOfferingEverything) {
+    Publish({{"A/a.lua", "a"}});
+    Put("Mine/m.lua", "m");
+    auto zip = vm::MakeZip({{"filelist.xml", "<AddOns><AddOn folder=\"A\">"}});
+    ASSERT_TRUE(zip);
+    ASSERT_TRUE(platform::WriteFileAtomic(mirror / "TVRN/filelist.xml.z", *zip));
+    m_confirmDelete = 1;
+    Run();
+    EXPECT_EQ(Outcome(), kFailed);
+    EXPECT_TRUE(target->Of(vm::WM_VM_CONFIRM_DELETE).empty());
+    EXPECT_EQ(Installed("Mine/m.lua"), "m");
+    EXPECT_TRUE(Has(Statuses(), "更新文件列表无法解析。"));
+}
+
+TEST_F(UpdateRun, NoPublishedSetFailsWithAClearStatus) {
+    Run();
+    EXPECT_EQ(Outcome(), kFailed);
+    EXPECT_TRUE(Has(Statuses(), "更新信息中没有任何插件集，无法更新。"));
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(UpdateRun, SecondRunOnTheSameFolderEndsAtOnce) {
+    Publish({{"A/a.lua", "a"}});
+    auto held = vm::UpdateRunLock::TryAcquire(game.string() + "/");
+    ASSERT_TRUE(held);
+    Run();
+    EXPECT_EQ(Outcome(), kFailed);
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"另一个更新正在进行，请等它结束后再试。"});
+    EXPECT_FALSE(fs::exists(game / "Interface/A/a.lua"));
+    held.reset();
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+}
+
+TEST_F(UpdateRun, AlreadyUpdatedTodayDoesNothing) {
+    Publish({{"A/a.lua", "a"}});
+    theApp().WriteProfileInt("Update", "OnceEveryDay", 1);
+    vm::SystemTime today = vm::LocalNow();
+    theApp().WriteProfileBinary("Update", "LastUpdate", today.Encode());
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"今天已经更新，不再需要更新。"});
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(UpdateRun, NoCacheModeAddsTheCacheBusterToArchivesOnly) {
+    Publish({{"A/a.lua", "a"}});
+    theApp().m_updateInfo.Set({{"Version", "1.019"}, {"NoCacheMode", "1"}});
+    theApp().m_machineId.Set("0123456789abcdef0123456789abcdef");
+    theApp().m_expectedListChecksum.Set("");
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    auto list = server.RequestsTo("/TVRN/filelist.xml.z");
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].target.rfind("/TVRN/filelist.xml.z?0123456789abcdef0123456789abcdef", 0), 0u);
+    auto archive = server.RequestsTo("/TVRN/Interface/A/a.lua.z");
+    ASSERT_EQ(archive.size(), 1u);
+    EXPECT_NE(archive[0].target.find("?0123456789abcdef"), std::string::npos);
+}
+
+// Self-update: the mirror announces another client.
+class SelfUpdateRun : public UpdateRun {
+  protected:
+    void Announce(const std::string& clientBytes, const std::string& updaterBytes) {
+        fs::create_directories(mirror / "Velmora-TVRN");
+        ASSERT_TRUE(platform::WriteFileAtomic(mirror / "Velmora-TVRN/client", clientBytes));
+        ASSERT_TRUE(platform::WriteFileAtomic(mirror / "Velmora-TVRN/updater", updaterBytes));
+        theApp().m_updateInfo.Set({{"Version", "1.020"},
+                                   {"Client", "/Velmora-TVRN/client"},
+                                   {"Updater", "/Velmora-TVRN/updater"}});
+    }
+    static std::string Probe() {
+        const char* bin = std::getenv("VELMORA_TEST_BIN");
+        return platform::ReadWholeFile(fs::path(bin ? bin : ".") / "../tests/updater_probe")
+            .value_or("");
+    }
+};
+
+TEST_F(SelfUpdateRun, SameVersionAsksNothingAndDownloadsNothing) {
+    Publish({{"A/a.lua", "a"}});
+    Run();
+    EXPECT_TRUE(prompter->Texts().empty());
+    EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/client").empty());
+    EXPECT_EQ(Outcome(), kSucceeded);
+}
+
+TEST_F(SelfUpdateRun, YesDownloadsBothAndStartsTheUpdaterWithOurProcessId) {
+    const std::string probe = Probe();
+    ASSERT_FALSE(probe.empty());
+    Publish({{"A/a.lua", "a"}});
+    Announce(probe, probe);
+    ASSERT_TRUE(platform::WriteFileAtomic(game / "VMUpdate", "leftover"));
+    prompter->Queue(vm::IDYES);
+    Run();
+    EXPECT_EQ(prompter->Texts(),
+              std::vector<std::string>{"发现了新版本的Velmora，您是否想现在进行更新？"});
+    EXPECT_EQ(target->Of(vm::WM_VM_SELF_UPDATE_EXIT).size(), 1u);
+    EXPECT_TRUE(target->Of(vm::WM_VM_UPDATE_END).empty());
+    EXPECT_EQ(platform::ReadWholeFile(program / "Velmora-TVRN.new"), probe);
+    // The probe writes its command line and working folder beside itself.
+    std::string seen;
+    for (int i = 0; i < 500 && seen.empty(); ++i) {
+        seen = platform::ReadWholeFile(program / "probe.txt").value_or("");
+        if (seen.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(seen, (program / "VMUpdate").string() + " " + std::to_string(::getpid()) + "\n" +
+                        game.string() + "\n");
+    EXPECT_FALSE(fs::exists(game / "Interface/A/a.lua"));  // the run stopped there
+}
+
+TEST_F(SelfUpdateRun, DownloadThatIsNoProgramIsDeletedAndTheRunGoesOn) {
+    Publish({{"A/a.lua", "a"}});
+    Announce("#!/bin/sh\necho not for this machine\n", Probe());
+    ASSERT_TRUE(platform::WriteFileAtomic(game / "VMUpdate", "leftover"));
+    prompter->Queue(vm::IDYES);
+    Run();
+    EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new"));
+    EXPECT_FALSE(fs::exists(program / "probe.txt"));
+    EXPECT_TRUE(target->Of(vm::WM_VM_SELF_UPDATE_EXIT).empty());
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(Installed("A/a.lua"), "a");
+    EXPECT_FALSE(fs::exists(game / "VMUpdate"));  // the leftover updater is removed
+    EXPECT_TRUE(Has(Statuses(), "下载的Velmora-TVRN.new不是本机可以运行的程序，已删除。"));
+}
+
+}  // namespace
