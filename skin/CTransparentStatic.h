@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include "skin/MarkupLayout.h"
 #include "skin/WinTypes.h"
 
 namespace vm {

@@ -160,17 +160,15 @@ void CUILabel::PaintImage(CDC& dc) {
         w = imageSize_.cx;
         h = imageSize_.cy;
     }
-    // Fit into the control keeping the frame's proportions, centred.
+    // Fitted into the control keeping the frame's proportions, centred.
     const int cw = pos_.Width();
     const int ch = pos_.Height();
-    if (w > cw || h > ch) {
-        if (static_cast<long long>(cw) * h > static_cast<long long>(ch) * w) {
-            w = w * ch / h;
-            h = ch;
-        } else {
-            h = h * cw / w;
-            w = cw;
-        }
+    if (static_cast<long long>(cw) * h > static_cast<long long>(ch) * w) {
+        w = w * ch / h;
+        h = ch;
+    } else {
+        h = h * cw / w;
+        w = cw;
     }
     const int x = std::max(pos_.left, pos_.left + (cw - w) / 2);
     const int y = std::max(pos_.top, pos_.top + (ch - h) / 2);

@@ -14,6 +14,10 @@
 #include "app/CVelmoraApp.h"
 #include "app/Globals.h"
 #include "app/messages.h"
+#include "res/ResourceIds.h"
+#include "res/Strings.h"
+#include "skin/CMessageBoxWnd.h"
+#include "skin/CSkinDialog.h"
 #include "ui/QtMessageTarget.h"
 #include "update/CRealmInfoThread.h"
 
@@ -23,7 +27,7 @@ namespace {
 
 // Ends a local event loop when the window closes.
 class MainWindow : public QWidget {
-public:
+  public:
     explicit MainWindow(QEventLoop& loop) : m_loop(loop) {
         setWindowTitle("TovrinVelmora");
         auto* layout = new QVBoxLayout(this);
@@ -33,20 +37,35 @@ public:
     }
     void SetStatus(const QString& s) { m_status->setText(s); }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override {
         QWidget::closeEvent(e);
         m_loop.quit();
     }
 
-private:
+  private:
     QEventLoop& m_loop;
     QLabel* m_status;
 };
 
 }  // namespace
 
-void QtStartupUi::InitSkinDefaults() {}
+void QtStartupUi::InitSkinDefaults() {
+    res::RegisterStringTable();
+    CSkinDialog::LoadDialogBackground(res::IDP_DIALOG_BACKGROUND);
+    CSkinDialog::LoadButtonFace(res::IDP_BUTTON_FACE);
+    CSkinDialog::LoadMessageBoxBackground(res::IDP_MSGBOX_CLOSE);
+    CSkinDialog::LoadCheckBoxImage(res::IDP_CHECKBOX);
+    CSkinDialog::LoadRadioImage(res::IDP_RADIO);
+    CMessageBoxWnd::SetButtonTextColors(0, 0, 0, 0x808080);
+    CMessageBoxWnd::SetCloseButtonOffset(5, 1);
+    CMessageBoxWnd::SetTitlePosition(10, 3);
+    CMessageBoxWnd::SetCornerCut(5);
+    CMessageBoxWnd::SetMessageColor(0);
+    CMessageBoxWnd::SetTitleColor(0);
+    CMessageBoxWnd::SetTitleStyle(36);
+    CMessageBoxWnd::SetButtonTextColors(0xF9E6FD, 0xF9E6FD, 0xF9E6FD, 0xF9E6FD);
+}
 
 void QtStartupUi::ShowPlainMessage(const std::string& text) {
     QMessageBox::information(nullptr, QString(), QString::fromStdString(text));
@@ -74,7 +93,8 @@ void QtStartupUi::RunSplash() {
     // Until the skinned splash exists: start the update-information job and wait for it
     // while the event loop keeps running (its message boxes need it).
     QObject splash;
-    auto target = QtMessageTarget::Create(&splash, [](const Message&) -> std::intptr_t { return 0; });
+    auto target =
+        QtMessageTarget::Create(&splash, [](const Message&) -> std::intptr_t { return 0; });
     g_infoReady.Reset();
     CRealmInfoThread::Launch(target);
     QEventLoop loop;
@@ -97,7 +117,8 @@ void QtStartupUi::RunMainWindow() {
                 window.activateWindow();
                 return 0;
             case WM_VM_STATUS:
-                window.SetStatus(QString::fromStdString(*reinterpret_cast<const std::string*>(m.wParam)));
+                window.SetStatus(
+                    QString::fromStdString(*reinterpret_cast<const std::string*>(m.wParam)));
                 return 0;
             default:
                 return 0;
