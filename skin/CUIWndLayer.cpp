@@ -11,6 +11,8 @@ bool CUIWndLayer::Create(HWND owner, int left, int top, int right, int bottom, i
     if (!CWindowWnd::Create(owner, "", WS_CHILD | WS_DISABLED, 0, left, top, right - left,
                             bottom - top))
         return false;
+    // A child widget shows with its parent unless hidden explicitly; the veil waits for Show.
+    window_->hide();
     window_->setAttribute(Qt::WA_TransparentForMouseEvents);
     window_->setFocusPolicy(Qt::NoFocus);
     return true;

@@ -155,6 +155,7 @@ TEST(SkinDialog, VeilShowsWhileDisabledBehindAnotherWindow) {
     ASSERT_TRUE(dlg.Create(nullptr, "t", 300, 200));
     dlg.SetRoundCorner(6);
     dlg.ShowWindow();
+    EXPECT_FALSE(dlg.GetLayer()->Window()->isVisible());  // enabled: no veil
     QWidget other;
     other.resize(50, 50);
     other.show();
