@@ -4,9 +4,9 @@
 
 #include "skin/CDC.h"
 #include "skin/CUIManager.h"
+#include "skin/ControlText.h"
 #include "skin/MarkupText.h"
 #include "skin/ResourceLoader.h"
-#include "skin/Shortcut.h"
 #include "skin/UIRender.h"
 
 namespace vm {
@@ -174,10 +174,7 @@ void CUIButton::Event(UIEvent& event) {
 
 void CUIButton::SetAttribute(std::string_view name, std::string_view value) {
     if (name == "align") {
-        UINT style = textStyle_ & ~(DT_CENTER | DT_RIGHT);
-        if (value.find("center") != std::string_view::npos) style |= DT_CENTER;
-        if (value.find("right") != std::string_view::npos) style |= DT_RIGHT;
-        SetTextStyle(style);
+        SetTextStyle(WithAlignAttribute(textStyle_ & ~(DT_CENTER | DT_RIGHT), value));
     } else if (name == "width") {
         SetWidth(std::atoi(std::string(value).c_str()));
     } else {

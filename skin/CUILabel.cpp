@@ -5,9 +5,9 @@
 
 #include "skin/CDC.h"
 #include "skin/CUIManager.h"
+#include "skin/ControlText.h"
 #include "skin/MarkupText.h"
 #include "skin/ResourceLoader.h"
-#include "skin/Shortcut.h"
 #include "skin/UIRender.h"
 
 namespace vm {
@@ -139,10 +139,7 @@ void CUILabel::Event(UIEvent& event) {
 
 void CUILabel::SetAttribute(std::string_view name, std::string_view value) {
     if (name == "align") {
-        UINT style = textStyle_;
-        if (value.find("center") != std::string_view::npos) style |= DT_CENTER;
-        if (value.find("right") != std::string_view::npos) style |= DT_RIGHT;
-        SetTextStyle(style);
+        SetTextStyle(WithAlignAttribute(textStyle_, value));
     } else if (name == "width") {
         SetWidth(std::atoi(std::string(value).c_str()));
     } else {

@@ -6,9 +6,9 @@
 
 #include "skin/CDC.h"
 #include "skin/CUIManager.h"
+#include "skin/ControlText.h"
 #include "skin/MarkupText.h"
 #include "skin/ResourceLoader.h"
-#include "skin/Shortcut.h"
 #include "skin/UIRender.h"
 
 namespace vm {

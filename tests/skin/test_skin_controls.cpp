@@ -9,6 +9,7 @@
 #include "skin/CUILabel.h"
 #include "skin/CUILabelLine.h"
 #include "skin/CUIProgressBar.h"
+#include "skin/MarkupLayout.h"
 #include "skin/UIRender.h"
 
 namespace vm::test {
@@ -181,6 +182,12 @@ TEST(Button, ShortcutAndSize) {
     const SIZE s = b->EstimateSize(SIZE{});
     EXPECT_EQ(s.cx, 60 + 8);
     EXPECT_EQ(s.cy, UITheme::Get().FontInfo(1).tmHeight + 4);
+    auto* label = win.Add<CUILabel>(10, RECT{0, 30, 50, 50});
+    label->SetTextStyle(0);
+    label->SetAttribute("align", "center");
+    EXPECT_EQ(label->GetTextStyle(), DT_CENTER | DT_SINGLELINE | DT_VCENTER);
+    label->SetText("用户名(&U)");
+    EXPECT_EQ(label->GetShortcut(), u'U');
 }
 
 TEST(ProgressBar, ValueStaysInRangeAndTrackModeStartsEmpty) {
