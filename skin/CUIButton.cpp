@@ -8,6 +8,7 @@
 #include "skin/MarkupText.h"
 #include "skin/ResourceLoader.h"
 #include "skin/UIRender.h"
+#include "skin/WinMessages.h"
 
 namespace vm {
 namespace {
@@ -154,6 +155,13 @@ void CUIButton::Event(UIEvent& event) {
                 checkState_ &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
                 Invalidate();
                 if (click) Activate();
+            }
+            break;
+        case UIEventType::KeyDown:
+            // The focused button answers Space and Return like a click.
+            if (event.key == VK_SPACE || event.key == VK_RETURN) {
+                Activate();
+                return;
             }
             break;
         case UIEventType::MouseEnter:

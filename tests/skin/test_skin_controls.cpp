@@ -60,6 +60,10 @@ TEST(Button, StatesFollowTheMouseAndClickOnlyOnReleaseInside) {
     EXPECT_EQ(win.Count(UINotifyCode::Click, 5), 1);
     win.Move(200, 150);
     EXPECT_FALSE(b->GetState() & UISTATE_HOT);
+
+    b->SetFocus();  // the focused button also answers the keyboard
+    win.SendMessage(WM_KEYDOWN, VK_SPACE, 1);
+    EXPECT_EQ(win.Count(UINotifyCode::Click, 5), 2);
 }
 
 TEST(Button, PolygonDecidesWhereItIsHit) {
