@@ -1,11 +1,11 @@
 #include "net/CUploadLogThread.h"
 
 #include <chrono>
+#include <fstream>
 
 #include "app/CVelmoraApp.h"
 #include "app/GameFolder.h"
 #include "app/messages.h"
-#include "platform/FileUtil.h"
 
 namespace vm {
 namespace {
@@ -54,26 +54,23 @@ std::optional<long long> ParseCombatLogTime(std::string_view line) {
     return ((((month * 32LL + day) * 24 + hour) * 60 + minute) * 60 + second) * 1000 + milli;
 }
 
-std::string ExtractCombatLogPiece(std::string_view log, std::string_view startTime,
+std::string ExtractCombatLogPiece(std::istream& log, std::string_view startTime,
                                   std::string_view endTime) {
     const std::optional<long long> start = ParseCombatLogTime(startTime);
     const std::optional<long long> end = ParseCombatLogTime(endTime);
     std::string out;
     if (!start || !end) return out;
     bool copying = false;
-    while (!log.empty()) {
-        const auto nl = log.find('\n');
-        const std::string_view line =
-            log.substr(0, nl == std::string_view::npos ? log.size() : nl + 1);
-        log.remove_prefix(line.size());
+    for (std::string line; std::getline(log, line);) {
         const std::optional<long long> at = ParseCombatLogTime(line);
         if (!at) continue;
         if (*at > *end) break;
         if (!copying && *at > *start) copying = true;
         if (!copying) continue;
-        if (out.size() + line.size() > out.capacity())
-            out.reserve((out.size() + line.size() + kBufferStep) / kBufferStep * kBufferStep);
+        if (out.size() + line.size() + 1 > out.capacity())
+            out.reserve((out.size() + line.size() + 1 + kBufferStep) / kBufferStep * kBufferStep);
         out += line;
+        out += '\n';
     }
     return out;
 }
@@ -84,10 +81,19 @@ int CUploadLogThread::RunTask() {
     LogUploadStopEvent().Reset();
     PostTo(m_pMainWnd, WM_VM_LOG_STATUS, 0, 0, std::string("准备上传日志……"));
 
-    const std::string log = platform::ReadWholeFile(GameFile("Logs/QelCombatLog.txt")).value_or("");
-    theApp().m_combatLogPieces.With([&log](std::vector<COMBAT_LOG_PIECE>& pieces) {
-        for (COMBAT_LOG_PIECE& piece : pieces)
-            piece.buffer = ExtractCombatLogPiece(log, piece.startTime, piece.endTime);
+    // The log can be large: read it once per piece, and fill the shared list only at the end
+    // so the dialog is never kept waiting for it.
+    std::vector<COMBAT_LOG_PIECE> pieces = theApp().m_combatLogPieces.Get();
+    const std::string logPath = GameFile("Logs/QelCombatLog.txt");
+    for (COMBAT_LOG_PIECE& piece : pieces) {
+        std::ifstream log(logPath, std::ios::binary);
+        piece.buffer = ExtractCombatLogPiece(log, piece.startTime, piece.endTime);
+    }
+    theApp().m_combatLogPieces.With([&pieces](std::vector<COMBAT_LOG_PIECE>& shared) {
+        for (std::size_t i = 0; i < shared.size() && i < pieces.size(); ++i)
+            if (shared[i].startTime == pieces[i].startTime &&
+                shared[i].endTime == pieces[i].endTime)
+                shared[i].buffer = std::move(pieces[i].buffer);
     });
 
     PostTo(m_pMainWnd, WM_VM_LOG_STATUS, 0, 0, std::string("上传日志……"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +31,8 @@ std::optional<long long> ParseCombatLogTime(std::string_view line);
 
 // The lines of log that belong between the two stamps: from the first line later than start
 // up to (not including) the first line later than end; lines without a stamp are left out.
-std::string ExtractCombatLogPiece(std::string_view log, std::string_view startTime,
+// Each line comes out with "\n" at its end (a "\r" before it stays).
+std::string ExtractCombatLogPiece(std::istream& log, std::string_view startTime,
                                   std::string_view endTime);
 
 }  // namespace vm

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <sstream>
+
 #include "app/messages.h"
 #include "net/CUploadLogThread.h"
 #include "net/GameDataUpload.h"
@@ -129,7 +131,7 @@ TEST(CombatLog, TimeStampsAndPieces) {
     EXPECT_LT(*ParseCombatLogTime("3/14 21:05:09.123"), *ParseCombatLogTime("3/14 21:05:09.124"));
     EXPECT_LT(*ParseCombatLogTime("3/31 23:59:59.999"), *ParseCombatLogTime("4/1 00:00:00.000"));
 
-    const std::string log =
+    const std::string text =
         "3/14 21:00:00.000 before\n"
         "3/14 21:00:01.000 start\r\n"
         "garbage line\n"
@@ -137,10 +139,14 @@ TEST(CombatLog, TimeStampsAndPieces) {
         "3/14 21:00:03.000 at end\n"
         "3/14 21:00:03.001 after\n"
         "3/14 21:00:02.500 late again\n";
-    EXPECT_EQ(ExtractCombatLogPiece(log, "3/14 21:00:00.000", "3/14 21:00:03.000"),
+    auto extract = [&text](const char* start, const char* end) {
+        std::istringstream log(text);
+        return ExtractCombatLogPiece(log, start, end);
+    };
+    EXPECT_EQ(extract("3/14 21:00:00.000", "3/14 21:00:03.000"),
               "3/14 21:00:01.000 start\r\n3/14 21:00:02.000 inside\n3/14 21:00:03.000 at end\n");
-    EXPECT_EQ(ExtractCombatLogPiece(log, "3/14 22:00:00.000", "3/14 23:00:00.000"), "");
-    EXPECT_EQ(ExtractCombatLogPiece(log, "bad", "3/14 23:00:00.000"), "");
+    EXPECT_EQ(extract("3/14 22:00:00.000", "3/14 23:00:00.000"), "");
+    EXPECT_EQ(extract("bad", "3/14 23:00:00.000"), "");
 }
 
 TEST_F(GameData, LogWorkerFillsPiecesAndStopsWhenAsked) {
