@@ -99,16 +99,15 @@ TEST_F(UpdateDownload, GivesUpAfterFiveAttemptsWithoutANewByte) {
 TEST_F(UpdateDownload, BodyWithoutLengthIsReadToItsEnd) {
     const std::string body = Body(70000);
     server.On("GET", "/f", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_chunked_content_provider("application/octet-stream",
-                                         [&](size_t offset, httplib::DataSink& sink) {
-                                             if (offset >= body.size()) {
-                                                 sink.done();
-                                                 return true;
-                                             }
-                                             sink.write(body.data() + offset,
-                                                        std::min<size_t>(4096, body.size() - offset));
-                                             return true;
-                                         });
+        res.set_chunked_content_provider(
+            "application/octet-stream", [&](size_t offset, httplib::DataSink& sink) {
+                if (offset >= body.size()) {
+                    sink.done();
+                    return true;
+                }
+                sink.write(body.data() + offset, std::min<size_t>(4096, body.size() - offset));
+                return true;
+            });
     });
     ASSERT_EQ(Get("/f", vm::ProgressKind::Total), 0) << why.reason;
     EXPECT_EQ(platform::ReadWholeFile(file), body);
@@ -159,8 +158,9 @@ TEST(ContentRange, StartOfThePart) {
 // The add-on description file and the moves of the removal step.
 TEST(AddOnInfo, ParsesGbkLinesAndCleansValues) {
     // "标题" in GBK is B1 EA CC E2.
-    const std::string text = "Title = \xB1\xEA\xCC\xE2 \r\n\r\nluaFile=x.lua\nX-Revision=Velmora\n"
-                             "NoEquals\n=novalue\nColour=|cFF00FF00Green|r\n";
+    const std::string text =
+        "Title = \xB1\xEA\xCC\xE2 \r\n\r\nluaFile=x.lua\nX-Revision=Velmora\n"
+        "NoEquals\n=novalue\nColour=|cFF00FF00Green|r\n";
     auto info = vm::ParseAddOnInfo(vm::GbkToUtf8(text));
     EXPECT_EQ(info["Title"], "标题");
     EXPECT_EQ(info["X-Revision"], "Velmora");
@@ -168,7 +168,7 @@ TEST(AddOnInfo, ParsesGbkLinesAndCleansValues) {
     EXPECT_EQ(info.count("NoEquals"), 0u);
     EXPECT_EQ(info["Colour"], "Green");
     EXPECT_EQ(vm::CleanInfoValue("Notes     more"), "Notes\nmore");
-    EXPECT_EQ(vm::CleanInfoValue("ab    cd"), "ab    cd");  // the run starts too early
+    EXPECT_EQ(vm::CleanInfoValue("ab    cd"), "ab    cd");    // the run starts too early
     EXPECT_EQ(vm::CleanInfoValue("|rabcdefghijKL"), "ijKL");  // more than nine follow: ten go
     EXPECT_EQ(vm::GbkToUtf8("a\xFF"), "a\xEF\xBF\xBD");
 }

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "app/CVelmoraApp.h"
+#include "net/HttpFetch.h"
+#include "platform/ChildProcess.h"
+#include "platform/FileUtil.h"
+#include "platform/IniFile.h"
+#include "tests/support/ScopedTempDir.h"
+#include "tests/support/TestServer.h"
+#include "update/MirrorPublisher.h"
+#include "update/UpdateRunLock.h"
+
+namespace fs = std::filesystem;
+using vm::test::Fault;
+
+namespace {
+
+fs::path Bin(const std::string& name) {
+    const char* bin = std::getenv("VELMORA_TEST_BIN");
+    return fs::path(bin ? bin : ".") / name;
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// `velmora` against a mirror on the test server, with its own program and game folders.
+class CliUpdate : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* v : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) ::unsetenv(v);
+        fs::create_directories(work / "tmp");
+        fs::create_directories(work / "program");
+        fs::create_directories(work / "game");
+        ASSERT_TRUE(platform::WriteFileAtomic(work / "game/Tovrin.exe", "MZ"));
+        platform::IniFile ini(work / "program/Velmora.ini");
+        ini.WriteInt("Path", "PathType", 1);
+        ini.WriteString("Path", "CustomPath", (work / "game/Tovrin.exe").string());
+        ini.WriteInt("Update", "Server", 1);
+        ASSERT_TRUE(platform::WriteFileAtomic(work / "endpoints.ini",
+                                              "[Endpoints]\nTelecomMirror=" + server.Origin() +
+                                                  "\nNetcomMirror=http://127.0.0.1:1\n"));
+        server.ServeFolder("/", work / "mirror");
+        Publish({{"A/a.lua", "a"}, {"A/b.lua", "b"}});
+    }
+
+    void Publish(const std::map<std::string, std::string>& files,
+                 std::optional<std::string> version = std::nullopt) {
+        for (const auto& [path, bytes] : files) {
+            fs::create_directories((work / "addons" / path).parent_path());
+            ASSERT_TRUE(platform::WriteFileAtomic(work / "addons" / path, bytes));
+        }
+        vm::PublishOptions o;
+        o.addonsDir = work / "addons";
+        o.mirrorDir = work / "mirror";
+        o.setName = "TVRN";
+        o.version = version;
+        ASSERT_TRUE(vm::PublishMirror(o).ok);
+    }
+
+    std::string Env() const {
+        return "VELMORA_ENDPOINTS=" + Quote((work / "endpoints.ini").string()) +
+               " TMPDIR=" + Quote((work / "tmp").string()) + " ";
+    }
+
+    // Runs velmora with args; output (stdout and stderr) into out, returns the exit status.
+    int Velmora(const std::string& args, std::string& out) {
+        const std::string cmd = Env() + Quote(Bin("velmora").string()) + " " + args +
+                                " --program-dir " + Quote((work / "program").string()) + " >" +
+                                Quote((work / "out.txt").string()) + " 2>&1 </dev/null";
+        const int rc = std::system(cmd.c_str());
+        out = platform::ReadWholeFile(work / "out.txt").value_or("");
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+
+    vm::test::ScopedTempDir work;
+    vm::test::TestServer server;
+};
+
+TEST_F(CliUpdate, FirstRunInstallsSecondFindsNothing) {
+    std::string out;
+    ASSERT_EQ(Velmora("update", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "更新文件：a.lua\n")) << out;
+    EXPECT_TRUE(Contains(out, "更新完成。\n")) << out;
+    EXPECT_EQ(platform::ReadWholeFile(work / "game/Interface/A/b.lua"), "b");
+    ASSERT_EQ(Velmora("update", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "没有需要更新的文件。\n")) << out;
+}
+
+TEST_F(CliUpdate, FailedFileGivesExitStatusOne) {
+    server.SetFault("/TVRN/Interface/A/b.lua.z", Fault::Status(500));
+    server.SetFault("/TVRN/Interface/A/b.lua", Fault::Status(500));
+    std::string out;
+    EXPECT_EQ(Velmora("update", out), 1) << out;
+    EXPECT_TRUE(Contains(out, "发生网络传输错误，HTTP错误代码(500)，Velmora更新失败。")) << out;
+    EXPECT_TRUE(Contains(out, "更新失败。\n")) << out;
+}
+
+TEST_F(CliUpdate, QuestionsWithoutATerminalAreAnsweredNo) {
+    Publish({}, "1.020");
+    std::string out;
+    EXPECT_EQ(Velmora("update", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "发现了新版本的Velmora，您是否想现在进行更新？")) << out;
+    EXPECT_TRUE(Contains(out, "(没有终端可以回答，按“否”处理)")) << out;
+    EXPECT_TRUE(Contains(out, "更新完成。")) << out;
+    EXPECT_FALSE(fs::exists(work / "program/Velmora-TVRN.new"));
+
+    // An add-on the list no longer carries: --yes moves it aside without asking.
+    fs::create_directories(work / "game/Interface/Old");
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "game/Interface/Old/o.lua", "o"));
+    platform::IniFile(work / "program/Velmora.ini").WriteString("Update", "Version", "");
+    Publish({}, "1.019");
+    EXPECT_EQ(Velmora("update --yes", out), 0) << out;
+    EXPECT_TRUE(fs::exists(work / "game/Interface.obsoleted/Old/o.lua")) << out;
+}
+
+TEST_F(CliUpdate, AutomaticUpdateRulesDecideLikeTheWindow) {
+    platform::IniFile ini(work / "program/Velmora.ini");
+    ini.WriteInt("Update", "AutoUpdate", 0);
+    std::string out;
+    EXPECT_EQ(Velmora("update", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "不进行更新。")) << out;
+    EXPECT_FALSE(fs::exists(work / "game/Interface"));
+    EXPECT_EQ(Velmora("update --force", out), 0) << out;
+    EXPECT_TRUE(fs::exists(work / "game/Interface/A/a.lua"));
+
+    ini.WriteInt("Update", "AutoUpdate", 1);
+    ini.WriteInt("Update", "OnceEveryDay", 1);
+    EXPECT_EQ(Velmora("update", out), 0) << out;  // the day's first start
+    EXPECT_TRUE(Contains(out, "没有需要更新的文件。")) << out;
+    EXPECT_EQ(Velmora("update", out), 0) << out;  // a later start that day
+    EXPECT_TRUE(Contains(out, "不进行更新。")) << out;
+    EXPECT_EQ(Velmora("update --force", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "今天已经更新，不再需要更新。")) << out;
+}
+
+TEST_F(CliUpdate, RunningUpdateOnTheFolderStopsASecondOne) {
+    auto held = vm::UpdateRunLock::TryAcquire((work / "game").string() + "/");
+    ASSERT_TRUE(held);
+    std::string out;
+    EXPECT_EQ(Velmora("update", out), 1) << out;
+    EXPECT_TRUE(Contains(out, "另一个更新正在进行，请等它结束后再试。")) << out;
+}
+
+TEST_F(CliUpdate, InterruptCancelsWithExitStatusTwo) {
+    server.SetFault("/TVRN/Interface/A/a.lua.z", Fault::Slow(std::chrono::milliseconds(200)));
+    const std::string cmd = "exec env " + Env() + Quote(Bin("velmora").string()) +
+                            " update --program-dir " + Quote((work / "program").string()) + " >" +
+                            Quote((work / "out.txt").string()) + " 2>&1";
+    auto child = platform::ChildProcess::Spawn("/bin/sh", {"-c", cmd}, work.Path());
+    ASSERT_TRUE(child);
+    std::string out;
+    for (int i = 0; i < 1000 && !Contains(out, "更新文件：a.lua"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        out = platform::ReadWholeFile(work / "out.txt").value_or("");
+    }
+    ::kill(child->Pid(), SIGINT);
+    EXPECT_EQ(child->Wait(), 2);
+    out = platform::ReadWholeFile(work / "out.txt").value_or("");
+    EXPECT_TRUE(Contains(out, "更新已经取消。\n")) << out;
+    EXPECT_FALSE(fs::exists(work / "game/Interface/A/a.lua"));
+}
+
+TEST_F(CliUpdate, InfoAndMirrorsReport) {
+    std::string out;
+    ASSERT_EQ(Velmora("info", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "发布的客户端版本: 1.019（本机 1.019）")) << out;
+    EXPECT_TRUE(Contains(out, "* TVRN  /TVRN\n")) << out;
+    ASSERT_EQ(Velmora("mirrors", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "* 电信服务器  " + server.Origin() + "  (延迟：")) << out;
+    EXPECT_TRUE(Contains(out, "网通服务器  http://127.0.0.1:1  (延迟：-1 毫秒)")) << out;
+}
+
+TEST(DevServer, ServesTheMirrorWithRangesAndPrintsTheEndpoints) {
+    vm::test::ScopedTempDir work;
+    fs::create_directories(work / "mirror/TVRN");
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "mirror/TVRN/a.lua", "0123456789"));
+    const fs::path endpoints = work / "endpoints.ini";
+    auto server = platform::ChildProcess::Spawn(
+        Bin("velmora-devserver"),
+        {"--mirror", (work / "mirror").string(), "--endpoints", endpoints.string(), "--quiet"},
+        work.Path());
+    ASSERT_TRUE(server);
+    for (int i = 0; i < 500 && !fs::exists(endpoints); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    platform::IniFile ini(endpoints);
+    const std::string origin = ini.GetString("Endpoints", "TelecomMirror", "");
+    EXPECT_EQ(origin, ini.GetString("Endpoints", "NetcomMirror", ""));
+    ASSERT_EQ(origin.rfind("http://127.0.0.1:", 0), 0u);
+
+    vm::HttpRequest request;
+    request.url = origin + "/TVRN/a.lua";
+    request.headers = {"Range: bytes=4-", "Connection: close"};
+    std::string body;
+    request.onData = [&](const char* d, std::size_t n) {
+        body.append(d, n);
+        return true;
+    };
+    vm::HttpResult result = vm::SharedSessionRequest(request);
+    ::kill(server->Pid(), SIGTERM);
+    EXPECT_EQ(server->Wait(), 0);
+    ASSERT_TRUE(result.Ok()) << result.errorText;
+    EXPECT_EQ(result.head.status, 206);
+    EXPECT_EQ(result.head.Header("Content-Range"), "bytes 4-9/10");
+    EXPECT_EQ(body, "456789");
+}
+
+}  // namespace
