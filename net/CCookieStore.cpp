@@ -56,14 +56,8 @@ CCookieStore::CCookieStore(std::filesystem::path jar) : m_jar(std::move(jar)) {
 }
 
 std::filesystem::path CCookieStore::DefaultJarPath() {
-    std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::filesystem::path(home) / ".local" / "share";
-    else
-        return {};
-    return base / "Velmora" / "cookies.txt";
+    auto dir = platform::UserDataDir();
+    return dir.empty() ? dir : dir / "cookies.txt";
 }
 
 namespace {

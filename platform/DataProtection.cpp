@@ -11,6 +11,8 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/FileUtil.h"
+
 namespace platform {
 namespace {
 
@@ -116,14 +118,8 @@ const unsigned char* U(std::string_view s) {
 }  // namespace
 
 std::filesystem::path DataProtection::DefaultKeyPath() {
-    std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::filesystem::path(home) / ".local" / "share";
-    else
-        return {};
-    return base / "Velmora" / "key";
+    auto dir = platform::UserDataDir();
+    return dir.empty() ? dir : dir / "key";
 }
 
 DataProtection::DataProtection(std::filesystem::path keyFile) : m_keyFile(std::move(keyFile)) {}

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -77,7 +78,17 @@ std::filesystem::path ExecutablePath() {
     return ec ? std::filesystem::path() : p;
 }
 
-std::filesystem::path ExecutableDir() { return ExecutablePath().parent_path(); }
+std::filesystem::path ExecutableDir() {
+    return ExecutablePath().parent_path();
+}
+
+std::filesystem::path UserDataDir() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        return std::filesystem::path(xdg) / "Velmora";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::filesystem::path(home) / ".local" / "share" / "Velmora";
+    return {};
+}
 
 std::string ErrnoText(int err) {
     char buf[256];

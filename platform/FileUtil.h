@@ -19,6 +19,10 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 std::filesystem::path ExecutableDir();
 std::filesystem::path ExecutablePath();
 
+// The user's data folder for this program: $XDG_DATA_HOME/Velmora, else
+// ~/.local/share/Velmora; empty when neither variable is set.
+std::filesystem::path UserDataDir();
+
 // strerror of the current errno as text.
 std::string ErrnoText(int err);
 
