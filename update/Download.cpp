@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <optional>
 #include <thread>
@@ -94,7 +95,7 @@ long long ContentRangeStart(const std::string& value) {
     if (*start < '0' || *start > '9') return -1;
     errno = 0;
     const unsigned long long v = std::strtoull(start, &end, 10);
-    if (errno || *end != '-') return -1;
+    if (errno || *end != '-' || v > static_cast<unsigned long long>(LLONG_MAX)) return -1;
     return static_cast<long long>(v);
 }
 

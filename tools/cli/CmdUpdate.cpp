@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 #include <string>
@@ -139,6 +141,9 @@ int RunUpdate(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     while (!state.ended) target->HandleNext(handle, kTick);
+    // A cancelled self-update posts its end before its last status line.
+    while (target->HandleNext(handle, kTick)) {
+    }
     target->Close();
     out.Finish();
     std::signal(SIGINT, SIG_DFL);
