@@ -41,8 +41,7 @@ void CVelmoraApp::SetProgramDir(const std::filesystem::path& dir) {
     m_ini.Set(std::make_shared<platform::IniFile>(dir / kProfileName));
 }
 
-int CVelmoraApp::GetProfileInt(const std::string& section, const std::string& key,
-                               int def) const {
+int CVelmoraApp::GetProfileInt(const std::string& section, const std::string& key, int def) const {
     auto ini = m_ini.Get();
     return ini ? ini->GetInt(section, key, def) : def;
 }
@@ -53,8 +52,7 @@ std::string CVelmoraApp::GetProfileString(const std::string& section, const std:
     return ini ? ini->GetString(section, key, def) : def;
 }
 
-bool CVelmoraApp::WriteProfileInt(const std::string& section, const std::string& key,
-                                  int value) {
+bool CVelmoraApp::WriteProfileInt(const std::string& section, const std::string& key, int value) {
     auto ini = m_ini.Get();
     return ini && ini->WriteInt(section, key, value);
 }
@@ -77,8 +75,7 @@ bool CVelmoraApp::WriteProfileBinary(const std::string& section, const std::stri
     return ini && ini->WriteBinary(section, key, bytes);
 }
 
-int CVelmoraApp::Prompt(const std::string& text, const std::string& caption,
-                        unsigned style) const {
+int CVelmoraApp::Prompt(const std::string& text, const std::string& caption, unsigned style) const {
     auto p = m_prompter.Get();
     return p ? p->Prompt(text, caption, style) : IDOK;
 }

@@ -40,7 +40,7 @@ struct CollectedData {
 // steps). Owns the settings access and the state the workers share. Profile operations and the
 // Guarded members are safe from any thread; the start-up and exit steps run on the UI thread.
 class CVelmoraApp {
-public:
+  public:
     static CVelmoraApp& Instance();
 
     // Start-up and shutdown. Run performs the start-up steps, runs the main window and the
@@ -115,7 +115,7 @@ public:
     enum class Stage { Starting, Running, Exiting };
     Stage GetStage() const { return m_stage.load(); }
 
-private:
+  private:
     CVelmoraApp() = default;
 
     Guarded<std::filesystem::path> m_programDir;
@@ -138,6 +138,8 @@ struct CommandLineInfo {
     static CommandLineInfo Parse(int argc, char** argv);
 };
 
-inline CVelmoraApp& theApp() { return CVelmoraApp::Instance(); }
+inline CVelmoraApp& theApp() {
+    return CVelmoraApp::Instance();
+}
 
 }  // namespace vm

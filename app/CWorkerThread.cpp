@@ -11,7 +11,9 @@ namespace vm {
 
 std::atomic<int> CWorkerThread::s_live{0};
 
-int CWorkerThread::LiveCount() { return s_live.load(); }
+int CWorkerThread::LiveCount() {
+    return s_live.load();
+}
 
 int CWorkerThread::InitInstance() {
     return RunInCrashFrame([this] { return RunTask(); });

@@ -12,7 +12,7 @@ namespace vm {
 // owns it from then on and deletes it when the job ends. The job runs inside the crash frame.
 // Workers report only through messages to m_pMainWnd and the process-wide flags.
 class CWorkerThread {
-public:
+  public:
     enum class Priority { Normal, Lowest };
 
     virtual ~CWorkerThread() = default;
@@ -26,14 +26,14 @@ public:
     // The window this worker reports to.
     TargetRef m_pMainWnd;
 
-protected:
+  protected:
     // The job. Its result is the thread's result.
     virtual int RunTask() { return 0; }
     // Runs RunTask inside the crash frame; workers without RunTask override this instead.
     virtual int InitInstance();
     virtual int ExitInstance() { return 0; }
 
-private:
+  private:
     void ThreadMain(Priority priority);
     static std::atomic<int> s_live;
 };

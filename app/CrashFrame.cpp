@@ -8,7 +8,9 @@ namespace {
 std::atomic<void (*)()> g_installer{nullptr};
 }
 
-void SetCrashFrameInstaller(void (*install)()) { g_installer = install; }
+void SetCrashFrameInstaller(void (*install)()) {
+    g_installer = install;
+}
 
 int RunInCrashFrame(const std::function<int()>& job) {
     // Signal handlers are process-wide: installing is idempotent and makes sure the frame is

@@ -76,8 +76,8 @@ std::vector<GameServerRecord> ReadRealmsFile(const std::string& path) {
     if (!bytes) return out;
     for (std::size_t off = 0; off + GameServerRecord::kSize <= bytes->size();
          off += GameServerRecord::kSize)
-        out.push_back(
-            GameServerRecord::Deserialize(reinterpret_cast<const std::uint8_t*>(bytes->data()) + off));
+        out.push_back(GameServerRecord::Deserialize(
+            reinterpret_cast<const std::uint8_t*>(bytes->data()) + off));
     return out;
 }
 

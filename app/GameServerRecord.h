@@ -12,9 +12,9 @@ namespace vm {
 struct GameServerRecord {
     static constexpr std::size_t kSize = 2608;
 
-    std::string displayName;  // at 0, 256 characters
-    std::string host;         // at 512, 256 characters
-    std::int32_t port = 80;   // at 2600
+    std::string displayName;    // at 0, 256 characters
+    std::string host;           // at 512, 256 characters
+    std::int32_t port = 80;     // at 2600
     std::int32_t latency = -1;  // at 2604, -1 when not measured or failed
 
     std::array<std::uint8_t, kSize> Serialize() const;

@@ -8,7 +8,7 @@ namespace vm {
 // A value shared between the UI thread and workers: read as a copy, replaced whole.
 template <class T>
 class Guarded {
-public:
+  public:
     Guarded() = default;
     explicit Guarded(T v) : m_value(std::move(v)) {}
     T Get() const {
@@ -25,7 +25,7 @@ public:
         return f(m_value);
     }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     T m_value{};
 };

@@ -7,7 +7,7 @@ namespace vm {
 // The windows the start-up sequence opens. The window program implements it with its dialogs;
 // tests and the command line with stand-ins. Every call is made on the UI thread.
 class IStartupUi {
-public:
+  public:
     virtual ~IStartupUi() = default;
     // Shared skin images and message-box appearance.
     virtual void InitSkinDefaults() = 0;

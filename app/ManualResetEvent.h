@@ -8,7 +8,7 @@ namespace vm {
 
 // A manual-reset event: stays signalled until reset; waiters wake when it is set.
 class ManualResetEvent {
-public:
+  public:
     explicit ManualResetEvent(bool initial = false) : m_set(initial) {}
     void Set() {
         {
@@ -35,7 +35,7 @@ public:
         return m_cv.wait_for(l, timeout, [this] { return m_set; });
     }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_set;

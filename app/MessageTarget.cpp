@@ -4,8 +4,8 @@
 
 namespace vm {
 
-bool PostTo(const TargetRef& target, std::uint32_t msg, std::uintptr_t wParam,
-            std::intptr_t lParam, Payload payload) {
+bool PostTo(const TargetRef& target, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+            Payload payload) {
     auto t = target.lock();
     return t && t->Post(msg, wParam, lParam, std::move(payload));
 }

@@ -11,8 +11,8 @@ namespace vm {
 
 // What a posted message owns: nothing, a text, a text that may be absent (absent differs
 // from empty), or a list of texts. It is freed with the message, also when the target is gone.
-using Payload = std::variant<std::monostate, std::string, std::optional<std::string>,
-                             std::vector<std::string>>;
+using Payload =
+    std::variant<std::monostate, std::string, std::optional<std::string>, std::vector<std::string>>;
 
 struct Message {
     std::uint32_t id = 0;
@@ -25,7 +25,7 @@ struct Message {
 // target through a shared_ptr; workers hold a weak_ptr, so a window that is gone is simply
 // not reached.
 class MessageTarget {
-public:
+  public:
     virtual ~MessageTarget() = default;
     // Blocks until the target's thread has handled the message; returns its result (0 when
     // the target went away before handling it).

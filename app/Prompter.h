@@ -21,7 +21,7 @@ constexpr int IDNO = 7;
 // made on the UI thread itself is answered directly), the command line on the terminal, tests
 // from a script. Callable from any thread; blocks until answered.
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
     virtual int Prompt(const std::string& text, const std::string& caption, unsigned style) = 0;
 };

@@ -52,9 +52,8 @@ constexpr std::uint32_t WM_VM_SELF_UPDATE_EXIT = WM_USER + 302;
 // wParam: the user's number; Payload: std::string path of the picture file.
 constexpr std::uint32_t WM_VM_AVATAR_READY = WM_USER + 500 + 100;
 
-static_assert(WM_VM_STATUS == 0x464 && WM_VM_CONFIRM_DELETE == 0x471 &&
-              WM_VM_ACTIVATE == 0x482 && WM_VM_LOG_STATUS == 0x4AE &&
-              WM_VM_CONFIG_DOWNLOAD_DONE == 0x4CB && WM_VM_SELF_UPDATE_EXIT == 0x52E &&
-              WM_VM_AVATAR_READY == 0x658);
+static_assert(WM_VM_STATUS == 0x464 && WM_VM_CONFIRM_DELETE == 0x471 && WM_VM_ACTIVATE == 0x482 &&
+              WM_VM_LOG_STATUS == 0x4AE && WM_VM_CONFIG_DOWNLOAD_DONE == 0x4CB &&
+              WM_VM_SELF_UPDATE_EXIT == 0x52E && WM_VM_AVATAR_READY == 0x658);
 
 }  // namespace vm

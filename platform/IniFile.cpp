@@ -81,7 +81,7 @@ std::mutex& ProcessWriteLock() {
 // Advisory lock on a sibling lock file: the INI itself is replaced by rename, so a lock on
 // its inode would not be seen by the next writer.
 class FileLock {
-public:
+  public:
     explicit FileLock(const std::filesystem::path& target) {
         std::string lockPath = target.string() + ".lock";
         m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -96,7 +96,7 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-private:
+  private:
     int m_fd = -1;
 };
 
@@ -253,7 +253,7 @@ std::optional<std::vector<std::uint8_t>> IniFile::DecodeBinary(std::string_view 
 }
 
 std::optional<std::vector<std::uint8_t>> IniFile::GetBinary(std::string_view section,
-                                                           std::string_view key) const {
+                                                            std::string_view key) const {
     auto v = Read(section, key);
     if (!v) return std::nullopt;
     return DecodeBinary(*v);
@@ -271,8 +271,7 @@ bool IniFile::Modify(std::string_view section, std::string_view key,
     return WriteFileAtomic(m_path, Update(content, section, key, value));
 }
 
-bool IniFile::WriteString(std::string_view section, std::string_view key,
-                          std::string_view value) {
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     return Modify(section, key, std::string(value));
 }
 

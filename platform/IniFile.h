@@ -15,7 +15,7 @@ namespace platform {
 // an advisory lock on "<file>.lock", so concurrent writers in any thread or process never lose
 // an update or leave a torn file. Safe to use from any thread.
 class IniFile {
-public:
+  public:
     explicit IniFile(std::filesystem::path path);
 
     const std::filesystem::path& Path() const { return m_path; }
@@ -27,7 +27,7 @@ public:
     int GetInt(std::string_view section, std::string_view key, int def) const;
     // Decodes the two-letters-per-byte form; nullopt when missing or not a whole byte string.
     std::optional<std::vector<std::uint8_t>> GetBinary(std::string_view section,
-                                                      std::string_view key) const;
+                                                       std::string_view key) const;
 
     // Each returns false when the value is refused (CR or LF inside) or the file could not
     // be written; the file is then unchanged.
@@ -47,7 +47,7 @@ public:
     static std::string Update(std::string_view content, std::string_view section,
                               std::string_view key, const std::optional<std::string>& value);
 
-private:
+  private:
     bool Modify(std::string_view section, std::string_view key,
                 const std::optional<std::string>& value);
     std::filesystem::path m_path;

@@ -15,7 +15,7 @@ namespace platform {
 // The activation handler runs on the listener thread; it must only post, never block on the
 // UI. Destruction stops the listener and releases the lock.
 class SingleInstance {
-public:
+  public:
     explicit SingleInstance(std::string name);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
@@ -30,7 +30,7 @@ public:
     std::filesystem::path LockPath() const;
     std::filesystem::path SocketPath() const;
 
-private:
+  private:
     void Listen();
     std::string m_name;
     int m_lockFd = -1;

@@ -13,7 +13,7 @@ const QEvent::Type kPostEvent = static_cast<QEvent::Type>(QEvent::registerEventT
 const QEvent::Type kSendEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 class PostEvent : public QEvent {
-public:
+  public:
     explicit PostEvent(Message m) : QEvent(kPostEvent), message(std::move(m)) {}
     Message message;
 };
@@ -21,7 +21,7 @@ public:
 // Carries a Send across threads; if the receiver dies before handling it, the event is
 // deleted unhandled and the waiting worker gets 0.
 class SendEvent : public QEvent {
-public:
+  public:
     SendEvent(Message m, std::promise<std::intptr_t> p)
         : QEvent(kSendEvent), message(std::move(m)), result(std::move(p)) {}
     ~SendEvent() override {
@@ -47,7 +47,7 @@ struct QtMessageTarget::State {
 };
 
 class Receiver : public QObject {
-public:
+  public:
     Receiver(QObject* parent, std::shared_ptr<QtMessageTarget::State> state)
         : QObject(parent), m_state(std::move(state)) {}
     ~Receiver() override {
@@ -67,7 +67,7 @@ public:
         return QObject::event(e);
     }
 
-private:
+  private:
     std::shared_ptr<QtMessageTarget::State> m_state;
 };
 

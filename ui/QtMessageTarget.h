@@ -15,7 +15,7 @@ namespace vm {
 // When the window's QObject is destroyed the target detaches: later posts return false and a
 // pending Send returns 0. The target itself may be released on any thread.
 class QtMessageTarget : public MessageTarget {
-public:
+  public:
     using Handler = std::function<std::intptr_t(const Message&)>;
 
     // context: the window's QObject; the target stops with it.
@@ -27,7 +27,7 @@ public:
 
     struct State;
 
-private:
+  private:
     explicit QtMessageTarget(std::shared_ptr<State> state) : m_state(std::move(state)) {}
     std::shared_ptr<State> m_state;
 };

@@ -27,7 +27,7 @@ namespace {
 
 // Ends a local event loop when the window closes.
 class MainWindow : public QWidget {
-public:
+  public:
     explicit MainWindow(QEventLoop& loop) : m_loop(loop) {
         setWindowTitle("TovrinVelmora");
         auto* layout = new QVBoxLayout(this);
@@ -37,13 +37,13 @@ public:
     }
     void SetStatus(const QString& s) { m_status->setText(s); }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override {
         QWidget::closeEvent(e);
         m_loop.quit();
     }
 
-private:
+  private:
     QEventLoop& m_loop;
     QLabel* m_status;
 };
@@ -93,7 +93,8 @@ void QtStartupUi::RunSplash() {
     // Until the skinned splash exists: start the update-information job and wait for it
     // while the event loop keeps running (its message boxes need it).
     QObject splash;
-    auto target = QtMessageTarget::Create(&splash, [](const Message&) -> std::intptr_t { return 0; });
+    auto target =
+        QtMessageTarget::Create(&splash, [](const Message&) -> std::intptr_t { return 0; });
     g_infoReady.Reset();
     CRealmInfoThread::Launch(target);
     QEventLoop loop;
@@ -116,7 +117,8 @@ void QtStartupUi::RunMainWindow() {
                 window.activateWindow();
                 return 0;
             case WM_VM_STATUS:
-                window.SetStatus(QString::fromStdString(*reinterpret_cast<const std::string*>(m.wParam)));
+                window.SetStatus(
+                    QString::fromStdString(*reinterpret_cast<const std::string*>(m.wParam)));
                 return 0;
             default:
                 return 0;

@@ -10,7 +10,7 @@ namespace vm {
 // exist, the main window is a plain one that shows the status line and comes to the front
 // when a second copy asks.
 class QtStartupUi : public IStartupUi {
-public:
+  public:
     void InitSkinDefaults() override;
     void ShowPlainMessage(const std::string& text) override;
     bool RunMirrorDialog() override;

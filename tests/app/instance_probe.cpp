@@ -34,7 +34,7 @@ bool Env(const char* name, const char* value) {
 }
 
 class ActivationTarget : public vm::MessageTarget {
-public:
+  public:
     std::intptr_t Send(std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
     bool Post(std::uint32_t msg, std::uintptr_t, std::intptr_t, vm::Payload) override {
         if (msg == vm::WM_VM_ACTIVATE) {
@@ -47,7 +47,7 @@ public:
 };
 
 class ProbeUi : public vm::IStartupUi {
-public:
+  public:
     void InitSkinDefaults() override { Log("skin"); }
     void ShowPlainMessage(const std::string& text) override { Log("message " + text); }
     bool RunMirrorDialog() override {
@@ -72,7 +72,7 @@ public:
         target->activated.WaitFor(std::chrono::seconds(20));
     }
 
-private:
+  private:
     static void WaitForStop() {
         const auto stop = platform::ExecutableDir() / "stop";
         for (int i = 0; i < 2000 && !std::filesystem::exists(stop); ++i)

@@ -22,7 +22,7 @@ namespace {
 // Each test runs a copy of the probe program in a folder of its own, from another working
 // directory, with its own runtime folder for the instance lock.
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/vm-start-XXXXXX";
         root = mkdtemp(tmpl);
@@ -75,8 +75,8 @@ protected:
 };
 
 TEST_F(StartupTest, ServerSwitchesEndWithoutLockSettingsOrWindows) {
-    for (const char* sw : {"/Regserver", "-Unregserver", "-REGISTER", "/unregister", "-Embedding",
-                           "/automation"}) {
+    for (const char* sw :
+         {"/Regserver", "-Unregserver", "-REGISTER", "/unregister", "-Embedding", "/automation"}) {
         EXPECT_EQ(Run({sw}), 0) << sw;
         EXPECT_EQ(Log(), "") << sw;
         EXPECT_FALSE(fs::exists(prog / "Velmora.ini")) << sw;

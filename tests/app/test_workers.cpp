@@ -4,13 +4,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <future>
-#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -28,7 +28,7 @@ namespace {
 
 // A target with a thread of its own standing in for the UI thread: sends wait for it.
 class LoopTarget : public vm::MessageTarget {
-public:
+  public:
     explicit LoopTarget(std::function<std::intptr_t(const vm::Message&)> handler)
         : m_handler(std::move(handler)), m_thread([this] { Loop(); }) {}
     ~LoopTarget() override {
@@ -51,7 +51,7 @@ public:
         return true;
     }
 
-private:
+  private:
     void Enqueue(std::function<void()> f) {
         {
             std::lock_guard<std::mutex> g(m_mutex);
@@ -86,14 +86,14 @@ void WaitForWorkers() {
 }
 
 class FnWorker : public vm::CWorkerThread {
-public:
+  public:
     std::function<int(FnWorker&)> job;
     std::atomic<bool>* destroyed = nullptr;
     ~FnWorker() override {
         if (destroyed) *destroyed = true;
     }
 
-protected:
+  protected:
     int RunTask() override { return job(*this); }
 };
 
@@ -141,8 +141,8 @@ TEST(MessageSeam, PostsArriveInOrderAndAGoneTargetRefusesThem) {
         });
         ref = target;
         EXPECT_TRUE(vm::PostTo(ref, vm::WM_VM_LOG_STATUS, 0, 0, std::string("one")));
-        EXPECT_TRUE(vm::PostTo(ref, vm::WM_VM_CONFIG_DOWNLOAD_FAILED, 0, 0,
-                               std::optional<std::string>()));
+        EXPECT_TRUE(
+            vm::PostTo(ref, vm::WM_VM_CONFIG_DOWNLOAD_FAILED, 0, 0, std::optional<std::string>()));
         EXPECT_TRUE(vm::PostTo(ref, vm::WM_VM_LOG_STATUS, 0, 0, std::string("three")));
     }  // the window goes away; its queue is drained first
     EXPECT_EQ(seen, (std::vector<std::string>{"one", "<none>", "three"}));
@@ -152,7 +152,7 @@ TEST(MessageSeam, PostsArriveInOrderAndAGoneTargetRefusesThem) {
 }
 
 class Listener {
-public:
+  public:
     Listener() {
         fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};

@@ -1,5 +1,3 @@
-#include "platform/IniFile.h"
-
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -13,6 +11,7 @@
 #include <thread>
 
 #include "platform/FileUtil.h"
+#include "platform/IniFile.h"
 
 extern char** environ;
 
@@ -21,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class IniFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/vm-ini-XXXXXX";
         dir = mkdtemp(tmpl);
@@ -45,7 +44,8 @@ TEST_F(IniFileTest, MissingFileAndKeysGiveTheCallersDefault) {
 }
 
 TEST_F(IniFileTest, NamesAreCaseInsensitiveAndRewritesKeepTheRestOfTheFile) {
-    Put("; kept comment\r\n[update]\r\nserver = 2\r\nVersion=\"Set A\"\r\n\r\n[Misc]\r\nConfirmExit=0\r\n");
+    Put("; kept comment\r\n[update]\r\nserver = 2\r\nVersion=\"Set "
+        "A\"\r\n\r\n[Misc]\r\nConfirmExit=0\r\n");
     platform::IniFile ini(path);
     EXPECT_EQ(ini.GetInt("UPDATE", "Server", 0), 2);
     EXPECT_EQ(ini.GetString("Update", "version", ""), "Set A");  // quotes are not the value
@@ -134,8 +134,9 @@ TEST_F(IniFileTest, ConcurrentWritersInThreadsAndProcessesLoseNothing) {
     std::vector<pid_t> pids;
     for (const char* key : {"ProcA", "ProcB"}) {
         std::string p = writer.string(), file = path.string(), count = std::to_string(kCount);
-        char* argv[] = {p.data(), file.data(), const_cast<char*>("Proc"), const_cast<char*>(key),
-                        count.data(), nullptr};
+        char* argv[] = {
+            p.data(),     file.data(), const_cast<char*>("Proc"), const_cast<char*>(key),
+            count.data(), nullptr};
         pid_t pid;
         ASSERT_EQ(posix_spawn(&pid, p.c_str(), nullptr, nullptr, argv, environ), 0);
         pids.push_back(pid);

@@ -1,5 +1,3 @@
-#include "platform/SingleInstance.h"
-
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -11,12 +9,14 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/SingleInstance.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 class SingleInstanceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/vm-si-XXXXXX";
         dir = mkdtemp(tmpl);

@@ -23,8 +23,9 @@
 // Every request is recorded (method, path with query, headers, body, client port; a new
 // client port means a new TCP connection). Keep-alive stays on for up to 100 requests per
 // connection and 1 s of idleness (stopping waits that long for an idle client). A handler
-// that leaves res.status unset gets the library's Range handling too. Thread-safe: handlers run on the server's threads; the accessors may be called
-// from any thread. The destructor stops the server and joins its thread.
+// that leaves res.status unset gets the library's Range handling too. Thread-safe: handlers run on
+// the server's threads; the accessors may be called from any thread. The destructor stops the
+// server and joins its thread.
 
 #include <httplib.h>
 

@@ -1,5 +1,3 @@
-#include "ui/QtMessageTarget.h"
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -9,6 +7,7 @@
 #include <thread>
 
 #include "app/messages.h"
+#include "ui/QtMessageTarget.h"
 
 namespace {
 
@@ -19,7 +18,8 @@ char* argv[] = {arg0, nullptr};
 void Pump(const std::function<bool()>& until) {
     QElapsedTimer t;
     t.start();
-    while (!until() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (!until() && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 TEST(QtMessageTarget, WorkerSendIsAnsweredOnTheUiThreadAndPostsKeepTheirOrder) {
@@ -27,12 +27,14 @@ TEST(QtMessageTarget, WorkerSendIsAnsweredOnTheUiThreadAndPostsKeepTheirOrder) {
     auto window = std::make_unique<QObject>();
     std::vector<std::string> texts;
     std::thread::id handlerThread;
-    auto target = vm::QtMessageTarget::Create(window.get(), [&](const vm::Message& m) -> std::intptr_t {
-        handlerThread = std::this_thread::get_id();
-        if (auto* s = std::get_if<std::string>(&m.payload)) texts.push_back(*s);
-        if (m.id == vm::WM_VM_STATUS) texts.push_back(*reinterpret_cast<const std::string*>(m.wParam));
-        return m.id == vm::WM_VM_CONFIRM_DELETE ? 1 : 0;
-    });
+    auto target =
+        vm::QtMessageTarget::Create(window.get(), [&](const vm::Message& m) -> std::intptr_t {
+            handlerThread = std::this_thread::get_id();
+            if (auto* s = std::get_if<std::string>(&m.payload)) texts.push_back(*s);
+            if (m.id == vm::WM_VM_STATUS)
+                texts.push_back(*reinterpret_cast<const std::string*>(m.wParam));
+            return m.id == vm::WM_VM_CONFIRM_DELETE ? 1 : 0;
+        });
     vm::TargetRef ref = target;
     std::atomic<std::intptr_t> answer{-1};
     std::atomic<bool> done{false};
@@ -62,7 +64,8 @@ TEST(QtMessageTarget, WorkerSendIsAnsweredOnTheUiThreadAndPostsKeepTheirOrder) {
 TEST(QtMessageTarget, ASendPendingWhenTheWindowDiesReturnsZero) {
     QCoreApplication app(argc, argv);
     auto window = std::make_unique<QObject>();
-    auto target = vm::QtMessageTarget::Create(window.get(), [](const vm::Message&) -> std::intptr_t { return 5; });
+    auto target = vm::QtMessageTarget::Create(
+        window.get(), [](const vm::Message&) -> std::intptr_t { return 5; });
     std::atomic<std::intptr_t> answer{-1};
     std::thread worker([&] { answer = target->Send(vm::WM_VM_CONFIRM_DELETE, 0, 0); });
     // Let the send be queued, then destroy the window without processing it.
