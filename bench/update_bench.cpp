@@ -82,7 +82,6 @@ std::string Content(std::size_t size, bool binary) {
 }
 
 void MakeAddOns(const fs::path& dir, int files, std::uint64_t bytes, int perFolder) {
-    fs::remove_all(dir);
     const std::uint64_t mean = bytes / static_cast<std::uint64_t>(files);
     for (int i = 0; i < files; ++i) {
         const fs::path folder = dir / ("AddOn" + std::to_string(i / perFolder));
@@ -167,7 +166,6 @@ class Bench {
     bool Setup(const std::string& name, int files, std::uint64_t bytes, int perFolder) {
         m_base = m_dir / name;
         MakeAddOns(m_base / "addons", files, bytes, perFolder);
-        fs::remove_all(m_base / "mirror");
         vm::PublishOptions o;
         o.addonsDir = m_base / "addons";
         o.mirrorDir = m_base / "mirror";
@@ -247,36 +245,38 @@ class Bench {
 
 bool FirstUpdate(Bench& bench) {
     if (!bench.Setup("first", 2000, 50ull * 1000 * 1000, 40)) return false;
-    const fs::path game = bench.Base() / "game";
     const fs::path curlOut = bench.Base() / "curl";
     // One curl process, one kept-alive connection, the plain files in list order.
-    {
-        std::ofstream config(bench.Base() / "curl.cfg");
-        std::size_t i = 0;
-        for (auto& e : fs::recursive_directory_iterator(bench.Base() / "addons")) {
-            if (!e.is_regular_file()) continue;
-            const std::string rel = e.path().lexically_relative(bench.Base() / "addons").string();
-            config << "url = \"" << bench.Origin() << bench.Published().setFolder << "/Interface/"
-                   << rel << "\"\noutput = \"" << (curlOut / std::to_string(i++)).string()
-                   << "\"\n";
-        }
+    std::vector<std::string> urls;
+    for (auto& e : fs::recursive_directory_iterator(bench.Base() / "addons")) {
+        if (!e.is_regular_file()) continue;
+        const std::string rel = e.path().lexically_relative(bench.Base() / "addons").string();
+        urls.push_back(bench.Origin() + bench.Published().setFolder + "/Interface/" + rel);
     }
+    // Every run writes into fresh folders: ext4 makes creating files slow for a while after
+    // many were deleted, and that must not weigh on one side only. Clean-up comes last.
     double bestRun = 1e9, bestCurl = 1e9;
     for (int r = 0; r < bench.Runs(); ++r) {
-        fs::remove_all(curlOut);
-        fs::create_directories(curlOut);
-        const double c =
-            TimedCommand("curl -s -f --config '" + (bench.Base() / "curl.cfg").string() + "'");
+        const std::string n = std::to_string(r);
+        fs::create_directories(curlOut / n);
+        const fs::path config = curlOut / (n + ".cfg");
+        {
+            std::ofstream out(config);
+            for (std::size_t i = 0; i < urls.size(); ++i)
+                out << "url = \"" << urls[i] << "\"\noutput = \""
+                    << (curlOut / n / std::to_string(i)).string() << "\"\n";
+        }
+        const double c = TimedCommand("curl -s -f --config '" + config.string() + "'");
         if (c < 0) {
             std::fprintf(stderr, "curl failed\n");
             return false;
         }
         bestCurl = std::min(bestCurl, c);
 
-        fs::remove_all(game);
-        fs::remove_all(bench.Base() / "tmp");
+        const fs::path game = bench.Base() / ("game" + n);
         fs::create_directories(game);
-        fs::create_directories(bench.Base() / "tmp");
+        ::setenv("TMPDIR", (bench.Base() / ("tmp" + n)).c_str(), 1);
+        fs::create_directories(bench.Base() / ("tmp" + n));
         bench.PointAppAtGame(game);
         const double e = TimedRun();
         if (e < 0) {
@@ -296,8 +296,7 @@ bool FirstUpdate(Bench& bench) {
 bool NoChange(Bench& bench) {
     if (!bench.Setup("nochange", 20000, 20ull * 1000 * 1000, 100)) return false;
     const fs::path game = bench.Base() / "game";
-    fs::remove_all(game);
-    fs::remove_all(bench.Base() / "tmp");
+    ::setenv("TMPDIR", (bench.Base() / "tmp").c_str(), 1);
     fs::create_directories(bench.Base() / "tmp");
     // Installed as the mirror has them; a first run hashes everything and caches the list.
     fs::create_directories(game / "Interface");
@@ -335,19 +334,20 @@ int main(int argc, char** argv) {
         if (a == "--dir") dir = argv[i + 1];
         if (a == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
     }
+    // Everything is made fresh and removed only at the end (see FirstUpdate).
+    std::error_code ec;
+    fs::remove_all(dir, ec);
     fs::create_directories(dir);
-    // The program's temporary folder goes inside the bench folder.
-    ::setenv("TMPDIR", (dir / "first/tmp").c_str(), 1);
     for (const char* v : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) ::unsetenv(v);
     bool ok;
     {
         Bench bench(dir, runs);
         ok = FirstUpdate(bench);
     }
-    ::setenv("TMPDIR", (dir / "nochange/tmp").c_str(), 1);
     {
         Bench bench(dir, runs);
         ok = NoChange(bench) && ok;
     }
+    fs::remove_all(dir, ec);
     return ok ? 0 : 1;
 }

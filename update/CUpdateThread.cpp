@@ -12,6 +12,7 @@
 #include "app/Globals.h"
 #include "app/TemporaryFolder.h"
 #include "net/Statistics.h"
+#include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "platform/Text.h"
 #include "update/AddOnInfo.h"
@@ -164,7 +165,7 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     m_noCache = noCache != info.end() && noCache->second == "1";
 
     std::string listUrl = m_baseUrl + m_setFolder + "/" + kFileListArchiveName;
-    if (m_noCache) listUrl += "?" + CacheBuster();
+    if (m_noCache) listUrl.append("?").append(CacheBuster());
     std::optional<std::string> document =
         FetchFileList(m_setFolder, listUrl, [this](const std::string& url, const fs::path& file) {
             DownloadFailure why;
@@ -210,13 +211,15 @@ UpdateOutcome CUpdateThread::FileUpdate() {
         SendTo(m_pMainWnd, WM_VM_TOTAL_PROGRESS, i, static_cast<std::intptr_t>(n));
         if (platform::Md5HexOfFile(copy) == entry.checksum) continue;  // from an earlier run
         std::string reason;
-        if (!FetchFile(copy, entry.remotePath, reason)) {
+        std::optional<std::string> digest;
+        if (!FetchFile(copy, entry.remotePath, reason, digest)) {
             if (Cancelled()) return End(UpdateOutcome::Cancelled);
             SendStatus(m_pMainWnd, "下载文件失败：" + entry.localPath + "（" + reason + "）");
             return End(UpdateOutcome::Failed);
         }
         // What arrived must be what the list describes, or it is not installed.
-        if (platform::Md5HexOfFile(copy) != entry.checksum) {
+        if (!digest) digest = platform::Md5HexOfFile(copy);
+        if (digest != entry.checksum) {
             std::error_code ec;
             fs::remove(copy, ec);
             SendStatus(m_pMainWnd,
@@ -249,27 +252,27 @@ UpdateOutcome CUpdateThread::FileUpdate() {
 }
 
 bool CUpdateThread::FetchFile(const std::string& local, const std::string& remote,
-                              std::string& reason) {
+                              std::string& reason, std::optional<std::string>& digest) {
+    digest.reset();
     const std::string url = m_baseUrl + m_setFolder + "/" + Slashes(remote);
     std::error_code ec;
     fs::create_directories(fs::path(local).parent_path(), ec);
 
-    const fs::path archive = local + ".z";
+    // The archive is small and only passes through: it is held in memory, not written.
     std::string archiveUrl = url + ".z";
-    if (m_noCache) archiveUrl += "?" + CacheBuster();
+    if (m_noCache) archiveUrl.append("?").append(CacheBuster());
     DownloadFailure why;
-    if (Download(archiveUrl, archive, ProgressKind::File, 0, ShowErrors::No, m_pMainWnd, &why) ==
-        0) {
-        ZipExtractResult extracted = ExtractZipFile(archive, fs::path(local).parent_path());
-        fs::remove(archive, ec);
-        const std::string name = FileNameOf(local);
-        if (extracted.Ok()) {
-            for (const std::string& written : extracted.written)
-                if (written == name) return true;
+    std::string packed;
+    if (DownloadToMemory(archiveUrl, packed, ProgressKind::File, ShowErrors::No, m_pMainWnd,
+                         &why) == 0) {
+        // The mirror packs each file alone under its own name; only that entry is taken.
+        std::optional<std::string> bytes = ReadZipEntry(packed, FileNameOf(local));
+        if (bytes && WriteFileReplacing(local, *bytes)) {
+            digest = platform::Md5Hex(*bytes);
+            return true;
         }
-    } else {
-        fs::remove(archive, ec);
-        if (why.cancelled) return false;
+    } else if (why.cancelled) {
+        return false;
     }
     if (Download(url, local, ProgressKind::File, 0, ShowErrors::Yes, m_pMainWnd, &why) == 0)
         return true;

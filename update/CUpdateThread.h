@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,9 @@ class CUpdateThread : public CWorkerThread {
 
   private:
     UpdateOutcome FileUpdate();
-    bool FetchFile(const std::string& local, const std::string& remote, std::string& reason);
+    // Brings the file into the temporary folder; digest is its MD5 when it was at hand.
+    bool FetchFile(const std::string& local, const std::string& remote, std::string& reason,
+                   std::optional<std::string>& digest);
     UpdateOutcome WaitForCommitGate();
     bool Commit();
     void Remove();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -38,20 +39,51 @@ class Reporter {
     int m_last = -1;
 };
 
-// The local file, opened once the answer is known to be good.
-class OutFile {
+// Where the body goes: a file (opened once the answer is known to be good) or memory.
+class Sink {
   public:
-    ~OutFile() { Close(); }
+    virtual ~Sink() = default;
+    // Keeps the first size bytes (0 empties it) and continues after them.
+    virtual bool Open(std::uint64_t size) = 0;
+    virtual bool Write(const char* p, std::size_t n) = 0;
+    virtual bool Close() = 0;
+    virtual int Error() const = 0;
+};
+
+class MemorySink : public Sink {
+  public:
+    explicit MemorySink(std::string& out) : m_out(out) {}
+    bool Open(std::uint64_t size) override {
+        m_out.resize(std::min<std::uint64_t>(size, m_out.size()));
+        return true;
+    }
+    bool Write(const char* p, std::size_t n) override {
+        if (m_out.size() + n > kMaxBytes) return false;  // no archive of a mirror is this big
+        m_out.append(p, n);
+        return true;
+    }
+    bool Close() override { return true; }
+    int Error() const override { return EFBIG; }
+
+  private:
+    static constexpr std::size_t kMaxBytes = 512u << 20;
+    std::string& m_out;
+};
+
+class OutFile : public Sink {
+  public:
+    explicit OutFile(const std::filesystem::path& path) : m_path(path) {}
+    ~OutFile() override { Close(); }
     // Truncates to size (0 creates or empties it) and positions at the end.
-    bool Open(const std::filesystem::path& path, std::uint64_t size) {
+    bool Open(std::uint64_t size) override {
         Close();
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (m_fd < 0) return Fail();
         if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) return Fail();
         if (::lseek(m_fd, 0, SEEK_END) < 0) return Fail();
         return true;
     }
-    bool Write(const char* p, std::size_t n) {
+    bool Write(const char* p, std::size_t n) override {
         while (n > 0) {
             ssize_t w = ::write(m_fd, p, n);
             if (w < 0) {
@@ -63,20 +95,21 @@ class OutFile {
         }
         return true;
     }
-    bool Close() {
+    bool Close() override {
         if (m_fd < 0) return true;
         const int rc = ::close(m_fd);
         m_fd = -1;
         if (rc != 0) m_error = errno;
         return rc == 0;
     }
-    int Error() const { return m_error; }
+    int Error() const override { return m_error; }
 
   private:
     bool Fail() {
         m_error = errno ? errno : EIO;
         return false;
     }
+    std::filesystem::path m_path;
     int m_fd = -1;
     int m_error = 0;
 };
@@ -99,14 +132,14 @@ long long ContentRangeStart(const std::string& value) {
     return static_cast<long long>(v);
 }
 
-int Download(const std::string& url, const std::filesystem::path& local, ProgressKind kind,
-             std::uint64_t offset, ShowErrors show, const TargetRef& target,
-             DownloadFailure* failure) {
+namespace {
+
+int DownloadInto(Sink& out, const std::string& url, ProgressKind kind, std::uint64_t offset,
+                 ShowErrors show, const TargetRef& target, DownloadFailure* failure) {
     DownloadFailure local_failure;
     DownloadFailure& why = failure ? *failure : local_failure;
     why = {};
     Reporter reporter(kind, target);
-    OutFile out;
     std::uint64_t done = offset;
     int idleAttempts = 0;
 
@@ -144,7 +177,7 @@ int Download(const std::string& url, const std::filesystem::path& local, Progres
                 done = 0;  // the server ignored the range: the whole file comes again
             }
             if (head.contentLength) total = done + *head.contentLength;
-            if (!out.Open(local, done)) {
+            if (!out.Open(done)) {
                 stop = Stop::FileError;
                 return false;
             }
@@ -193,7 +226,7 @@ int Download(const std::string& url, const std::filesystem::path& local, Progres
         if (result.Ok()) {
             if (!opened) {
                 // An empty answer: the callbacks saw no body.
-                if (!out.Open(local, 0) || !out.Close()) {
+                if (!out.Open(0) || !out.Close()) {
                     why.reason = platform::ErrnoText(out.Error() ? out.Error() : EIO);
                     return -1;
                 }
@@ -220,6 +253,22 @@ int Download(const std::string& url, const std::filesystem::path& local, Progres
         if (idleAttempts > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(100 * idleAttempts));
     }
+}
+
+}  // namespace
+
+int Download(const std::string& url, const std::filesystem::path& local, ProgressKind kind,
+             std::uint64_t offset, ShowErrors show, const TargetRef& target,
+             DownloadFailure* failure) {
+    OutFile out(local);
+    return DownloadInto(out, url, kind, offset, show, target, failure);
+}
+
+int DownloadToMemory(const std::string& url, std::string& body, ProgressKind kind, ShowErrors show,
+                     const TargetRef& target, DownloadFailure* failure) {
+    body.clear();
+    MemorySink out(body);
+    return DownloadInto(out, url, kind, 0, show, target, failure);
 }
 
 }  // namespace vm

@@ -37,6 +37,10 @@ int Download(const std::string& url, const std::filesystem::path& local, Progres
              std::uint64_t offset, ShowErrors show, const TargetRef& target,
              DownloadFailure* failure = nullptr);
 
+// The same download into memory (for the small archives the mirror packs each file in).
+int DownloadToMemory(const std::string& url, std::string& body, ProgressKind kind, ShowErrors show,
+                     const TargetRef& target, DownloadFailure* failure = nullptr);
+
 // "bytes START-END/TOTAL": START, or -1 when the text is not of that form.
 long long ContentRangeStart(const std::string& contentRange);
 

@@ -37,47 +37,48 @@ class Fd {
     int m_fd;
 };
 
+bool WriteAll(int fd, const char* p, std::size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return false;
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
 bool CopyBytes(int from, int to) {
-    std::vector<char> buffer(256 * 1024);
+    // The kernel copies without a trip through our memory where it can.
     for (;;) {
-        ssize_t n = ::read(from, buffer.data(), buffer.size());
+        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+        if (n == 0) return true;
+        if (n > 0) continue;
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return false;
+        break;
+    }
+    thread_local std::vector<char> buffer(256 * 1024);
+    for (;;) {
+        const ssize_t n = ::read(from, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
-        const char* p = buffer.data();
-        while (n > 0) {
-            ssize_t w = ::write(to, p, static_cast<std::size_t>(n));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) return false;
-            p += w;
-            n -= w;
-        }
+        if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return false;
     }
 }
 
-// Position of the "/interface/" part of fullPath, or npos.
-std::size_t InterfacePart(const std::string& fullPath, const std::string& gameFolder) {
-    const std::string lower = platform::AsciiLower(fullPath);
-    std::string folder = gameFolder;
-    if (!folder.empty() && folder.back() == '/') folder.pop_back();
-    if (!folder.empty() && fullPath.compare(0, folder.size(), folder) == 0 &&
-        lower.compare(folder.size(), 11, "/interface/") == 0)
-        return folder.size();
-    const std::size_t p = lower.find("/interface/");
-    return p == 0 ? std::string::npos : p;
-}
-
-}  // namespace
-
-bool InstallFile(const fs::path& source, const fs::path& destination) {
+// Writes through fill into a sibling temporary file of destination, then renames it over
+// destination. An existing destination keeps its mode bits, made writable for the owner.
+template <class Fill>
+bool ReplaceFile(const fs::path& destination, Fill fill) {
     std::error_code ec;
     fs::create_directories(destination.parent_path(), ec);
     if (ec) {
         errno = ec.value();
         return false;
     }
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.Get() < 0) return false;
     mode_t mode = 0644;
     struct stat st {};
     if (::stat(destination.c_str(), &st) == 0) {
@@ -95,10 +96,34 @@ bool InstallFile(const fs::path& source, const fs::path& destination) {
         errno = saved;
         return false;
     };
-    if (::fchmod(out.Get(), mode) != 0 || !CopyBytes(in.Get(), out.Get())) return fail();
+    if (::fchmod(out.Get(), mode) != 0 || !fill(out.Get())) return fail();
     if (::close(out.Release()) != 0) return fail();
     if (::rename(name.data(), destination.c_str()) != 0) return fail();
     return true;
+}
+
+// Position of the "/interface/" part of fullPath, or npos.
+std::size_t InterfacePart(const std::string& fullPath, const std::string& gameFolder) {
+    const std::string lower = platform::AsciiLower(fullPath);
+    std::string folder = gameFolder;
+    if (!folder.empty() && folder.back() == '/') folder.pop_back();
+    if (!folder.empty() && fullPath.compare(0, folder.size(), folder) == 0 &&
+        lower.compare(folder.size(), 11, "/interface/") == 0)
+        return folder.size();
+    const std::size_t p = lower.find("/interface/");
+    return p == 0 ? std::string::npos : p;
+}
+
+}  // namespace
+
+bool InstallFile(const fs::path& source, const fs::path& destination) {
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.Get() < 0) return false;
+    return ReplaceFile(destination, [&](int fd) { return CopyBytes(in.Get(), fd); });
+}
+
+bool WriteFileReplacing(const fs::path& path, std::string_view bytes) {
+    return ReplaceFile(path, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
 }
 
 std::optional<fs::path> ObsoletePathFor(const std::string& fullPath,

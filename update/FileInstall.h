@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vm {
 
@@ -16,6 +17,11 @@ inline constexpr char kObsoleteFolder[] = "Interface.obsoleted";
 // destination then unchanged.
 [[nodiscard]] bool InstallFile(const std::filesystem::path& source,
                                const std::filesystem::path& destination);
+
+// Writes bytes to path the same way (sibling temporary file, then rename), without waiting
+// for the disk: for the staging copies in the temporary folder, which are checked before
+// they are installed.
+[[nodiscard]] bool WriteFileReplacing(const std::filesystem::path& path, std::string_view bytes);
 
 // Where a file below Interface goes when it is moved aside: the path with its "/Interface/"
 // part (matched without regard to letter case, the first one below gameFolder when the path

@@ -67,6 +67,9 @@ int main(int argc, char** argv) {
     }
 
     httplib::Server server;
+    // Headers and body go out as separate writes; without this each small file waits for
+    // the client's delayed acknowledgement.
+    server.set_tcp_nodelay(true);
     if (!server.set_mount_point("/", mirror)) {
         std::cerr << "velmora-devserver: 无法提供目录：" << mirror << "\n";
         return 1;
@@ -87,8 +90,7 @@ int main(int argc, char** argv) {
     const std::string origin = "http://127.0.0.1:" + std::to_string(bound);
     DevServices services;  // passport, community, statistics and data servers
     const std::string endpoints = "[Endpoints]\r\nTelecomMirror=" + origin +
-                                  "\r\nNetcomMirror=" + origin + "\r\n" +
-                                  services.EndpointLines();
+                                  "\r\nNetcomMirror=" + origin + "\r\n" + services.EndpointLines();
     if (!endpointsFile.empty() && !platform::WriteFileAtomic(endpointsFile, endpoints)) {
         std::cerr << "velmora-devserver: 无法写入端点文件：" << endpointsFile << "\n";
         return 1;
