@@ -77,6 +77,9 @@ class OutFile : public Sink {
     // Truncates to size (0 creates or empties it) and positions at the end.
     bool Open(std::uint64_t size) override {
         Close();
+        // A file started afresh gets a new inode: the old one may be an installed file's
+        // second name and must never be rewritten in place.
+        if (size == 0) ::unlink(m_path.c_str());
         m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (m_fd < 0) return Fail();
         if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) return Fail();

@@ -116,7 +116,38 @@ std::size_t InterfacePart(const std::string& fullPath, const std::string& gameFo
 
 }  // namespace
 
+// Installs source as a second name of the same file where both lie on one file system: no
+// bytes are copied. Safe because nothing ever rewrites a staging copy in place (new content
+// always arrives under a fresh name that is renamed over it).
+bool LinkInstall(const fs::path& source, const fs::path& destination) {
+    std::error_code ec;
+    fs::create_directories(destination.parent_path(), ec);
+    struct stat st {};
+    mode_t mode = 0644;
+    if (::stat(destination.c_str(), &st) == 0) mode = (st.st_mode & 07777) | S_IWUSR;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".vmnew.%d.%d", static_cast<int>(::getpid()), attempt);
+        const std::string sibling = destination.string() + suffix;
+        if (::link(source.c_str(), sibling.c_str()) != 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        const timespec now[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+        if (::chmod(sibling.c_str(), mode) == 0 &&
+            ::utimensat(AT_FDCWD, sibling.c_str(), now, 0) == 0 &&
+            ::rename(sibling.c_str(), destination.c_str()) == 0)
+            return true;
+        const int saved = errno;
+        ::unlink(sibling.c_str());
+        errno = saved;
+        return false;
+    }
+    return false;
+}
+
 bool InstallFile(const fs::path& source, const fs::path& destination) {
+    if (LinkInstall(source, destination)) return true;
     Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.Get() < 0) return false;
     return ReplaceFile(destination, [&](int fd) { return CopyBytes(in.Get(), fd); });

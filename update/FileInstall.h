@@ -10,11 +10,12 @@ namespace vm {
 // The folder that receives add-on files the list no longer carries: a sibling of Interface.
 inline constexpr char kObsoleteFolder[] = "Interface.obsoleted";
 
-// Copies source over destination so that no reader ever sees a half-written file: the bytes
-// go to a sibling temporary file that is renamed over destination once complete (missing
-// folders are created; an existing destination keeps its mode bits, made writable for the
-// owner). The installed file's last-write time is now. false with errno set on failure,
-// destination then unchanged.
+// Puts source's content at destination so that no reader ever sees a half-written file: a
+// sibling temporary name (a second link to source on the same file system, else a copy of
+// its bytes) is renamed over destination once complete (missing folders are created; an
+// existing destination keeps its mode bits, made writable for the owner). The installed
+// file's last-write time is now. false with errno set on failure, destination then
+// unchanged.
 [[nodiscard]] bool InstallFile(const std::filesystem::path& source,
                                const std::filesystem::path& destination);
 

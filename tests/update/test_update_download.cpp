@@ -148,6 +148,16 @@ TEST_F(UpdateDownload, ProgressRisesOncePerPercent) {
     EXPECT_TRUE(target->Of(vm::WM_VM_FILE_PROGRESS).empty());
 }
 
+TEST_F(UpdateDownload, FreshDownloadNeverRewritesAnInstalledFile) {
+    // The staging copy and the installed file may be two names of one file.
+    ASSERT_TRUE(platform::WriteFileAtomic(file, "installed"));
+    ASSERT_TRUE(vm::InstallFile(file, dir / "game/f.bin"));
+    server.Reply("/f", "newer content");
+    ASSERT_EQ(Get("/f"), 0) << why.reason;
+    EXPECT_EQ(platform::ReadWholeFile(file), "newer content");
+    EXPECT_EQ(platform::ReadWholeFile(dir / "game/f.bin"), "installed");
+}
+
 TEST(ContentRange, StartOfThePart) {
     EXPECT_EQ(vm::ContentRangeStart("bytes 100-199/200"), 100);
     EXPECT_EQ(vm::ContentRangeStart("bytes */200"), -1);
