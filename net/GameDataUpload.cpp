@@ -104,16 +104,7 @@ std::string BuildGameDataBody(std::string_view id, std::string_view checksum, st
     AddField(body, "qelid", id);
     AddField(body, "checksum", checksum);
     AddField(body, "rup", rup);
-    body += "--";
-    body += kPassportBoundary;
-    body += "\r\nContent-Disposition: form-data; name=\"data\"; filename=\"datafile.gz\"\r\n";
-    body += "Content-Type: application/octet-stream\r\n";
-    body += "Content-Transfer-Encoding: binary\r\n";
-    body += "\r\n";
-    body += data;
-    body += "\r\n--";
-    body += kPassportBoundary;
-    body += "--\r\n";
+    AppendPassportFilePart(body, kPassportBoundary, "datafile.gz", data);
     return body;
 }
 

@@ -32,13 +32,14 @@ std::string FormComponent(std::string_view text) {
 
 }  // namespace
 
-std::string BuildPassportMultipart(std::string_view boundary, std::string_view data) {
-    std::string out;
-    out.reserve(data.size() + 256);
+void AppendPassportFilePart(std::string& out, std::string_view boundary, std::string_view fileName,
+                            std::string_view data) {
     out += "--";
     out += boundary;
     out += "\r\n";
-    out += "Content-Disposition: form-data; name=\"data\"; filename=\"tvrnconfig.dat\"\r\n";
+    out += "Content-Disposition: form-data; name=\"data\"; filename=\"";
+    out += fileName;
+    out += "\"\r\n";
     out += "Content-Type: application/octet-stream\r\n";
     out += "Content-Transfer-Encoding: binary\r\n";
     out += "\r\n";
@@ -46,6 +47,12 @@ std::string BuildPassportMultipart(std::string_view boundary, std::string_view d
     out += "\r\n--";
     out += boundary;
     out += "--\r\n";
+}
+
+std::string BuildPassportMultipart(std::string_view boundary, std::string_view data) {
+    std::string out;
+    out.reserve(data.size() + 256);
+    AppendPassportFilePart(out, boundary, "tvrnconfig.dat", data);
     return out;
 }
 

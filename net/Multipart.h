@@ -16,6 +16,10 @@ constexpr char kCommunityMultipartHeader[] =
 
 // One file as the passport server takes it: part "data", file name "tvrnconfig.dat".
 std::string BuildPassportMultipart(std::string_view boundary, std::string_view data);
+// The passport layout's binary part "data" with the given file name, then the closing
+// boundary; appended to body (which may already hold other fields).
+void AppendPassportFilePart(std::string& body, std::string_view boundary, std::string_view fileName,
+                            std::string_view data);
 
 // One file as the community server takes it; partFileName is "config" or "armory".
 std::string BuildCommunityMultipart(std::string_view partFileName, std::string_view fileBytes);
