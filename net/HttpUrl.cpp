@@ -8,8 +8,20 @@ namespace vm {
 
 std::string HttpUrl::Origin() const {
     const int defaultPort = scheme == "https" ? 443 : 80;
-    std::string h = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    return scheme + "://" + h + (port == defaultPort ? "" : ":" + std::to_string(port));
+    std::string out = scheme;
+    out += "://";
+    if (host.find(':') != std::string::npos) {
+        out += '[';
+        out += host;
+        out += ']';
+    } else {
+        out += host;
+    }
+    if (port != defaultPort) {
+        out += ':';
+        out += std::to_string(port);
+    }
+    return out;
 }
 
 std::string HttpUrl::Path() const {
@@ -33,7 +45,7 @@ std::optional<HttpUrl> ParseHttpUrl(const std::string& url) {
     std::string authority = rest.substr(0, objStart);
     if (objStart != std::string::npos) {
         out.object = rest.substr(objStart);
-        if (out.object[0] != '/') out.object.insert(0, "/");
+        if (out.object[0] != '/') out.object.insert(out.object.begin(), '/');
         out.object = out.object.substr(0, out.object.find('#'));
     }
     if (authority.find('@') != std::string::npos) return std::nullopt;

@@ -73,6 +73,12 @@ std::optional<std::pair<std::string_view, std::string_view>> KeyValue(std::strin
     return std::make_pair(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
 }
 
+std::string Entry(std::string_view key, std::string_view value) {
+    std::string e(key);
+    e.append(1, '=').append(value);
+    return e;
+}
+
 std::mutex& ProcessWriteLock() {
     static auto* m = new std::mutex;
     return *m;
@@ -149,7 +155,7 @@ std::string IniFile::Update(std::string_view content, std::string_view section,
         if (inSection) {
             auto kv = KeyValue(line);
             if (kv && IEquals(kv->first, key)) {
-                if (!done && value) out.push_back(std::string(key) + "=" + *value);
+                if (!done && value) out.push_back(Entry(key, *value));
                 if (inFirst) sectionEnd = out.size();
                 done = true;
                 continue;
@@ -160,11 +166,13 @@ std::string IniFile::Update(std::string_view content, std::string_view section,
     }
     const bool sectionSeen = sectionsSeen > 0;
     if (!done && value) {
-        std::string entry = std::string(key) + "=" + *value;
+        std::string entry = Entry(key, *value);
         if (sectionSeen) {
             out.insert(out.begin() + static_cast<std::ptrdiff_t>(sectionEnd), entry);
         } else {
-            out.push_back("[" + std::string(section) + "]");
+            std::string header(1, '[');
+            header.append(section).append(1, ']');
+            out.push_back(std::move(header));
             out.push_back(entry);
         }
     }

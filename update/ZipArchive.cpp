@@ -89,7 +89,10 @@ EntryOutcome WriteEntry(zip_t* za, zip_uint64_t index, const fs::path& dest,
         error = "解压文件失败：" + std::string(zip_strerror(za));
         return EntryOutcome::Failed;
     }
-    std::string tmpl = (dest.parent_path() / ("." + dest.filename().string() + ".XXXXXX")).string();
+    std::string hidden = dest.filename().string();
+    hidden.insert(0, 1, '.');
+    hidden += ".XXXXXX";
+    std::string tmpl = (dest.parent_path() / hidden).string();
     FdClose out{::mkstemp(tmpl.data())};
     if (out.fd < 0) {
         error = platform::ErrnoText(errno);
