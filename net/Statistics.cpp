@@ -52,7 +52,11 @@ std::string ComputeMachineId(IAdapterSource& adapters) {
         source = "unknown";
     } else {
         for (const auto& address : *list)
-            for (std::uint8_t b : address) source += "[" + std::to_string(b) + "]";
+            for (std::uint8_t b : address) {
+                source += '[';
+                source += std::to_string(b);
+                source += ']';
+            }
     }
     return platform::Md5Hex(source);
 }
