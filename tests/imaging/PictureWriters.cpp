@@ -79,38 +79,38 @@ void WriteRleRow(std::string& s, const std::vector<std::uint32_t>& row, bool rle
 
 }  // namespace
 
-std::string WriteBmp(const BmpSpec& spec, const PixelFn& pixel) {
-    const int bpp = spec.bitsPerPixel;
-    const bool core = spec.headerSize == 12;
-    const bool rle = spec.compression == 1 || spec.compression == 2;
+std::string WriteBmp(const BmpLayout& layout, const PixelFn& pixel) {
+    const int bpp = layout.bitsPerPixel;
+    const bool core = layout.headerSize == 12;
+    const bool rle = layout.compression == 1 || layout.compression == 2;
     const std::size_t entry = core ? 3 : 4;
 
     std::string header;  // info header, masks, palette
-    Put32(header, spec.headerSize);
+    Put32(header, layout.headerSize);
     if (core) {
-        Put16(header, spec.width);
-        Put16(header, spec.height);
+        Put16(header, layout.width);
+        Put16(header, layout.height);
         Put16(header, 1);
         Put16(header, bpp);
     } else {
-        Put32(header, spec.width);
-        Put32(header, spec.topDown ? -spec.height : spec.height);
+        Put32(header, layout.width);
+        Put32(header, layout.topDown ? -layout.height : layout.height);
         Put16(header, 1);
         Put16(header, bpp);
-        Put32(header, spec.compression);
+        Put32(header, layout.compression);
         Put32(header, 0);  // image size
         Put32(header, 2835);
         Put32(header, 2835);
-        Put32(header, static_cast<std::uint32_t>(spec.palette.size()));
+        Put32(header, static_cast<std::uint32_t>(layout.palette.size()));
         Put32(header, 0);
-        if (spec.headerSize >= 52) {
-            for (std::uint32_t m : spec.masks) Put32(header, m);
-            header.resize(spec.headerSize, '\0');  // colour space fields left zero
-        } else if (spec.compression == 3) {
-            for (int i = 0; i < 3; ++i) Put32(header, spec.masks[i]);
+        if (layout.headerSize >= 52) {
+            for (std::uint32_t m : layout.masks) Put32(header, m);
+            header.resize(layout.headerSize, '\0');  // colour space fields left zero
+        } else if (layout.compression == 3) {
+            for (int i = 0; i < 3; ++i) Put32(header, layout.masks[i]);
         }
     }
-    for (std::uint32_t c : spec.palette) {
+    for (std::uint32_t c : layout.palette) {
         PutByte(header, c);
         PutByte(header, c >> 8);
         PutByte(header, c >> 16);
@@ -118,14 +118,14 @@ std::string WriteBmp(const BmpSpec& spec, const PixelFn& pixel) {
     }
 
     std::string data;
-    for (int row = 0; row < spec.height; ++row) {
-        const int y = spec.topDown ? row : spec.height - 1 - row;
+    for (int row = 0; row < layout.height; ++row) {
+        const int y = layout.topDown ? row : layout.height - 1 - row;
         std::vector<std::uint32_t> values;
-        for (int x = 0; x < spec.width; ++x) values.push_back(pixel(x, y));
+        for (int x = 0; x < layout.width; ++x) values.push_back(pixel(x, y));
         if (rle) {
-            WriteRleRow(data, values, spec.compression == 1);
+            WriteRleRow(data, values, layout.compression == 1);
             PutByte(data, 0);
-            PutByte(data, row + 1 == spec.height ? 1 : 0);  // end of bitmap / end of line
+            PutByte(data, row + 1 == layout.height ? 1 : 0);  // end of bitmap / end of line
             continue;
         }
         std::string line;
@@ -163,49 +163,49 @@ std::string WriteBmp(const BmpSpec& spec, const PixelFn& pixel) {
     return file + header + data;
 }
 
-std::string WriteTga(const TgaSpec& spec, const PixelFn& pixel) {
-    const bool mapped = (spec.imageType & 7) == 1;
+std::string WriteTga(const TgaLayout& layout, const PixelFn& pixel) {
+    const bool mapped = (layout.imageType & 7) == 1;
     std::string s;
-    PutByte(s, spec.id.size());
-    PutByte(s, spec.map.empty() ? 0 : 1);
-    PutByte(s, spec.imageType);
+    PutByte(s, layout.id.size());
+    PutByte(s, layout.map.empty() ? 0 : 1);
+    PutByte(s, layout.imageType);
     Put16(s, 0);
-    Put16(s, spec.map.size());
-    PutByte(s, spec.map.empty() ? 0 : 24);
+    Put16(s, layout.map.size());
+    PutByte(s, layout.map.empty() ? 0 : 24);
     Put16(s, 0);
     Put16(s, 0);
-    Put16(s, spec.width);
-    Put16(s, spec.height);
-    PutByte(s, spec.depth);
-    PutByte(s, (spec.depth == 32 ? 8 : 0) | (spec.topOrigin ? 0x20 : 0) |
-                   (spec.rightOrigin ? 0x10 : 0));
-    s += spec.id;
-    for (std::uint32_t c : spec.map) {
+    Put16(s, layout.width);
+    Put16(s, layout.height);
+    PutByte(s, layout.depth);
+    PutByte(s, (layout.depth == 32 ? 8 : 0) | (layout.topOrigin ? 0x20 : 0) |
+                   (layout.rightOrigin ? 0x10 : 0));
+    s += layout.id;
+    for (std::uint32_t c : layout.map) {
         PutByte(s, c);
         PutByte(s, c >> 8);
         PutByte(s, c >> 16);
     }
 
     std::vector<std::uint32_t> stream;
-    for (int r = 0; r < spec.height; ++r)
-        for (int c = 0; c < spec.width; ++c) {
-            const int y = spec.topOrigin ? r : spec.height - 1 - r;
-            const int x = spec.rightOrigin ? spec.width - 1 - c : c;
+    for (int r = 0; r < layout.height; ++r)
+        for (int c = 0; c < layout.width; ++c) {
+            const int y = layout.topOrigin ? r : layout.height - 1 - r;
+            const int x = layout.rightOrigin ? layout.width - 1 - c : c;
             stream.push_back(pixel(x, y));
         }
     auto putPixel = [&](std::uint32_t v) {
         if (mapped) {
             PutByte(s, v);
-        } else if (spec.depth == 16) {
+        } else if (layout.depth == 16) {
             Put16(s, ((v >> 19) & 31) << 10 | ((v >> 11) & 31) << 5 | ((v >> 3) & 31));
         } else {
             PutByte(s, v);
             PutByte(s, v >> 8);
             PutByte(s, v >> 16);
-            if (spec.depth == 32) PutByte(s, v >> 24);
+            if (layout.depth == 32) PutByte(s, v >> 24);
         }
     };
-    if (spec.imageType & 8) {
+    if (layout.imageType & 8) {
         // One pass over the whole picture, so packets run across rows.
         for (const Packet& p : SplitRuns(stream, 128)) {
             PutByte(s, (p.run ? 0x80 : 0) | (p.length - 1));

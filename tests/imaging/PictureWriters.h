@@ -13,7 +13,7 @@ namespace vm::testpics {
 // For paletted formats the value is a colour index, otherwise an ARGB colour.
 using PixelFn = std::function<std::uint32_t(int x, int y)>;
 
-struct BmpSpec {
+struct BmpLayout {
     int width = 0;
     int height = 0;
     int bitsPerPixel = 24;
@@ -23,9 +23,9 @@ struct BmpSpec {
     std::vector<std::uint32_t> palette;
     std::uint32_t masks[4] = {};  // red, green, blue, alpha (bit fields)
 };
-std::string WriteBmp(const BmpSpec& spec, const PixelFn& pixel);
+std::string WriteBmp(const BmpLayout& layout, const PixelFn& pixel);
 
-struct TgaSpec {
+struct TgaLayout {
     int width = 0;
     int height = 0;
     int imageType = 2;  // 1 colour-mapped, 2 true-colour, +8 for RLE
@@ -35,7 +35,7 @@ struct TgaSpec {
     std::vector<std::uint32_t> map;  // written as 24-bit entries
     std::string id;
 };
-std::string WriteTga(const TgaSpec& spec, const PixelFn& pixel);
+std::string WriteTga(const TgaLayout& layout, const PixelFn& pixel);
 
 struct GifFrameSpec {
     int left = 0, top = 0, width = 0, height = 0;

@@ -25,7 +25,7 @@ std::vector<NamedPicture> BuildTestPictures() {
     };
     auto runIndex = [](int x, int y) { return static_cast<std::uint32_t>(RunIndex(x, y)); };
 
-    BmpSpec bmp;
+    BmpLayout bmp;
     bmp.width = kWidth;
     bmp.height = kHeight;
     bmp.bitsPerPixel = 1;
@@ -59,7 +59,7 @@ std::vector<NamedPicture> BuildTestPictures() {
     std::copy(std::begin(masks), std::end(masks), bmp.masks);
     add("bmp32_v5_alpha.bmp", WriteBmp(bmp, TrueColourAlpha));
 
-    TgaSpec tga;
+    TgaLayout tga;
     tga.width = kWidth;
     tga.height = kHeight;
     add("tga24_bottom.tga", WriteTga(tga, TrueColour));
