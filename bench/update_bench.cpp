@@ -84,12 +84,12 @@ std::string Content(std::size_t size, bool binary) {
 void MakeAddOns(const fs::path& dir, int files, std::uint64_t bytes, int perFolder) {
     const std::uint64_t mean = bytes / static_cast<std::uint64_t>(files);
     for (int i = 0; i < files; ++i) {
-        const fs::path folder = dir / ("AddOn" + std::to_string(i / perFolder));
+        const fs::path folder = dir / fs::path("AddOn").concat(std::to_string(i / perFolder));
         fs::create_directories(folder);
         const std::size_t size = static_cast<std::size_t>(mean / 2 + Next() % (mean + 1));
-        std::ofstream(folder / ("f" + std::to_string(i) + (i % 5 == 4 ? ".blp" : ".lua")),
-                      std::ios::binary)
-            << Content(size, i % 5 == 4);
+        fs::path name("f");
+        name.concat(std::to_string(i)).concat(i % 5 == 4 ? ".blp" : ".lua");
+        std::ofstream(folder / name, std::ios::binary) << Content(size, i % 5 == 4);
     }
 }
 
