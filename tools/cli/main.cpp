@@ -1,11 +1,17 @@
 // velmora: the command-line front end. Each sub-command lives in its own file; add it to
 // kCommands below.
 
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/CWorkerThread.h"
 #include "tools/cli/CliCommand.h"
 
 namespace {
@@ -40,7 +46,17 @@ int main(int argc, char** argv) {
         return vm::cli::kExitOk;
     }
     for (const CliCommand* c : kCommands) {
-        if (name == c->name) return c->run(std::vector<std::string>(argv + 2, argv + argc));
+        if (name == c->name) {
+            const int rc = c->run(std::vector<std::string>(argv + 2, argv + argc));
+            // Workers are detached: give the last ones (a statistics ping, a worker's own
+            // ending) a moment, then end without running static destructors under them.
+            for (int i = 0; i < 200 && vm::CWorkerThread::LiveCount() > 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::cout.flush();
+            std::cerr.flush();
+            std::fflush(nullptr);
+            _exit(rc);
+        }
     }
     std::cerr << "velmora: 未知命令：" << name << "\n\n";
     PrintUsage(std::cerr);
