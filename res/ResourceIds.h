@@ -19,6 +19,10 @@ constexpr int IDP_MSGBOX_CLOSE = 237;  // the message box's close button, four f
 constexpr int IDP_PROGRESS = 250;
 constexpr int IDP_CHECKBOX = 252;
 constexpr int IDP_DIALOG_BACKGROUND = 254;
+constexpr int IDP_TAB = 255;         // page tabs: normal, hot, selected, disabled
+constexpr int IDP_SEPARATOR = 265;   // the change log's separator line
+constexpr int IDP_PAGE_FRAME = 266;  // the settings dialog's page frame
+constexpr int IDP_SCROLLBAR = 270;   // scroll-bar grid, 4 x 6 cells of 15 x 16
 
 // Bitmaps (four-frame button sprites).
 constexpr int IDB_REGISTER = 212;

@@ -23,6 +23,9 @@ void StyleLike(QWidget* w, CUIManager* manager, bool enabled) {
     pal.setColor(QPalette::Window, back);
     pal.setColor(QPalette::Text, text);
     pal.setColor(QPalette::WindowText, text);
+    // The selection in the theme's colours rather than the desktop's.
+    pal.setColor(QPalette::Highlight, ToQColor(manager->GetThemeColor(39)));
+    pal.setColor(QPalette::HighlightedText, ToQColor(manager->GetThemeColor(30)));
     w->setPalette(pal);
     w->setAutoFillBackground(true);
     if (const QFont* font = manager->GetThemeFont(1)) w->setFont(*font);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "GalleryPartThree.h"
 #include "res/MainWindowPolygons.h"
 #include "res/ResourceIds.h"
 #include "skin/CDC.h"
@@ -393,5 +394,6 @@ int main(int argc, char** argv) {
     vm::MessageBoxes();
     vm::StateImages();
     vm::WindowPreviews();
+    vm::g_failures += vm::GalleryPartThree(vm::g_out);
     return vm::g_failures == 0 ? 0 : 1;
 }
