@@ -122,6 +122,12 @@ void CUIEdit::Event(UIEvent& event) {
             CUIControl::Event(event);
             if (IsEnabled() && !m_readOnly) CreateOverlay();
             return;
+        case UIEventType::KillFocus:
+            // Focus moved on without the overlay losing the keyboard first (another
+            // control was focused by the program): editing ends all the same.
+            CUIControl::Event(event);
+            if (m_overlay) m_overlay->Close();
+            return;
         case UIEventType::ButtonDown:
             if (m_focused && !m_overlay && !m_readOnly && IsEnabled()) {
                 CreateOverlay();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 
 #include "SkinTestSupport.h"
@@ -76,6 +77,20 @@ TEST(Edit, TypingSendsTheWholeTextEachTimeAndResizeEndsEditing) {
     FlushDeletes();
 }
 
+TEST(Edit, FocusMovingOnEndsTheOverlayOfTheOldEdit) {
+    EditWindow win;
+    auto* first = win.Add<CUIEdit>(1, RECT{10, 10, 200, 34});
+    auto* second = win.Add<CUIEdit>(2, RECT{10, 50, 200, 74});
+    win.Paint();
+    win.Down(50, 20);
+    ASSERT_NE(first->GetOverlay(), nullptr);
+    win.manager.SetFocus(second);
+    EXPECT_EQ(first->GetOverlay(), nullptr);
+    EXPECT_NE(second->GetOverlay(), nullptr);
+    EXPECT_EQ(win.manager.GetFocus(), second);
+    FlushDeletes();
+}
+
 TEST(Edit, LimitAndPasswordReachTheOverlay) {
     EditWindow win;
     auto* edit = win.Add<CUIEdit>(1, RECT{10, 10, 200, 34});
@@ -90,6 +105,30 @@ TEST(Edit, LimitAndPasswordReachTheOverlay) {
     EXPECT_EQ(edit->GetText(), "1234");
     edit->SetEnabled(false);
     EXPECT_FALSE(overlay->isEnabled());
+}
+
+TEST(Edit, PersistentOverlayLivesWithTheControlAndReportsChanges) {
+    EditWindow win;
+    auto edit = std::make_unique<CUIEdit>();
+    edit->SetPersistent(true, true);
+    edit->SetPos(10, 10, 200, 90);
+    edit->SetText("第一行", false);
+    CUIEdit* raw = edit.get();
+    win.root->Add(std::move(edit));
+    auto* overlay = qobject_cast<QPlainTextEdit*>(raw->GetOverlay());
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(overlay->toPlainText(), QStringLiteral("第一行"));
+    raw->SetText("替换", true);  // reaches the overlay without echoing back
+    EXPECT_EQ(overlay->toPlainText(), QStringLiteral("替换"));
+    EXPECT_EQ(win.changes, (std::vector<std::string>{"替换"}));
+    overlay->moveCursor(QTextCursor::End);
+    QTest::keyClicks(overlay, "x");
+    EXPECT_EQ(raw->GetText(), "替换x");
+    EXPECT_EQ(win.changes.back(), "替换x");
+    raw->SetVisible(false);
+    EXPECT_FALSE(overlay->isVisibleTo(win.Window()));
+    raw->SetPos(20, 20, 120, 60);
+    EXPECT_EQ(overlay->geometry(), QRect(23, 23, 94, 34));
 }
 
 // The box of an edit showing `text`, painted alone.
