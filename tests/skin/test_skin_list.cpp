@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QWheelEvent>
 #include <variant>
 
 #include "SkinTestSupport.h"
@@ -143,6 +144,33 @@ TEST(List, CheckBoxesToggleAndKeysMoveTheSelection) {
     EXPECT_EQ(win.list->GetSelected(), 2);
     QTest::keyClick(win.list, Qt::Key_Down);  // nothing below the last
     EXPECT_EQ(win.list->GetSelected(), 2);
+}
+
+TEST(List, RightPressDoubleClickHandAreaAndWheel) {
+    ListWindow win;
+    Fill(win.list, 12);
+    win.list->SetSubItemHandArea(0, 0, true);
+    win.list->SelectEntry(3);
+    win.Deliver();
+    win.posted.clear();
+    QTest::mouseClick(win.list, Qt::RightButton, {}, QPoint(50, 30));  // entry 1
+    win.Deliver();
+    ASSERT_GE(win.posted.size(), 2u);
+    EXPECT_EQ(win.posted[0].msg, WM_LIST_RCLICKED);  // before the selection moves
+    EXPECT_EQ(win.posted[1].msg, WM_LIST_SELCHANGED);
+    EXPECT_EQ(win.list->GetSelected(), 1);
+    win.posted.clear();
+    QTest::mouseDClick(win.list, Qt::LeftButton, {}, QPoint(50, 30));
+    win.Deliver();
+    EXPECT_EQ(win.Count(WM_LIST_DBLCLICKED), 1);
+    win.posted.clear();
+    QTest::mouseClick(win.list, Qt::LeftButton, {}, QPoint(50, 10));  // inside entry 0's area
+    win.Deliver();
+    EXPECT_EQ(win.Count(WM_LIST_BUTTONUP), 1);
+    QWheelEvent down(QPointF(50, 50), win.list->mapToGlobal(QPointF(50, 50)), QPoint(),
+                     QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(win.list, &down);
+    EXPECT_EQ(win.list->GetFirstVisibleRow(), 1);
 }
 
 TEST(List, GridLinesAndSelectionArePainted) {
