@@ -84,6 +84,10 @@ CDlgUploadCombatLog::CDlgUploadCombatLog(QWidget* parent) : QDialog(parent) {
 
 CDlgUploadCombatLog::~CDlgUploadCombatLog() = default;
 
+TargetRef CDlgUploadCombatLog::Target() const {
+    return m_target;
+}
+
 bool CDlgUploadCombatLog::Running() const {
     return m_start->text() == kStopCaption || !m_start->isEnabled();
 }

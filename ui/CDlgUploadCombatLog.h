@@ -33,7 +33,7 @@ class CDlgUploadCombatLog : public QDialog {
     ~CDlgUploadCombatLog() override;
 
     // Where the worker reports; the dialog's own.
-    TargetRef Target() const { return m_target; }
+    TargetRef Target() const;
 
   public slots:
     void done(int result) override;

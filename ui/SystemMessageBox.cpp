@@ -1,6 +1,6 @@
 #include "ui/SystemMessageBox.h"
 
-#include <QAbstractButton>
+#include <QPushButton>
 #include <QMessageBox>
 
 #include "app/Prompter.h"
