@@ -27,8 +27,7 @@ bool HasPackableEntries(const fs::path& folder) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->is_symlink(ec)) continue;
         if (it->is_directory(ec)) return true;
-        if (it->is_regular_file(ec) && EndsWith(it->path().filename().string(), "ela"))
-            return true;
+        if (it->is_regular_file(ec) && EndsWith(it->path().filename().string(), "ela")) return true;
     }
     return false;
 }

@@ -53,7 +53,8 @@ CDlgExport::CDlgExport(QWidget* parent) : QDialog(parent) {
     layout->addWidget(m_list, 1);
 
     auto* note = new QLabel(
-        QStringLiteral("缺省情况下，导出文件将放置在Tovrin目录下，你也可以手动修改导出路径。"), this);
+        QStringLiteral("缺省情况下，导出文件将放置在Tovrin目录下，你也可以手动修改导出路径。"),
+        this);
     note->setWordWrap(true);
     layout->addWidget(note);
     layout->addWidget(new QLabel(QStringLiteral("导出配置文件"), this));
@@ -96,9 +97,8 @@ void CDlgExport::OnSelectionChanged() {
 void CDlgExport::OnBrowse() {
     const QString account = SelectedAccount();
     const QString initialName = account.isEmpty() ? QString() : account + ".wwc";
-    const QString chosen =
-        ChooseAccountFile(this, AccountFileMode::Save,
-                          FromPath(AccountFolder().parent_path()), initialName);
+    const QString chosen = ChooseAccountFile(this, AccountFileMode::Save,
+                                             FromPath(AccountFolder().parent_path()), initialName);
     if (chosen.isEmpty()) return;
     m_exportPath = chosen;
     m_pathEdit->setText(m_exportPath);
@@ -118,7 +118,8 @@ void CDlgExport::accept() {
                          QStringLiteral("疑问"), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     if (!ExportAccount(account.toStdString(), m_exportPath.toStdString())) {
-        SystemMessageBox(this, QStringLiteral("导出配置文件失败！请访问Velmora支持论坛获取技术支持！"),
+        SystemMessageBox(this,
+                         QStringLiteral("导出配置文件失败！请访问Velmora支持论坛获取技术支持！"),
                          QStringLiteral("Velmora"), MB_OK);
         return;
     }

@@ -76,19 +76,19 @@ void CDlgImport::accept() {
     if (std::filesystem::symlink_status(account, ec).type() !=
             std::filesystem::file_type::not_found &&
         SystemMessageBox(
-            this,
-            QStringLiteral("该帐号的配置信息已经存在，你是否想要覆盖它以前的配置信息？"),
+            this, QStringLiteral("该帐号的配置信息已经存在，你是否想要覆盖它以前的配置信息？"),
             QStringLiteral("提示"), MB_YESNO) != IDYES)
         return;
     if (!ImportAccount(m_importPath.toStdString(), m_accountName.toStdString())) {
-        SystemMessageBox(this, QStringLiteral("导入配置文件失败！请访问Velmora支持论坛获取技术支持！"),
+        SystemMessageBox(this,
+                         QStringLiteral("导入配置文件失败！请访问Velmora支持论坛获取技术支持！"),
                          QStringLiteral("Velmora"), MB_OK);
         return;
     }
-    SystemMessageBox(this,
-                     QStringLiteral("配置文件<%1>已经被成功导入到账号<%2>！")
-                         .arg(m_importPath, m_accountName),
-                     QStringLiteral("成功"), MB_OK | MB_ICONINFORMATION);
+    SystemMessageBox(
+        this,
+        QStringLiteral("配置文件<%1>已经被成功导入到账号<%2>！").arg(m_importPath, m_accountName),
+        QStringLiteral("成功"), MB_OK | MB_ICONINFORMATION);
     QDialog::accept();
 }
 

@@ -31,8 +31,7 @@ QLabel* Note(const QString& text, QWidget* parent) {
 
 CWizardPageFindGame::CWizardPageFindGame(QWidget* parent) : QWizardPage(parent) {
     setTitle(QStringLiteral("Tovrin目录"));
-    setSubTitle(
-        QStringLiteral("Velmora可以帮助你找到Tovrin所在的目录，你也可以手动指定目录。"));
+    setSubTitle(QStringLiteral("Velmora可以帮助你找到Tovrin所在的目录，你也可以手动指定目录。"));
     auto* layout = new QVBoxLayout(this);
     m_programFolder = new QRadioButton(QStringLiteral("Velmora更新器所在的文件夹"), this);
     m_programFolder->setObjectName(QString::number(kProgramFolderId));
@@ -118,8 +117,8 @@ void CWizardPageFindGame::OnBrowse() {
 
 bool CWizardPageFindGame::validatePage() {
     const bool custom = m_custom->isChecked();
-    const std::string path = custom ? m_pathEdit->text().toStdString()
-                                    : ProgramFolder() + kGameExecutableName;
+    const std::string path =
+        custom ? m_pathEdit->text().toStdString() : ProgramFolder() + kGameExecutableName;
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
         SystemMessageBox(this, QStringLiteral("无法找到Tovrin执行文件，请重新指定位置。"),

@@ -47,9 +47,9 @@ CWizardSheet::CWizardSheet(QWidget* parent) : QWizard(parent) {
     m_finish = new CWizardPageFinish(this);
     m_welcome->setPixmap(QWizard::WatermarkPixmap, watermark);
     m_finish->setPixmap(QWizard::WatermarkPixmap, watermark);
-    for (QWizardPage* inner : {static_cast<QWizardPage*>(m_findGame),
-                               static_cast<QWizardPage*>(m_selectVersion),
-                               static_cast<QWizardPage*>(m_update)})
+    for (QWizardPage* inner :
+         {static_cast<QWizardPage*>(m_findGame), static_cast<QWizardPage*>(m_selectVersion),
+          static_cast<QWizardPage*>(m_update)})
         inner->setPixmap(QWizard::LogoPixmap, header);
     setPage(kWelcome, m_welcome);
     setPage(kFindGame, m_findGame);

@@ -1,14 +1,13 @@
 #include "ui/SystemMessageBox.h"
 
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/Prompter.h"
 
 namespace vm {
 
-int SystemMessageBox(QWidget* parent, const QString& text, const QString& caption,
-                     unsigned style) {
+int SystemMessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned style) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setTextFormat(Qt::PlainText);

@@ -48,7 +48,8 @@ std::vector<std::string> Entries(const fs::path& archive) {
 
 // An archive holding a symbolic link entry named name pointing at target.
 std::string ZipWithLink(const std::string& name, const std::string& target) {
-    const fs::path file = fs::temp_directory_path() / ("vm-link-" + std::to_string(::getpid()) + ".zip");
+    const fs::path file =
+        fs::temp_directory_path() / ("vm-link-" + std::to_string(::getpid()) + ".zip");
     int err = 0;
     zip_t* za = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     zip_source_t* src = zip_source_buffer(za, target.data(), target.size(), 0);
@@ -173,8 +174,8 @@ TEST_F(AccountSettings, BadArchivesLeaveTheOldFolderByteForByte) {
         *MakeZip({{"a.ela", std::string(20000, 'a')}, {"ui/b.ini", std::string(5000, 'b')}});
     const fs::path archive = root / "in.wwc";
     const std::string cases[] = {
-        good.substr(0, good.size() / 2),                   // truncated
-        good.substr(0, good.size() - 10),                  // central directory cut
+        good.substr(0, good.size() / 2),                    // truncated
+        good.substr(0, good.size() - 10),                   // central directory cut
         *MakeZip({{"ok.ela", "1"}, {"../evil.ela", "2"}}),  // climbing out
         *MakeZip({{"ok.ela", "1"}, {"ui/../../evil.ini", "2"}}),
         *MakeZip({{"/tmp/abs.ela", "x"}}),  // absolute

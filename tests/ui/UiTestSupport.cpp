@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QRadioButton>
 #include <QTest>
@@ -34,7 +34,8 @@ bool WaitFor(const std::function<bool()>& pred, int deadlineMs) {
 
 void Click(QWidget* w) {
     if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))
-        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(8, w->width() - 1), w->height() / 2));
+        QTest::mouseClick(w, Qt::LeftButton, {},
+                          QPoint(std::min(8, w->width() - 1), w->height() / 2));
     else
         QTest::mouseClick(w, Qt::LeftButton);
 }

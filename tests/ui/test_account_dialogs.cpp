@@ -198,14 +198,12 @@ TEST_F(AccountDialogs, ImportProposesTheNameAndReplacesTheAccountCompletely) {
     driver.Answer(QMessageBox::Yes);
     Click(Child<QPushButton>(&dlg, "1"));
     ASSERT_EQ(driver.boxes.size(), 3u);
-    EXPECT_EQ(driver.boxes[2].text,
-              "配置文件<" + Q(archive) + ">已经被成功导入到账号<Alice>！");
+    EXPECT_EQ(driver.boxes[2].text, "配置文件<" + Q(archive) + ">已经被成功导入到账号<Alice>！");
     EXPECT_EQ(driver.boxes[2].title, "成功");
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(Tree(Account("Alice")),
-              (std::map<std::string, std::string>{{"VM_Hive", "<dir>"},
-                                                  {"VM_Hive/new.dat", "new"},
-                                                  {"fresh.ela", "fresh"}}));
+              (std::map<std::string, std::string>{
+                  {"VM_Hive", "<dir>"}, {"VM_Hive/new.dat", "new"}, {"fresh.ela", "fresh"}}));
     EXPECT_EQ(Tree(Account("Bob")), bob);
 }
 

@@ -37,7 +37,8 @@ class CombatLogDialog : public ::testing::Test {
     }
     static std::vector<bool> Selected() {
         std::vector<bool> out;
-        for (const COMBAT_LOG_PIECE& p : theApp().m_combatLogPieces.Get()) out.push_back(p.selected);
+        for (const COMBAT_LOG_PIECE& p : theApp().m_combatLogPieces.Get())
+            out.push_back(p.selected);
         return out;
     }
 

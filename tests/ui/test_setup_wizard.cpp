@@ -63,9 +63,12 @@ class SetupWizard : public ::testing::Test {
         fs::create_symlink("../drive_c", prefix / "dosdevices" / "c:");
         Touch(prefix / "system.reg",
               "WINE REGISTRY Version 2\n#arch=win32\n\n[Software\\\\Halvar\\\\TVRN] 1\n"
-              "\"InstallPath\"=\"" + installPath + "\"\n");
+              "\"InstallPath\"=\"" +
+                  installPath + "\"\n");
     }
-    std::string Ini() const { return platform::ReadWholeFile(root / "prog/Velmora.ini").value_or(""); }
+    std::string Ini() const {
+        return platform::ReadWholeFile(root / "prog/Velmora.ini").value_or("");
+    }
 
     static void Next(CWizardSheet& s) { Click(s.button(QWizard::NextButton)); }
 
@@ -95,7 +98,8 @@ TEST_F(SetupWizard, DetectsOnlyWhileNoChoiceIsStoredAndCollapsesTrailingSeparato
         CWizardSheet sheet;
         sheet.show();
         Next(sheet);
-        EXPECT_TRUE(Child<QRadioButton>(&sheet, CWizardPageFindGame::kProgramFolderId)->isChecked());
+        EXPECT_TRUE(
+            Child<QRadioButton>(&sheet, CWizardPageFindGame::kProgramFolderId)->isChecked());
         EXPECT_TRUE(Child<QLineEdit>(&sheet, CWizardPageFindGame::kPathId)->text().isEmpty());
         EXPECT_FALSE(Child<QLineEdit>(&sheet, CWizardPageFindGame::kPathId)->isEnabled());
     }
@@ -180,7 +184,8 @@ TEST_F(SetupWizard, VersionListPreselectsIgnoringCaseAndBlocksWhenEmpty) {
 // Drives the modal wizard that Run shows, page by page, from inside its loop.
 void DriveWizard(const std::function<void(CWizardSheet&)>& script) {
     QTimer::singleShot(0, [script] {
-        ASSERT_TRUE(WaitFor([] { return qobject_cast<CWizardSheet*>(QApplication::activeModalWidget()); }));
+        ASSERT_TRUE(
+            WaitFor([] { return qobject_cast<CWizardSheet*>(QApplication::activeModalWidget()); }));
         script(*qobject_cast<CWizardSheet*>(QApplication::activeModalWidget()));
     });
 }

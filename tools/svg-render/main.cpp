@@ -49,8 +49,8 @@ int main(int argc, char** argv) {
         image = flat;
     }
     QSaveFile out(outName);
-    if (!out.open(QIODevice::WriteOnly) || !image.save(&out, jpeg ? "JPEG" : "PNG", jpeg ? 92 : -1) ||
-        !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) ||
+        !image.save(&out, jpeg ? "JPEG" : "PNG", jpeg ? 92 : -1) || !out.commit()) {
         std::fprintf(stderr, "无法写入图片：%s\n", argv[2]);
         return 1;
     }
