@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -75,6 +76,27 @@ class SetupWizard : public ::testing::Test {
     ScopedTempDir temp;
     const fs::path root = temp.Path();
 };
+
+TEST_F(SetupWizard, CaptionPicturesAndPages) {
+    CWizardSheet sheet;
+    EXPECT_EQ(sheet.windowTitle(), "Velmora设置向导");
+    EXPECT_FALSE(sheet.testOption(QWizard::HaveHelpButton));
+    EXPECT_EQ(sheet.pageIds(), (QList<int>{0, 1, 2, 3, 4}));
+    // Both pictures are compiled-in JPEGs that our decoder read.
+    QFile jpeg(":/jpg/4.jpg");
+    ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(jpeg.read(3) == QByteArray("\xFF\xD8\xFF"));
+    for (int id : {0, 4}) {
+        EXPECT_EQ(sheet.page(id)->pixmap(QWizard::WatermarkPixmap).size(), QSize(164, 314));
+        EXPECT_TRUE(sheet.page(id)->title().isEmpty());
+    }
+    for (int id : {1, 2, 3}) {
+        EXPECT_EQ(sheet.page(id)->pixmap(QWizard::LogoPixmap).size(), QSize(49, 49));
+        EXPECT_FALSE(sheet.page(id)->subTitle().isEmpty());
+    }
+    EXPECT_EQ(sheet.page(1)->title(), "Tovrin目录");
+    EXPECT_EQ(sheet.page(3)->subTitle(), "选择你想要更新的插件以及更新方式。");
+}
 
 TEST_F(SetupWizard, DetectsOnlyWhileNoChoiceIsStoredAndCollapsesTrailingSeparators) {
     Registry("C:\\\\Games\\\\Tovrin\\\\\\\\\\\\");
