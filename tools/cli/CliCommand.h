@@ -30,5 +30,6 @@ extern const CliCommand kMirrorsCommand;
 extern const CliCommand kLoginCommand;
 extern const CliCommand kLogoutCommand;
 extern const CliCommand kSettingsCommand;
+extern const CliCommand kAccountCommand;
 
 }  // namespace vm::cli

@@ -26,6 +26,7 @@
 #include "skin/IUIChecked.h"
 #include "skin/MarkupLayout.h"
 #include "skin/ResourceLoader.h"
+#include "tools/skin-gallery/GalleryWizard.h"
 #include "ui/QtStartupUi.h"
 
 namespace vm {
@@ -395,5 +396,6 @@ int main(int argc, char** argv) {
     vm::StateImages();
     vm::WindowPreviews();
     vm::g_failures += vm::GalleryPartThree(vm::g_out);
+    vm::g_failures += vm::GalleryWizard(vm::g_out);
     return vm::g_failures == 0 ? 0 : 1;
 }

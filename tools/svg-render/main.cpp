@@ -1,5 +1,7 @@
-// svg-render IN.svg OUT.png [WIDTH HEIGHT]
-// Renders an SVG picture to a PNG of its own size (or the size given), keeping transparency.
+// svg-render IN.svg OUT.png|OUT.jpg [WIDTH HEIGHT]
+// Renders an SVG picture to a PNG of its own size (or the size given), keeping transparency;
+// an output named ".jpg" becomes an opaque JPEG (transparent parts white), for the pictures
+// the program keeps as JPEG resources.
 
 #include <QGuiApplication>
 #include <QImage>
@@ -36,8 +38,19 @@ int main(int argc, char** argv) {
         painter.setRenderHint(QPainter::TextAntialiasing);
         svg.render(&painter);
     }
-    QSaveFile out(QString::fromLocal8Bit(argv[2]));
-    if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
+    const QString outName = QString::fromLocal8Bit(argv[2]);
+    const bool jpeg = outName.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive);
+    if (jpeg) {
+        QImage flat(size, QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter painter(&flat);
+        painter.drawImage(0, 0, image);
+        painter.end();
+        image = flat;
+    }
+    QSaveFile out(outName);
+    if (!out.open(QIODevice::WriteOnly) ||
+        !image.save(&out, jpeg ? "JPEG" : "PNG", jpeg ? 92 : -1) || !out.commit()) {
         std::fprintf(stderr, "无法写入图片：%s\n", argv[2]);
         return 1;
     }
