@@ -18,37 +18,11 @@
 #include "res/Strings.h"
 #include "skin/CMessageBoxWnd.h"
 #include "skin/CSkinDialog.h"
+#include "ui/CVelmoraDlg.h"
 #include "ui/QtMessageTarget.h"
 #include "update/CRealmInfoThread.h"
 
 namespace vm {
-
-namespace {
-
-// Ends a local event loop when the window closes.
-class MainWindow : public QWidget {
-  public:
-    explicit MainWindow(QEventLoop& loop) : m_loop(loop) {
-        setWindowTitle("TovrinVelmora");
-        auto* layout = new QVBoxLayout(this);
-        m_status = new QLabel(this);
-        layout->addWidget(m_status);
-        resize(480, 160);
-    }
-    void SetStatus(const QString& s) { m_status->setText(s); }
-
-  protected:
-    void closeEvent(QCloseEvent* e) override {
-        QWidget::closeEvent(e);
-        m_loop.quit();
-    }
-
-  private:
-    QEventLoop& m_loop;
-    QLabel* m_status;
-};
-
-}  // namespace
 
 void QtStartupUi::InitSkinDefaults() {
     res::RegisterStringTable();
@@ -107,26 +81,10 @@ void QtStartupUi::RunSplash() {
 }
 
 void QtStartupUi::RunMainWindow() {
-    QEventLoop loop;
-    MainWindow window(loop);
-    auto target = QtMessageTarget::Create(&window, [&window](const Message& m) -> std::intptr_t {
-        switch (m.id) {
-            case WM_VM_ACTIVATE:
-                window.showNormal();
-                window.raise();
-                window.activateWindow();
-                return 0;
-            case WM_VM_STATUS:
-                window.SetStatus(
-                    QString::fromStdString(*reinterpret_cast<const std::string*>(m.wParam)));
-                return 0;
-            default:
-                return 0;
-        }
-    });
-    theApp().SetMainTarget(target);
-    window.show();
-    loop.exec();
+    CVelmoraDlg window;
+    if (!window.Open()) return;
+    theApp().SetMainTarget(window.Target().lock());
+    window.RunModal();
     theApp().SetMainTarget(nullptr);
 }
 

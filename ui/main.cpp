@@ -7,6 +7,7 @@
 #include "app/CrashDump.h"
 #include "app/GameFolder.h"
 #include "net/NetServices.h"
+#include "ui/CExplorer.h"
 #include "ui/QtPrompter.h"
 #include "ui/QtStartupUi.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     vm::InstallCrashDump();
     vm::InstallGameFolderResolver();
     vm::InstallNetServices();
+    vm::PrepareWebEngine();
     QApplication qapp(argc, argv);
     app.SetPrompter(std::make_shared<vm::QtPrompter>());
     vm::QtStartupUi ui;
