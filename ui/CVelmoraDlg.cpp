@@ -294,8 +294,8 @@ void CVelmoraDlg::DecideAutomaticUpdate() {
     if (decision == AutoUpdateDecision::Start) {
         m_autoStarted = true;
         StartUpdate();
-    } else if (CUIControl* c = FindControl(IDC_STATUS)) {
-        c->SetText(AutoUpdateDecisionText(decision));
+    } else {
+        SetStatus(AutoUpdateDecisionText(decision));
     }
 }
 
@@ -353,9 +353,16 @@ void CVelmoraDlg::SetRunGameTimer(bool on) {
 
 // ---- game and latency --------------------------------------------------------------------
 
+void CVelmoraDlg::SetStatus(const std::string& text) {
+    if (CUIControl* c = FindControl(IDC_STATUS)) c->SetText(text);
+    // The status line also goes to the terminal the program was started from, for the record.
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+}
+
 void CVelmoraDlg::RunGame() {
     if (g_gameRunning.IsSet()) return;
-    if (CUIControl* c = FindControl(IDC_STATUS)) c->SetText("正在运行Tovrin...");
+    SetStatus("正在运行Tovrin...");
     for (int id : {IDC_UPDATE, IDC_RUN_GAME})
         if (CUIControl* b = FindControl(id)) b->SetEnabled(false);
     g_gameRunning.Set();
@@ -922,9 +929,7 @@ LRESULT CVelmoraDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     Payload* payload = w ? w->CurrentPayload() : nullptr;
     switch (msg) {
         case WM_VM_STATUS:
-            if (wParam)
-                if (CUIControl* c = FindControl(IDC_STATUS))
-                    c->SetText(*reinterpret_cast<const std::string*>(wParam));
+            if (wParam) SetStatus(*reinterpret_cast<const std::string*>(wParam));
             return 0;
         case WM_VM_UPDATE_END:
             OnUpdateEnd();
@@ -978,6 +983,8 @@ LRESULT CVelmoraDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             g_gameRunning.Reset();
             return 0;
         case WM_VM_ACTIVATE:
+            std::printf("%s\n", "另一个Velmora启动了：窗口回到前台。");
+            std::fflush(stdout);
             RestoreFromTray();
             return 0;
         case WM_KICKIDLE:

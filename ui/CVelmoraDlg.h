@@ -138,6 +138,7 @@ class CVelmoraDlg : public CSkinDialog {
     void OnUpdateButton();
     void OnUpdateEnd();
     void RunGame();
+    void SetStatus(const std::string& text);
     void StartLatency();
     LRESULT RefreshLoginState();
     LRESULT OnAvatarReady(WPARAM uid, const std::string& path);
