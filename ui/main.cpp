@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     vm::InstallNetServices();
     QApplication qapp(argc, argv);
     app.SetPrompter(std::make_shared<vm::QtPrompter>());
-    vm::QtStartupUi ui;
+    // The main window runs through this runner, modally, until WM_QUIT.
+    vm::QtStartupUi ui(vm::RunPlainMainWindow);
     const int rc = app.Run(argc, argv, ui);
     // Workers are never waited for; end without running destructors under their feet.
     std::fflush(nullptr);
