@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -120,7 +121,11 @@ std::intptr_t CDlgSelectServer::OnMessage(const Message& m) {
 
 void CDlgSelectServer::accept() {
     m_logic.Select(m_telecom->isChecked() ? 0 : 1);
-    m_logic.Accept();
+    if (!m_logic.Accept()) {
+        // Start-up goes on with the Telecom mirror and asks again next time.
+        QMessageBox::warning(this, windowTitle(),
+                             "无法保存服务器设置，请确认程序文件夹中的 Velmora.ini 可以写入。");
+    }
     QDialog::accept();
 }
 
