@@ -22,6 +22,13 @@ class CDlgStatus : public QDialog {
     QString Text() const;
     // Centred over the main window (or the screen) and shown without taking the keyboard.
     void ShowCentered();
+    // What the main window does around a configuration upload or download.
+    void Show(const std::string& text) {
+        SetText(text);
+        ShowCentered();
+    }
+    void Hide() { hide(); }
+    bool IsVisible() const { return isVisible(); }
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;

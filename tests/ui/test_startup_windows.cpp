@@ -391,10 +391,12 @@ TEST_F(StartupWindows, BusyWindowShowsItsTextOverItsOwnerAndCannotBeDismissed) {
     for (auto key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(&status, key);
     status.close();
     EXPECT_TRUE(status.isVisible());
-    status.SetText("正在下载配置，请稍候……");
+    status.Hide();  // what the owner does when the worker reports
+    EXPECT_FALSE(status.IsVisible());
+    status.Show("正在下载配置，请稍候……");
     EXPECT_EQ(status.Text(), "正在下载配置，请稍候……");
-    status.hide();  // what the owner does when the worker reports
-    EXPECT_FALSE(status.isVisible());
+    EXPECT_TRUE(status.IsVisible());
+    status.Hide();
 }
 
 // ---- the start-up sequence ----
