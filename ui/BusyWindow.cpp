@@ -1,48 +1,33 @@
 #include <QPointer>
 
-#include "skin/CSkinDialog.h"
-#include "skin/CUILabel.h"
+#include "ui/CDlgStatus.h"
 #include "ui/IBusyWindow.h"
 
 namespace vm {
 
 namespace {
 
-// A small skinned window with one line of text; the start-up windows bring the real one.
-class BusyWindow : public IBusyWindow, public CSkinDialog {
+// The busy window (CDlgStatus) behind the main window's small interface; the dialog is a
+// child of the main window and goes with it.
+class StatusBusyWindow : public IBusyWindow {
   public:
-    explicit BusyWindow(HWND owner) {
-        Create(owner, "TovrinVelmora", 300, 80);
-        SetRoundCorner(5);
-        m_label = CreateLabel(1110, 20, 25, 280, 55);
-        if (m_label) {
-            m_label->SetTextStyle(0x25);
-            m_label->SetTextColor(RGB(230, 210, 255));
-        }
-    }
+    explicit StatusBusyWindow(HWND owner) : m_dlg(new CDlgStatus(owner)) {}
     void Show(const std::string& text) override {
-        if (m_label) m_label->SetText(text);
-        CenterWindow();
-        ShowWindow(true, false);
+        if (m_dlg) m_dlg->Show(text);
     }
-    void Hide() override { ShowWindow(false, false); }
-    bool IsVisible() const override { return Window() && Window()->isVisible(); }
-
-  protected:
-    LRESULT DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        // The work behind it cannot be stopped; closing the window is not offered.
-        if (msg == WM_CLOSE) return 0;
-        return CSkinDialog::DialogProc(msg, wParam, lParam);
+    void Hide() override {
+        if (m_dlg) m_dlg->Hide();
     }
+    bool IsVisible() const override { return m_dlg && m_dlg->IsVisible(); }
 
   private:
-    CUILabel* m_label = nullptr;
+    QPointer<CDlgStatus> m_dlg;
 };
 
 }  // namespace
 
 std::unique_ptr<IBusyWindow> MakeBusyWindow(HWND owner) {
-    return std::make_unique<BusyWindow>(owner);
+    return std::make_unique<StatusBusyWindow>(owner);
 }
 
 }  // namespace vm

@@ -132,6 +132,14 @@ int CVelmoraDlg::RunModal() {
     return result;
 }
 
+void RunVelmoraMainWindow() {
+    CVelmoraDlg window;
+    if (!window.Open()) return;
+    theApp().SetMainTarget(window.Target().lock());
+    window.RunModal();
+    theApp().SetMainTarget(nullptr);
+}
+
 void CVelmoraDlg::SetSharedSkinValues() {
     CSkinDialog::LoadDialogBackground(res::IDP_DIALOG_BACKGROUND);
     CSkinDialog::LoadButtonFace(res::IDP_BUTTON_FACE);

@@ -178,6 +178,10 @@ class CVelmoraDlg : public CSkinDialog {
     bool m_ended = false;
 };
 
+// The program's main window runner: the window, modal, as the application's main target,
+// until the program is to end.
+void RunVelmoraMainWindow();
+
 // The checksum label's value: the file's MD5 in upper case, "未知" when it cannot be read.
 std::string SelfChecksumText(const std::string& executable);
 

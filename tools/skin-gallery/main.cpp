@@ -25,6 +25,7 @@
 #include "skin/IUIChecked.h"
 #include "skin/MarkupLayout.h"
 #include "skin/ResourceLoader.h"
+#include "tools/skin-gallery/GalleryStartup.h"
 #include "ui/QtStartupUi.h"
 
 namespace vm {
@@ -393,5 +394,6 @@ int main(int argc, char** argv) {
     vm::MessageBoxes();
     vm::StateImages();
     vm::WindowPreviews();
+    vm::g_failures += vm::GalleryStartup(vm::g_out);
     return vm::g_failures == 0 ? 0 : 1;
 }

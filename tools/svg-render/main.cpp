@@ -1,5 +1,6 @@
 // svg-render IN.svg OUT.png [WIDTH HEIGHT]
 // Renders an SVG picture to a PNG of its own size (or the size given), keeping transparency.
+// An output named .jpg gets a JPEG instead, the transparent parts on black.
 
 #include <QGuiApplication>
 #include <QImage>
@@ -36,8 +37,12 @@ int main(int argc, char** argv) {
         painter.setRenderHint(QPainter::TextAntialiasing);
         svg.render(&painter);
     }
-    QSaveFile out(QString::fromLocal8Bit(argv[2]));
-    if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
+    const QString outName = QString::fromLocal8Bit(argv[2]);
+    const bool jpeg = outName.endsWith(".jpg", Qt::CaseInsensitive);
+    if (jpeg) image = image.convertToFormat(QImage::Format_RGB32);
+    QSaveFile out(outName);
+    if (!out.open(QIODevice::WriteOnly) ||
+        !image.save(&out, jpeg ? "JPG" : "PNG", jpeg ? 92 : -1) || !out.commit()) {
         std::fprintf(stderr, "无法写入图片：%s\n", argv[2]);
         return 1;
     }
