@@ -225,7 +225,8 @@ void CVelmoraDlg::BuildControls() {
         if (button && !poly.empty()) button->SetPolygon(poly.data(), static_cast<int>(poly.size()));
         return button;
     };
-    const COLORREF nameColor = RGB(244, 233, 255);
+    // Dark on the light account panel of the artwork.
+    const COLORREF nameColor = RGB(72, 40, 112);
     if (CUILabel* c = label(IDC_NOT_LOGGED_IN, 83, 56, 170, 71, "尚未登录"))
         c->SetTextColor(nameColor);
     if (CUIButton* b = CreateButton(IDC_LOGON, 83, 86, 123, 110))
@@ -237,7 +238,7 @@ void CVelmoraDlg::BuildControls() {
         c->SetVisible(false);
     }
     if (CUILabel* c = label(IDC_USER_NAME, 82, 56, 170, 71)) c->SetTextColor(nameColor);
-    if (CUILabel* c = label(IDC_USER_ID, 82, 80, 170, 95)) c->SetTextColor(RGB(195, 175, 225));
+    if (CUILabel* c = label(IDC_USER_ID, 82, 80, 170, 95)) c->SetTextColor(RGB(104, 76, 148));
     if (CUIButton* b = CreateButton(IDC_LOGOUT, 158, 91, 180, 113)) {
         b->SetImage(LoadBitmap(res::IDB_LOGOUT));
         b->SetToolTip("退出");

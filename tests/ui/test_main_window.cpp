@@ -49,6 +49,7 @@ class MainWindow : public ::testing::Test {
         theApp().WriteProfileInt("Misc", "NotifyShortcut2", 1);
         theApp().WriteProfileInt("Update", "AutoUpdate", 0);
         theApp().m_updateInfo.Set({});
+        theApp().m_publishedSets.Set({});
         theApp().m_commitGate.store(0);
         theApp().m_refreshRequest.store(0);
         g_cancelUpdate.store(0);
@@ -171,6 +172,8 @@ TEST_F(MainWindow, LatencyOfTheChosenServerIsShown) {
     b.displayName = "官方服务器B";
     ASSERT_TRUE(WriteRealmsFile((dir / "Velmora.realms").string(), {a, b}));
     theApp().WriteProfileString("Update", "Version", "官方服务器B");
+    // The game-server list worker writes the same names again meanwhile.
+    theApp().m_publishedSets.Set({a.displayName, b.displayName});
     TestMainWindow w;
     ASSERT_TRUE(w.Open());
     b.latency = 32;

@@ -25,6 +25,7 @@
 #include "skin/IUIChecked.h"
 #include "skin/MarkupLayout.h"
 #include "skin/ResourceLoader.h"
+#include "tools/skin-gallery/GalleryMainWindow.h"
 #include "tools/skin-gallery/GalleryStartup.h"
 #include "ui/QtStartupUi.h"
 
@@ -395,5 +396,6 @@ int main(int argc, char** argv) {
     vm::StateImages();
     vm::WindowPreviews();
     vm::g_failures += vm::GalleryStartup(vm::g_out);
+    vm::g_failures += vm::GalleryMainWindow(vm::g_out);
     return vm::g_failures == 0 ? 0 : 1;
 }
