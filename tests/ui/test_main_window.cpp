@@ -4,9 +4,11 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMenu>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <sstream>
 
@@ -342,6 +344,48 @@ TEST_F(MainWindow, DragBandIsTheCaption) {
     EXPECT_EQ(w.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(band.x(), band.y())), HTCAPTION);
     EXPECT_NE(w.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(below.x(), below.y())), HTCAPTION);
     EXPECT_NE(w.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(right.x(), right.y())), HTCAPTION);
+}
+
+TEST_F(MainWindow, ASecondExitWhileTheConfirmationIsOpenDoesNothing) {
+    struct Reentrant : TestMainWindow {
+        int asked = 0;
+        int ConfirmExit() override {
+            ++asked;
+            ExitWithConfirmation();  // the close button again, while the question is open
+            return IDNO;
+        }
+    };
+    Reentrant w;
+    ASSERT_TRUE(w.Open());
+    w.SendMessage(WM_COMMAND, ID_EXIT, 0);
+    EXPECT_EQ(w.asked, 1);
+    EXPECT_EQ(w.quits, 0);
+}
+
+TEST_F(MainWindow, CommandMenuOnTheDragBandFollowsTheState) {
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    w.ShowWindow(true, false);
+    w.SendMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, 20));
+    w.SendMessage(WM_RBUTTONUP, 0, MAKELPARAM(300, 20));
+    QMenu* menu = w.CommandMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return menu->isVisible(); }));
+    std::map<int, bool> enabled;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) enabled[a->data().toInt()] = a->isEnabled();
+    EXPECT_TRUE(enabled.at(ID_LOGON));
+    EXPECT_FALSE(enabled.at(ID_LOGOUT));
+    EXPECT_FALSE(enabled.at(ID_UPLOAD_CONFIG));
+    EXPECT_FALSE(enabled.at(ID_UPDATE_ADDONS));  // no "Version" in the information
+    EXPECT_FALSE(enabled.at(ID_SELECT_ADDONS));
+    EXPECT_TRUE(enabled.count(ID_GAME_DATA_UPLOAD));
+    menu->hide();
+    // Choosing an item runs the window's command.
+    for (QAction* a : menu->actions())
+        if (a->data().toInt() == ID_REPORT_BUG_MENU) a->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !w.urls.empty(); }));
+    EXPECT_NE(w.urls[0].find("/forum-703-1.html"), std::string::npos);
 }
 
 // ---- tray --------------------------------------------------------------------------------
