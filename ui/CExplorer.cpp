@@ -44,28 +44,40 @@ void PrepareWebEngine() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-CExplorer::~CExplorer() = default;
+CExplorer::~CExplorer() {
+    // The view may outlive us until its window is deleted; it must not call back meanwhile.
+    if (m_view) {
+        QObject::disconnect(m_loadConnection);
+        View()->stop();
+    }
+}
+
+QWebEngineView* CExplorer::View() const {
+    return static_cast<QWebEngineView*>(m_view.data());
+}
 
 void CExplorer::Create(QWidget* parent, int x, int y, int cx, int cy) {
-    m_view = new QWebEngineView(parent);
-    auto* page = new ExplorerPage(QWebEngineProfile::defaultProfile(), m_view);
-    m_view->setPage(page);
+    auto* view = new QWebEngineView(parent);
+    m_view = view;
+    auto* page = new ExplorerPage(QWebEngineProfile::defaultProfile(), view);
+    view->setPage(page);
     QWebEngineSettings* s = page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     s->setAttribute(QWebEngineSettings::AutoLoadImages, true);
     s->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
-    m_view->setContextMenuPolicy(Qt::NoContextMenu);
-    m_view->setGeometry(x, y, cx, cy);
-    QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, [this](bool ok) {
-        if (m_onLoad) m_onLoad(m_view->url(), ok);
-    });
-    m_view->show();
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    view->setGeometry(x, y, cx, cy);
+    m_loadConnection =
+        QObject::connect(view, &QWebEngineView::loadFinished, view, [this, view](bool ok) {
+            if (m_onLoad) m_onLoad(view->url(), ok);
+        });
+    view->show();
 }
 
 void CExplorer::Navigate(const QUrl& url) {
-    if (m_view) m_view->setUrl(url);
+    if (QWebEngineView* view = View()) view->setUrl(url);
 }
 
 void CExplorer::RedrawWindow() {

@@ -5,10 +5,13 @@
 // finished load with its address and whether it succeeded; the main window decides what that
 // means. A child of the main window; UI thread only.
 
+#include <QPointer>
 #include <QUrl>
+#include <QWidget>
 #include <functional>
 
 class QWebEngineView;
+
 class QWidget;
 
 namespace vm {
@@ -28,11 +31,12 @@ class CExplorer {
     void Navigate(const QUrl& url);
     // Repaints the view (after a window that covered it went away).
     void RedrawWindow();
-    QWebEngineView* View() const { return m_view; }
+    QWebEngineView* View() const;
 
   private:
-    QWebEngineView* m_view = nullptr;  // owned by its parent widget
+    QPointer<QWidget> m_view;  // the QWebEngineView, owned by its parent widget
     LoadHandler m_onLoad;
+    QMetaObject::Connection m_loadConnection;
 };
 
 // Qt WebEngine refuses to run as root with its sandbox; call before the QApplication exists.

@@ -551,7 +551,7 @@ void CVelmoraDlg::RestoreFromTray() {
 }
 
 void CVelmoraDlg::OnTaskbarMinimise() {
-    if (m_selfMinimising || !IsTrayAvailable()) return;
+    if (m_selfMinimising || GetTickCount() < m_selfMinimiseUntil || !IsTrayAvailable()) return;
     // Minimised from the taskbar: into the tray, as the window's own hide does.
     QMetaObject::invokeMethod(
         Window(),
@@ -882,9 +882,9 @@ void CVelmoraDlg::Notify(UINotify& notify) {
             OpenSettings();
             break;
         case IDC_MINIMISE:
-            m_selfMinimising = true;
+            // The state change may come back from the window manager a little later.
+            m_selfMinimiseUntil = GetTickCount() + 1000;
             if (Window()) Window()->showMinimized();
-            m_selfMinimising = false;
             break;
         case IDC_CLOSE: {
             const std::string meaning = theApp().GetProfileString("Misc", "CloseMeanMin", "");

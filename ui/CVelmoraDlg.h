@@ -175,6 +175,7 @@ class CVelmoraDlg : public CSkinDialog {
     bool m_updateIdle = true;
     bool m_runGamePending = false;
     bool m_selfMinimising = false;
+    std::uint32_t m_selfMinimiseUntil = 0;
     bool m_ended = false;
 };
 

@@ -11,6 +11,7 @@
 #include "app/GameServerRecord.h"
 #include "app/messages.h"
 #include "skin/CUILabel.h"
+#include "ui/CAboutDlg.h"
 #include "ui/CVelmoraDlg.h"
 #include "ui/WindowIds.h"
 
@@ -37,11 +38,11 @@ class GalleryWindow : public CVelmoraDlg {
 };
 
 // The window as the screen shows it, with a stand-in for the news page the browser draws.
-QImage Capture(QWidget* w) {
+QImage Capture(QWidget* w, bool newsPage = true) {
     QImage shot(w->size(), QImage::Format_ARGB32_Premultiplied);
     shot.fill(Qt::transparent);
     w->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
-    {
+    if (newsPage) {
         QPainter p(&shot);
         const QRect page(5, 137, 791, 305);
         p.fillRect(page, QColor(0x3B, 0x26, 0x5C));
@@ -146,6 +147,11 @@ int GalleryMainWindow(const QString& out) {
         measured.latency = 32;
         w.SendMessage(WM_VM_PING_RESULT, reinterpret_cast<WPARAM>(&measured), 0);
         failures += Save(Capture(w.Window()), out, "main-window-idle-latency.png");
+    }
+    {
+        CAboutDlg about;
+        if (about.Open(nullptr))
+            failures += Save(Capture(about.Window(), false), out, "about-box.png");
     }
     return failures;
 }
