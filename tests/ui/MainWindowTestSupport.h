@@ -112,6 +112,7 @@ class TestMainWindow : public CVelmoraDlg {
     std::vector<bool> configWorkers;  // true: upload
     int deleteQuestions = 0;
     int quits = 0;
+    bool loggedIn = false;
     std::shared_ptr<std::vector<std::string>> trayLogPtr =
         std::make_shared<std::vector<std::string>>();
     std::vector<std::string>& trayLog = *trayLogPtr;
@@ -134,6 +135,7 @@ class TestMainWindow : public CVelmoraDlg {
     }
     std::unique_ptr<IBusyWindow> MakeBusy() override { return std::make_unique<FakeBusy>(busyLog); }
     void PostQuit() override { ++quits; }
+    bool IsLoggedIn() const override { return loggedIn; }
     bool WantsEmbeddedPage() const override { return page; }
     bool AskDeleteUnknown(const std::vector<std::string>& c,
                           const std::vector<std::string>& l) override {

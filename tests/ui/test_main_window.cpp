@@ -346,6 +346,29 @@ TEST_F(MainWindow, DragBandIsTheCaption) {
     EXPECT_NE(w.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(right.x(), right.y())), HTCAPTION);
 }
 
+TEST_F(MainWindow, LoginStateShowsTheAccountControls) {
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    auto visible = [&](int id) { return w.FindControl(id)->IsVisible(); };
+    EXPECT_TRUE(visible(1) && visible(2) && visible(3));
+    EXPECT_FALSE(visible(6) || visible(7) || visible(9) || visible(10));
+    // Nobody logged in: the avatar message changes nothing.
+    const std::string picture = (dir / "a.png").string();
+    PostTo(w.Target(), WM_VM_AVATAR_READY, 7, 0, picture);
+    w.loggedIn = true;
+    PostTo(w.Target(), WM_VM_ACCOUNT_CHANGED);
+    ASSERT_TRUE(WaitFor([&] { return visible(10); }));
+    EXPECT_FALSE(visible(1) || visible(2) || visible(3));
+    EXPECT_TRUE(visible(6) && visible(7) && visible(9));
+    EXPECT_TRUE(w.FindControl(12)->IsEnabled());
+    EXPECT_TRUE(w.FindControl(13)->IsEnabled());
+    EXPECT_NE(Text(w, 9), "ID: 7");
+    w.loggedIn = false;
+    PostTo(w.Target(), WM_VM_ACCOUNT_CHANGED);
+    ASSERT_TRUE(WaitFor([&] { return visible(1); }));
+    EXPECT_FALSE(w.FindControl(12)->IsEnabled());
+}
+
 TEST_F(MainWindow, ASecondExitWhileTheConfirmationIsOpenDoesNothing) {
     struct Reentrant : TestMainWindow {
         int asked = 0;
