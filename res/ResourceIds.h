@@ -11,6 +11,7 @@ constexpr int IDP_MAIN_PUSHED = 215;
 constexpr int IDP_MAIN_HOT = 216;
 constexpr int IDP_MAIN_NORMAL = 217;   // 802 x 603
 constexpr int IDP_RADIO = 220;         // four states across, unchecked above checked
+constexpr int IDP_SPLASH = 225;        // 569 x 395, rounded, transparent corners
 constexpr int IDP_LOGON_NORMAL = 227;  // 522 x 313
 constexpr int IDP_LOGON_HOT = 228;
 constexpr int IDP_LOGON_PUSHED = 229;
@@ -31,6 +32,9 @@ constexpr int IDB_LOGIN = 218;
 constexpr int IDB_UPDATE_STOP = 259;
 constexpr int IDB_COPY = 262;
 constexpr int IDB_UPDATE_START = 263;
+
+// JPEG pictures.
+constexpr int IDJ_SPLASH = 225;  // the splash without its rounded corners
 
 // Icons.
 constexpr int IDI_PROGRAM = 128;        // large

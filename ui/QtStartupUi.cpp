@@ -1,54 +1,17 @@
 #include "ui/QtStartupUi.h"
 
-#include <QButtonGroup>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QEventLoop>
-#include <QLabel>
 #include <QMessageBox>
-#include <QRadioButton>
-#include <QTimer>
-#include <QVBoxLayout>
-#include <QWidget>
 
-#include "app/CVelmoraApp.h"
-#include "app/Globals.h"
-#include "app/messages.h"
+#include "app/Prompter.h"
 #include "res/ResourceIds.h"
 #include "res/Strings.h"
 #include "skin/CMessageBoxWnd.h"
 #include "skin/CSkinDialog.h"
-#include "ui/QtMessageTarget.h"
-#include "update/CRealmInfoThread.h"
 
 namespace vm {
 
-namespace {
-
-// Ends a local event loop when the window closes.
-class MainWindow : public QWidget {
-  public:
-    explicit MainWindow(QEventLoop& loop) : m_loop(loop) {
-        setWindowTitle("TovrinVelmora");
-        auto* layout = new QVBoxLayout(this);
-        m_status = new QLabel(this);
-        layout->addWidget(m_status);
-        resize(480, 160);
-    }
-    void SetStatus(const QString& s) { m_status->setText(s); }
-
-  protected:
-    void closeEvent(QCloseEvent* e) override {
-        QWidget::closeEvent(e);
-        m_loop.quit();
-    }
-
-  private:
-    QEventLoop& m_loop;
-    QLabel* m_status;
-};
-
-}  // namespace
+QtStartupUi::QtStartupUi(MainWindowRunner runMainWindow)
+    : m_runMainWindow(runMainWindow ? std::move(runMainWindow) : RunPlainMainWindow) {}
 
 void QtStartupUi::InitSkinDefaults() {
     res::RegisterStringTable();
@@ -72,62 +35,17 @@ void QtStartupUi::ShowPlainMessage(const std::string& text) {
 }
 
 bool QtStartupUi::RunMirrorDialog() {
-    QDialog dlg;
-    dlg.setWindowTitle("选择更新服务器");
-    auto* layout = new QVBoxLayout(&dlg);
-    auto* telecom = new QRadioButton("电信服务器", &dlg);
-    auto* netcom = new QRadioButton("网通服务器", &dlg);
-    telecom->setChecked(true);
-    layout->addWidget(telecom);
-    layout->addWidget(netcom);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    layout->addWidget(buttons);
-    if (dlg.exec() != QDialog::Accepted) return false;
-    theApp().WriteProfileInt("Update", "Server", telecom->isChecked() ? 1 : 2);
-    return true;
+    CDlgSelectServer dlg(nullptr, m_latencyStarter);
+    return dlg.DoModal() == IDOK;
 }
 
 void QtStartupUi::RunSplash() {
-    // Until the skinned splash exists: start the update-information job and wait for it
-    // while the event loop keeps running (its message boxes need it).
-    QObject splash;
-    auto target =
-        QtMessageTarget::Create(&splash, [](const Message&) -> std::intptr_t { return 0; });
-    g_infoReady.Reset();
-    CRealmInfoThread::Launch(target);
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&loop] {
-        if (g_infoReady.IsSet()) loop.quit();
-    });
-    poll.start(50);
-    if (!g_infoReady.IsSet()) loop.exec();
+    CDlgSplash splash(nullptr, m_splashOptions);
+    splash.DoModal();
 }
 
 void QtStartupUi::RunMainWindow() {
-    QEventLoop loop;
-    MainWindow window(loop);
-    auto target = QtMessageTarget::Create(&window, [&window](const Message& m) -> std::intptr_t {
-        switch (m.id) {
-            case WM_VM_ACTIVATE:
-                window.showNormal();
-                window.raise();
-                window.activateWindow();
-                return 0;
-            case WM_VM_STATUS:
-                window.SetStatus(
-                    QString::fromStdString(*reinterpret_cast<const std::string*>(m.wParam)));
-                return 0;
-            default:
-                return 0;
-        }
-    });
-    theApp().SetMainTarget(target);
-    window.show();
-    loop.exec();
-    theApp().SetMainTarget(nullptr);
+    m_runMainWindow();
 }
 
 }  // namespace vm

@@ -7,6 +7,8 @@
 #include "app/CrashDump.h"
 #include "app/GameFolder.h"
 #include "net/NetServices.h"
+#include "ui/CExplorer.h"
+#include "ui/CVelmoraDlg.h"
 #include "ui/QtPrompter.h"
 #include "ui/QtStartupUi.h"
 
@@ -21,9 +23,11 @@ int main(int argc, char** argv) {
     vm::InstallCrashDump();
     vm::InstallGameFolderResolver();
     vm::InstallNetServices();
+    vm::PrepareWebEngine();
     QApplication qapp(argc, argv);
     app.SetPrompter(std::make_shared<vm::QtPrompter>());
-    vm::QtStartupUi ui;
+    // The main window runs through this runner, modally, until WM_QUIT.
+    vm::QtStartupUi ui(vm::RunVelmoraMainWindow);
     const int rc = app.Run(argc, argv, ui);
     // Workers are never waited for; end without running destructors under their feet.
     std::fflush(nullptr);

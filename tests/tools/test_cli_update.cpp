@@ -218,4 +218,45 @@ TEST(DevServer, ServesTheMirrorWithRangesAndPrintsTheEndpoints) {
     EXPECT_EQ(body, "456789");
 }
 
+TEST(DevServer, ServesTheNewsPageWithItsPictureOnTheEmbedServer) {
+    vm::test::ScopedTempDir work;
+    fs::create_directories(work / "mirror");
+    const fs::path endpoints = work / "endpoints.ini";
+    auto server = platform::ChildProcess::Spawn(
+        Bin("velmora-devserver"),
+        {"--mirror", (work / "mirror").string(), "--endpoints", endpoints.string(), "--quiet"},
+        work.Path());
+    ASSERT_TRUE(server);
+    for (int i = 0; i < 500 && !fs::exists(endpoints); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::string origin =
+        platform::IniFile(endpoints).GetString("Endpoints", "EmbedServer", "");
+    auto get = [&](const std::string& path, std::string& type) {
+        vm::HttpRequest request;
+        request.url = origin + path;
+        request.headers = {"Connection: close"};
+        std::string body;
+        request.onData = [&](const char* d, std::size_t n) {
+            body.append(d, n);
+            return true;
+        };
+        vm::HttpResult result = vm::SharedSessionRequest(request);
+        EXPECT_TRUE(result.Ok()) << path << ": " << result.errorText;
+        EXPECT_EQ(result.head.status, 200) << path;
+        type = result.head.Header("Content-Type");
+        return body;
+    };
+    std::string pageType, pictureType;
+    const std::string page = get("/tvrn/html/velmora.html", pageType);
+    const std::string picture = get("/tvrn/html/velmora-news.svg", pictureType);
+    ::kill(server->Pid(), SIGTERM);
+    EXPECT_EQ(server->Wait(), 0);
+    ASSERT_EQ(origin.rfind("http://127.0.0.1:", 0), 0u);
+    EXPECT_EQ(pageType.rfind("text/html", 0), 0u) << pageType;
+    EXPECT_NE(page.find("<img class=\"banner\" src=\"velmora-news.svg\""), std::string::npos);
+    EXPECT_EQ(page.find("<script"), std::string::npos) << "the page needs no scripts";
+    EXPECT_EQ(pictureType, "image/svg+xml");
+    EXPECT_NE(picture.find("<svg"), std::string::npos);
+}
+
 }  // namespace

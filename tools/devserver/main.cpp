@@ -1,6 +1,7 @@
 // velmora-devserver: a local stand-in for the update mirrors. Serves a mirror folder (as
-// `velmora publish` writes it) on 127.0.0.1 with Range support and prints the endpoints file
-// that points the program at it through VELMORA_ENDPOINTS.
+// `velmora publish` writes it) on 127.0.0.1 with Range support, and the main window's news
+// page, and prints the endpoints file that points the program at it through
+// VELMORA_ENDPOINTS.
 
 #include <httplib.h>
 
@@ -13,6 +14,7 @@
 
 #include "platform/FileUtil.h"
 #include "tools/devserver/DevServices.h"
+#include "tools/devserver/NewsPage.h"
 
 namespace {
 
@@ -74,6 +76,7 @@ int main(int argc, char** argv) {
         std::cerr << "velmora-devserver: 无法提供目录：" << mirror << "\n";
         return 1;
     }
+    AddNewsPage(server);  // the main window's news page, on the same origin
     if (!quiet) {
         server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
             std::string range = req.get_header_value("Range");
@@ -90,7 +93,8 @@ int main(int argc, char** argv) {
     const std::string origin = "http://127.0.0.1:" + std::to_string(bound);
     DevServices services;  // passport, community, statistics and data servers
     const std::string endpoints = "[Endpoints]\r\nTelecomMirror=" + origin +
-                                  "\r\nNetcomMirror=" + origin + "\r\n" + services.EndpointLines();
+                                  "\r\nNetcomMirror=" + origin + "\r\nEmbedServer=" + origin +
+                                  "\r\n" + services.EndpointLines();
     if (!endpointsFile.empty() && !platform::WriteFileAtomic(endpointsFile, endpoints)) {
         std::cerr << "velmora-devserver: 无法写入端点文件：" << endpointsFile << "\n";
         return 1;

@@ -27,6 +27,8 @@
 #include "skin/MarkupLayout.h"
 #include "skin/ResourceLoader.h"
 #include "tools/skin-gallery/GalleryWizard.h"
+#include "tools/skin-gallery/GalleryMainWindow.h"
+#include "tools/skin-gallery/GalleryStartup.h"
 #include "ui/QtStartupUi.h"
 
 namespace vm {
@@ -397,5 +399,7 @@ int main(int argc, char** argv) {
     vm::WindowPreviews();
     vm::g_failures += vm::GalleryPartThree(vm::g_out);
     vm::g_failures += vm::GalleryWizard(vm::g_out);
+    vm::g_failures += vm::GalleryStartup(vm::g_out);
+    vm::g_failures += vm::GalleryMainWindow(vm::g_out);
     return vm::g_failures == 0 ? 0 : 1;
 }
