@@ -41,6 +41,10 @@
 #include "skin/UITheme.h"
 #include "skin/WindowTarget.h"
 #include "ui/CAboutDlg.h"
+#include "ui/CDlgExport.h"
+#include "ui/CDlgImport.h"
+#include "ui/CDlgUploadCombatLog.h"
+#include "ui/CWizardSheet.h"
 #include "ui/DesktopShortcut.h"
 #include "ui/MainWindowTexts.h"
 #include "ui/WindowIds.h"
@@ -1085,7 +1089,8 @@ void CVelmoraDlg::OpenSettings() {
 }
 
 void CVelmoraDlg::RunWizard() {
-    // The setup wizard, modal.
+    // Finish writes the answers and forgets the cached game folder itself.
+    CWizardSheet::Run(Window());
 }
 
 bool CVelmoraDlg::AskDeleteUnknown(const std::vector<std::string>&,
@@ -1109,15 +1114,18 @@ void CVelmoraDlg::OpenChangeLog() {
 }
 
 void CVelmoraDlg::OpenExport() {
-    // The account settings export dialog, modal.
+    CDlgExport dlg(Window());
+    dlg.exec();
 }
 
 void CVelmoraDlg::OpenImport() {
-    // The account settings import dialog, modal.
+    CDlgImport dlg(Window());
+    dlg.exec();
 }
 
 void CVelmoraDlg::OpenCombatLog() {
-    // The combat-log upload dialog, modal.
+    CDlgUploadCombatLog dlg(Window());
+    dlg.exec();
 }
 
 void CVelmoraDlg::OpenAbout() {
