@@ -11,6 +11,7 @@
 #include "app/GameFolder.h"
 #include "app/Globals.h"
 #include "app/TemporaryFolder.h"
+#include "archive/ZipArchive.h"
 #include "net/Statistics.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
@@ -25,7 +26,6 @@
 #include "update/UpdateInfo.h"
 #include "update/UpdateInfoFetch.h"
 #include "update/UpdateRunLock.h"
-#include "update/ZipArchive.h"
 
 namespace vm {
 namespace fs = std::filesystem;

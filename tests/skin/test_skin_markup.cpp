@@ -204,8 +204,9 @@ TEST(MarkupLayout, MeasuringInAnOpenBox) {
 TEST(MarkupLayout, BoxNarrowerThanOneCharacterEndsTheLayout) {
     Layout r("abc def\nghi", {0, 0, 3, 1000}, DT_WORDBREAK);
     EXPECT_TRUE(r.canvas.drawn.empty());
+    // A font without metrics ends it the same way instead of looping on empty lines.
     Layout zero("<f nine>abc def ghi jkl", {0, 0, 3, 1000}, DT_WORDBREAK);  // zero metrics
-    SUCCEED();
+    EXPECT_TRUE(zero.canvas.drawn.empty());
 }
 
 TEST(MarkupLayout, MalformedMarkupDrawsAsText) {

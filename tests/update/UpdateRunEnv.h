@@ -129,8 +129,7 @@ class UpdateRunEnv : public ::testing::Test {
         run->m_pMainWnd = target;
         run->m_clock = m_clock;
         ASSERT_TRUE(CWorkerThread::Start(std::move(run)));
-        for (int i = 0; i < 3000 && CWorkerThread::LiveCount() > 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(CWorkerThread::WaitForAll(std::chrono::seconds(30)));
         ASSERT_EQ(CWorkerThread::LiveCount(), 0);
     }
 
