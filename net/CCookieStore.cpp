@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "net/HttpUrl.h"
+#include "platform/Clock.h"
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
 
@@ -42,7 +43,7 @@ std::string DefaultPath(const std::string& path) {
 }
 
 std::int64_t Now() {
-    return static_cast<std::int64_t>(std::time(nullptr));
+    return platform::UnixNow();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "net/CommunityResult.h"
 #include "net/Multipart.h"
 #include "net/endpoints.h"
+#include "platform/Clock.h"
 #include "platform/Text.h"
 
 namespace vm {
@@ -51,7 +52,7 @@ std::shared_ptr<CPHPServer> g_server;
 
 // A fresh cache-busting number; seeded with the time like every request before it.
 unsigned TimeSeed() {
-    std::mt19937 rng(static_cast<unsigned>(std::time(nullptr)));
+    std::mt19937 rng(static_cast<unsigned>(platform::UnixNow()));
     return rng() % 32768;
 }
 

@@ -13,6 +13,7 @@
 #include "app/TemporaryFolder.h"
 #include "archive/ZipArchive.h"
 #include "net/Statistics.h"
+#include "platform/Clock.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "platform/Text.h"
@@ -86,7 +87,7 @@ std::string CacheBuster() {
         id = ComputeMachineId();
         app.m_machineId.Set(id);
     }
-    return id + std::to_string(static_cast<long long>(std::time(nullptr)));
+    return id + std::to_string(static_cast<long long>(platform::UnixNow()));
 }
 
 bool CUpdateThread::Launch(const TargetRef& target) {

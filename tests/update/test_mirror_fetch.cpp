@@ -52,14 +52,10 @@ class MirrorFetch : public ::testing::Test {
         if (const char* old = ::getenv("TMPDIR")) m_oldTmp = old;
         ::setenv("TMPDIR", (work / "tmp").c_str(), 1);
         fs::create_directories(work / "program");
+        theApp().ResetSharedState();
         theApp().SetProgramDir(work / "program");
         theApp().WriteProfileInt("Update", "Server", 1);
         theApp().SetPrompter(prompter);
-        theApp().m_updateInfo.Set({});
-        theApp().m_publishedSets.Set({});
-        theApp().m_setFolders.Set({});
-        theApp().m_expectedInfoChecksum.Set("");
-        theApp().m_expectedListChecksum.Set("");
         UseMirrors(server.Origin(), kDeadOrigin);
         Publish("TVRN", {{"Main/main.lua", "main"}});
         server.ServeFolder("/", work / "mirror");
