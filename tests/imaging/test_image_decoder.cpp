@@ -109,8 +109,9 @@ TEST(ImageDecoder, ReadsPicturesWrittenByAnotherProgram) {
         {0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF, 0xFF808080, 0xFFFF8000},
     };
     const Expected pattern = [](int x, int y) { return kPattern[y][x]; };
-    for (const char* name : {"im_rgb24.bmp", "im_pal4.bmp", "im_pal8_rle.bmp", "im_argb32_v5.bmp",
-                             "im_rgb24.tga", "im_rgb24_rle.tga", "im_cmap8.tga"})
+    for (const char* name :
+         {"im_rgb24.bmp", "im_pal4.bmp", "im_pal8_rle.bmp", "im_argb32_v5.bmp", "im_rgb24_top.tga",
+          "im_rgb24_bottom.tga", "im_rgb24_rle_top.tga", "im_cmap8_top.tga"})
         ExpectPicture(std::string("reference/") + name, 5, 3, pattern);
 }
 

@@ -69,7 +69,7 @@ struct Fault {
     std::size_t bytes = 0;
     std::chrono::milliseconds delay{0};
     int times = -1;  // -1: every request
-    std::shared_ptr<ManualResetEvent> gate;
+    std::shared_ptr<ManualResetEvent> gate = nullptr;
 
     static Fault Status(int code) { return {Kind::Status, code}; }
     static Fault DropAfter(std::size_t n) { return {Kind::DropAfter, 200, n}; }
