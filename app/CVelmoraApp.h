@@ -88,7 +88,13 @@ class CVelmoraApp {
         m_gameFolderResolver.Set(std::move(resolver));
     }
 
-    // Shared state (described with the modules that use it).
+    // Shared state (described with the modules that use it). Every Guarded member is read as a
+    // copy and replaced whole under its own mutex, from any thread; the atomics likewise. The
+    // writers: the mirror choice (m_infoUrl, m_mirrorBaseUrl, m_checksumUrl), the
+    // update-information job and the update run (expected checksums, m_updateInfo,
+    // m_publishedSets, m_setFolders), the game-folder step (m_gameFolder, m_gameExecutable),
+    // the network services (m_gameHost, m_machineId), the window or the command line that
+    // starts a run (m_refreshRequest, m_commitGate). Tests start from ResetSharedState().
     Guarded<std::string> m_gameFolder;
     Guarded<std::string> m_gameExecutable;
     Guarded<std::string> m_infoUrl;
