@@ -3,7 +3,9 @@
 #include <strings.h>
 
 #include "app/CrashFrame.h"
+#include "app/Globals.h"
 #include "app/messages.h"
+#include "platform/Clock.h"
 #include "platform/FileUtil.h"
 
 namespace vm {
@@ -17,6 +19,34 @@ CVelmoraApp& CVelmoraApp::Instance() {
     // Never destroyed: detached workers may still use it while the process exits.
     static CVelmoraApp* app = new CVelmoraApp;
     return *app;
+}
+
+void CVelmoraApp::ResetSharedState() {
+    m_gameFolder.Set({});
+    m_gameExecutable.Set({});
+    m_infoUrl.Set({});
+    m_mirrorBaseUrl.Set({});
+    m_checksumUrl.Set({});
+    m_expectedInfoChecksum.Set({});
+    m_expectedListChecksum.Set({});
+    m_refreshRequest.store(0);
+    m_commitGate.store(0);
+    m_machineId.Set({});
+    m_updateInfo.Set({});
+    m_publishedSets.Set({});
+    m_setFolders.Set({});
+    m_gameHost.Set(kDefaultGameHost);
+    m_combatLogPieces.Set({});
+    m_collectedData.Set({});
+    m_mainTarget.Set({});
+    m_prompter.Set(nullptr);
+    g_cancelUpdate.store(0);
+    g_updateRunning.store(0);
+    g_scanDone.Reset();
+    g_infoReady.Reset();
+    g_shortcutOffered.Reset();
+    g_gameRunning.Reset();
+    platform::SetClock({});
 }
 
 CommandLineInfo CommandLineInfo::Parse(int argc, char** argv) {

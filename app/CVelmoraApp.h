@@ -88,7 +88,13 @@ class CVelmoraApp {
         m_gameFolderResolver.Set(std::move(resolver));
     }
 
-    // Shared state (described with the modules that use it).
+    // Shared state (described with the modules that use it). Every Guarded member is read as a
+    // copy and replaced whole under its own mutex, from any thread; the atomics likewise. The
+    // writers: the mirror choice (m_infoUrl, m_mirrorBaseUrl, m_checksumUrl), the
+    // update-information job and the update run (expected checksums, m_updateInfo,
+    // m_publishedSets, m_setFolders), the game-folder step (m_gameFolder, m_gameExecutable),
+    // the network services (m_gameHost, m_machineId), the window or the command line that
+    // starts a run (m_refreshRequest, m_commitGate). Tests start from ResetSharedState().
     Guarded<std::string> m_gameFolder;
     Guarded<std::string> m_gameExecutable;
     Guarded<std::string> m_infoUrl;
@@ -104,12 +110,19 @@ class CVelmoraApp {
     Guarded<std::vector<std::string>> m_publishedSets;
     Guarded<std::map<std::string, std::string>> m_setFolders;
     // Publisher's default game host for the game-server list.
-    Guarded<std::string> m_gameHost{std::string("tovrin.example")};
+    static constexpr char kDefaultGameHost[] = "tovrin.example";
+    Guarded<std::string> m_gameHost{std::string(kDefaultGameHost)};
     // Serialises the file-list model (fill and comparison).
     std::mutex m_fileListLock;
     // Combat-log pieces and collected game data (no part of the program fills them yet).
     Guarded<std::vector<COMBAT_LOG_PIECE>> m_combatLogPieces;
     Guarded<CollectedData> m_collectedData;
+
+    // The one reset point for tests: every shared value above, the main target, the prompter,
+    // the process-wide flags and events (app/Globals.h) back to how a fresh process starts, and
+    // the system clock back in place. The profile and the program folder stay. Call it while
+    // no worker runs.
+    void ResetSharedState();
 
     // Process state, for tests.
     enum class Stage { Starting, Running, Exiting };

@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "app/CrashFrame.h"
@@ -10,6 +12,34 @@
 namespace vm {
 
 std::atomic<int> CWorkerThread::s_live{0};
+
+namespace {
+
+// Wakes WaitForAll when the last job ends. Never destroyed: detached jobs may end while the
+// process runs its static destructors.
+struct LiveSignal {
+    std::mutex lock;
+    std::condition_variable ended;
+};
+
+LiveSignal& Live() {
+    static LiveSignal* signal = new LiveSignal;
+    return *signal;
+}
+
+void JobEnded() {
+    LiveSignal& live = Live();
+    std::lock_guard<std::mutex> hold(live.lock);
+    if (CWorkerThread::LiveCount() == 0) live.ended.notify_all();
+}
+
+}  // namespace
+
+bool CWorkerThread::WaitForAll(std::chrono::milliseconds timeout) {
+    LiveSignal& live = Live();
+    std::unique_lock<std::mutex> hold(live.lock);
+    return live.ended.wait_for(hold, timeout, [] { return s_live.load() == 0; });
+}
 
 int CWorkerThread::LiveCount() {
     return s_live.load();
@@ -28,6 +58,7 @@ void CWorkerThread::ThreadMain(Priority priority) {
     ExitInstance();
     delete this;
     s_live.fetch_sub(1);
+    JobEnded();
 }
 
 bool CWorkerThread::Start(std::unique_ptr<CWorkerThread> thread, Priority priority) {
@@ -36,8 +67,9 @@ bool CWorkerThread::Start(std::unique_ptr<CWorkerThread> thread, Priority priori
     try {
         std::thread([raw, priority] { raw->ThreadMain(priority); }).detach();
     } catch (const std::system_error&) {
-        s_live.fetch_sub(1);
         delete raw;
+        s_live.fetch_sub(1);
+        JobEnded();
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 #include "app/MessageTarget.h"
@@ -22,6 +23,10 @@ class CWorkerThread {
 
     // Jobs still running in this process (for tests and orderly shutdown checks).
     static int LiveCount();
+
+    // Waits until no job runs any more, or timeout has passed; true when none runs. The one
+    // place that waits for workers (tests, the end of the command line).
+    static bool WaitForAll(std::chrono::milliseconds timeout);
 
     // The window this worker reports to.
     TargetRef m_pMainWnd;

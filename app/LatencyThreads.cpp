@@ -1,5 +1,6 @@
-#include "app/LatencyThreads.h"
-
+#include "app/CCheckConfigThread.h"
+#include "app/CPingThread.h"
+#include "app/CServerQueryThread.h"
 #include "app/CVelmoraApp.h"
 #include "app/messages.h"
 #include "platform/Latency.h"

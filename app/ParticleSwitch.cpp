@@ -2,6 +2,7 @@
 
 #include "platform/FileAttributes.h"
 #include "platform/FileUtil.h"
+#include "platform/Text.h"
 
 namespace vm {
 
@@ -9,12 +10,6 @@ namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
 }
 
 }  // namespace
@@ -40,7 +35,7 @@ std::string WithParticleSetting(std::string_view text, bool disableParticle) {
         const size_t eq = line.find('=');
         const bool keyValue = eq != std::string_view::npos && eq > 0 &&
                               line.find('=', eq + 1) == std::string_view::npos;
-        if (!keyValue || Trim(line.substr(0, eq)) != kParticleKey) {
+        if (!keyValue || platform::Trim(line.substr(0, eq), " \t") != kParticleKey) {
             out.append(line);
             out.append(ending);
             continue;

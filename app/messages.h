@@ -7,13 +7,9 @@
 
 #include <cstdint>
 
+#include "platform/MessageTarget.h"
+
 namespace vm {
-
-constexpr std::uint32_t WM_USER = 0x400;
-
-// Standard messages the core needs.
-constexpr std::uint32_t WM_CLOSE = 0x0010;
-constexpr std::uint32_t WM_QUIT = 0x0012;
 
 // wParam: const std::string* (UTF-8 status text).
 constexpr std::uint32_t WM_VM_STATUS = WM_USER + 100;

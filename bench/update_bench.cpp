@@ -130,8 +130,7 @@ double TimedRun() {
     run->m_pMainWnd = target;
     vm::CWorkerThread::Start(std::move(run));
     const int outcome = target->Wait();
-    while (vm::CWorkerThread::LiveCount() > 0)
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    (void)vm::CWorkerThread::WaitForAll(std::chrono::hours(1));
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return outcome == 0 ? seconds : -1;
 }

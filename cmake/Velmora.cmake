@@ -1,22 +1,51 @@
 # Shared build helpers.
 
-# Warnings for our own targets only (third-party headers are system includes).
+include(GoogleTest)
+
+# Warnings for our own targets only (third-party headers are system includes). CI turns them
+# into errors (VELMORA_WERROR=ON); a local build may keep them as warnings.
+option(VELMORA_WERROR "Treat warnings in the project's own code as errors" OFF)
 function(vm_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+    if(VELMORA_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
 endfunction()
 
-# vm_library(name SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
-# One static library per source folder; headers are included as "folder/header.h".
+# vm_headers(target scope folder): "folder/header.h" resolves for target (and, with PUBLIC,
+# for whoever links it) and nothing else of the tree does. Each folder gets an include root of
+# its own in the build tree holding one link named after it, so an include of a folder the
+# target does not link fails to compile instead of slipping in.
+function(vm_headers target scope folder)
+    string(REPLACE "/" "_" key ${folder})
+    set(root ${CMAKE_BINARY_DIR}/include/${key})
+    if(NOT EXISTS ${root}/${folder})
+        get_filename_component(parent ${root}/${folder} DIRECTORY)
+        file(MAKE_DIRECTORY ${parent})
+        file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+    endif()
+    target_include_directories(${target} ${scope} ${root})
+endfunction()
+
+# vm_library(name SOURCES ... [FOLDER dir] [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+# One static library per source folder (FOLDER, by default the name without "vm_"); its
+# headers are included as "folder/header.h" by the library itself and by what links it.
 function(vm_library name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "FOLDER" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+    if(NOT ARG_FOLDER)
+        string(REGEX REPLACE "^vm_" "" ARG_FOLDER ${name})
+    endif()
     add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    vm_headers(${name} PUBLIC ${ARG_FOLDER})
     target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
     vm_warnings(${name})
 endfunction()
 
-# vm_test(name SOURCES ... LIBS ... [LABEL core|gui])
-# Each test file is one GoogleTest program run by ctest; the label picks the suite.
+# vm_test(name SOURCES ... LIBS ... [LABEL core|gui] [TIMEOUT seconds])
+# Each test file is one GoogleTest program; ctest knows each of its cases by name
+# ("ctest -R Suite.Case"). The cases of one program never run at the same time (they may share
+# fixed names), programs do. Where the helper programs and the test data lie is compiled in
+# (tests/support/TestPaths.h), so the program also runs on its own.
 function(vm_test name)
     cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_LABEL)
@@ -26,15 +55,24 @@ function(vm_test name)
         set(ARG_TIMEOUT 300)
     endif()
     add_executable(${name} ${ARG_SOURCES})
+    vm_headers(${name} PRIVATE tests)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    target_compile_definitions(${name} PRIVATE
+        VM_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+        VM_TEST_PROGRAM_DIR="${CMAKE_BINARY_DIR}/tests"
+        VM_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     vm_warnings(${name})
-    add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELMORA_TEST_BIN=${CMAKE_BINARY_DIR}/bin;VELMORA_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 120
+        PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} RESOURCE_LOCK ${name}
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELMORA_TEST_BIN=${CMAKE_BINARY_DIR}/bin;VELMORA_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
 endfunction()
 
-# vm_fuzz(name SOURCE file LIBS ...): a libFuzzer target, run briefly by ctest.
+# vm_fuzz(name SOURCE file LIBS ...): a libFuzzer target, run briefly by ctest. It starts from
+# the seed inputs in tests/fuzz/corpus/<name>/ (kept unchanged: what the fuzzer finds goes to a
+# scratch folder in the build tree).
 function(vm_fuzz name)
     cmake_parse_arguments(ARG "" "SOURCE" "LIBS" ${ARGN})
     if(NOT VELMORA_FUZZ)
@@ -46,7 +84,11 @@ function(vm_fuzz name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
     vm_warnings(${name})
-    add_test(NAME ${name} COMMAND ${name} -max_total_time=5 -rss_limit_mb=2048 -print_final_stats=0)
+    set(seeds ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
+    set(scratch ${CMAKE_BINARY_DIR}/fuzz/corpus/${name})
+    file(MAKE_DIRECTORY ${scratch})
+    add_test(NAME ${name} COMMAND ${name} -max_total_time=5 -rss_limit_mb=2048 -print_final_stats=0
+        ${scratch} ${seeds})
     set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 60)
 endfunction()
 

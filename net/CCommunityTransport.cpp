@@ -1,10 +1,10 @@
 #include "net/CCommunityTransport.h"
 
 #include <cstring>
-#include <fstream>
 
 #include "net/CConnectionException.h"
 #include "net/CCookieStore.h"
+#include "net/CPartFile.h"
 #include "net/Multipart.h"
 #include "platform/FileUtil.h"
 
@@ -215,12 +215,10 @@ bool CCommunityTransport::UploadMultipart(const std::string& path, const std::st
 bool CCommunityTransport::DownloadToFile(const std::string& path, const std::filesystem::path& file,
                                          ITransferProgress* progress) {
     std::lock_guard<std::recursive_mutex> lock(m_requestLock);
-    const std::filesystem::path part = file.string() + ".vmpart";
-    std::ofstream out;
+    CPartFile out(file);
     std::uint64_t length = 0;
     std::uint64_t done = 0;
     bool badStatus = false;
-    bool fileError = false;
     bool cancelled = false;
     HttpRequest request;
     request.url = Url(path);
@@ -231,17 +229,12 @@ bool CCommunityTransport::DownloadToFile(const std::string& path, const std::fil
         }
         length = head.contentLength.value_or(0);
         if (progress) progress->OnStart();
-        out.open(part, std::ios::binary | std::ios::trunc);
-        fileError = !out;
-        return !fileError;
+        return out.Open();
     };
     request.onData = [&](const char* data, std::size_t n) {
         for (std::size_t off = 0; off < n; off += kPiece) {
             const std::size_t piece = std::min(kPiece, n - off);
-            if (!out.write(data + off, static_cast<std::streamsize>(piece))) {
-                fileError = true;
-                return false;
-            }
+            if (!out.Write(data + off, piece)) return false;
             done += piece;
             if (progress) {
                 progress->OnProgress(length ? static_cast<long long>(done * 100 / length)
@@ -255,20 +248,11 @@ bool CCommunityTransport::DownloadToFile(const std::string& path, const std::fil
         return true;
     };
     HttpResult result = Run(std::move(request));
-    if (out.is_open()) {
-        out.close();
-        if (out.fail()) fileError = true;
+    if (result.Ok() && !badStatus && !out.Error() && out.Commit()) {
+        if (progress) progress->OnComplete();
+        return true;
     }
-    std::error_code ec;
-    if (result.Ok() && !fileError && !badStatus) {
-        std::filesystem::rename(part, file, ec);
-        if (!ec) {
-            if (progress) progress->OnComplete();
-            return true;
-        }
-        fileError = true;
-    }
-    std::filesystem::remove(part, ec);
+    const bool fileError = out.Error() != 0;
     if (!progress) return false;
     if (badStatus)
         progress->OnError(ITransferProgress::kBadStatus);

@@ -8,18 +8,15 @@
 #include <ctime>
 
 #include "net/HttpUrl.h"
+#include "platform/Clock.h"
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
 
 namespace vm {
 namespace {
 
-std::string Trim(std::string_view s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos) return {};
-    const auto e = s.find_last_not_of(" \t");
-    return std::string(s.substr(b, e - b + 1));
-}
+// Cookie parts are separated by spaces and tabs only.
+constexpr std::string_view kCookieBlanks = " \t";
 
 bool IsIpAddress(const std::string& host) {
     return host.find_first_not_of("0123456789.") == std::string::npos ||
@@ -46,7 +43,7 @@ std::string DefaultPath(const std::string& path) {
 }
 
 std::int64_t Now() {
-    return static_cast<std::int64_t>(std::time(nullptr));
+    return platform::UnixNow();
 }
 
 }  // namespace
@@ -151,15 +148,16 @@ void CCookieStore::SetFromResponse(const std::string& url,
         std::string::size_type start = 0;
         for (;;) {
             const auto semi = header.find(';', start);
-            parts.push_back(Trim(std::string_view(header).substr(start, semi - start)));
+            parts.emplace_back(platform::Trim(std::string_view(header).substr(start, semi - start),
+                                              kCookieBlanks));
             if (semi == std::string::npos) break;
             start = semi + 1;
         }
         const auto eq = parts[0].find('=');
         if (eq == std::string::npos) continue;
         Cookie c;
-        c.name = Trim(parts[0].substr(0, eq));
-        c.value = Trim(parts[0].substr(eq + 1));
+        c.name = platform::Trim(parts[0].substr(0, eq), kCookieBlanks);
+        c.value = platform::Trim(parts[0].substr(eq + 1), kCookieBlanks);
         if (c.name.empty() || c.name.find_first_of("\t\r\n") != std::string::npos ||
             c.value.find_first_of("\t\r\n") != std::string::npos)
             continue;
@@ -169,9 +167,12 @@ void CCookieStore::SetFromResponse(const std::string& url,
         bool reject = false;
         for (size_t i = 1; i < parts.size(); ++i) {
             const auto aeq = parts[i].find('=');
-            const std::string key = platform::AsciiLower(Trim(parts[i].substr(0, aeq)));
+            const std::string key =
+                platform::AsciiLower(platform::Trim(parts[i].substr(0, aeq), kCookieBlanks));
             const std::string val =
-                aeq == std::string::npos ? std::string() : Trim(parts[i].substr(aeq + 1));
+                aeq == std::string::npos
+                    ? std::string()
+                    : std::string(platform::Trim(parts[i].substr(aeq + 1), kCookieBlanks));
             if (key == "max-age") {
                 char* end = nullptr;
                 const long long secs = std::strtoll(val.c_str(), &end, 10);

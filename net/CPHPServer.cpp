@@ -11,6 +11,8 @@
 #include "net/CommunityResult.h"
 #include "net/Multipart.h"
 #include "net/endpoints.h"
+#include "platform/Clock.h"
+#include "platform/Text.h"
 
 namespace vm {
 namespace {
@@ -50,16 +52,8 @@ std::shared_ptr<CPHPServer> g_server;
 
 // A fresh cache-busting number; seeded with the time like every request before it.
 unsigned TimeSeed() {
-    std::mt19937 rng(static_cast<unsigned>(std::time(nullptr)));
+    std::mt19937 rng(static_cast<unsigned>(platform::UnixNow()));
     return rng() % 32768;
-}
-
-std::string Trim(std::string text) {
-    const char* space = " \t\r\n";
-    const auto first = text.find_first_not_of(space);
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(space);
-    return text.substr(first, last - first + 1);
 }
 
 std::vector<std::string> SplitAtCommas(const std::string& text) {
@@ -494,7 +488,7 @@ std::string CPHPServer::FetchAvatar(std::uint32_t uid, int pixelSize) {
     std::lock_guard<std::recursive_mutex> lock(m_transport.RequestLock());
     const HttpResponseHead head = m_transport.GetHeadWithoutRedirect(url);
     if (head.status != 302) return {};
-    std::string location = Trim(head.Header("Location"));
+    std::string location(platform::Trim(head.Header("Location")));
     if (location.empty()) return {};
     if (location.front() == '/') location = "http://" + avatarHost + location;
     // A location that already has a query gets the seed as one more parameter.

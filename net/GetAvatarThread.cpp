@@ -8,6 +8,7 @@
 #include "app/TemporaryFolder.h"
 #include "app/messages.h"
 #include "net/CPHPServer.h"
+#include "platform/Clock.h"
 #include "platform/FileUtil.h"
 
 namespace vm {
@@ -15,9 +16,7 @@ namespace {
 
 // "%04d%02d%02d%02d%02d%02d%u.jpg" of the local time and the uid.
 std::string AvatarFileName(std::uint32_t uid) {
-    const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    localtime_r(&now, &t);
+    const std::tm t = platform::LocalCalendarNow();
     char name[64];
     std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d%02d%u.jpg", t.tm_year + 1900,
                   t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, uid);

@@ -2,11 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <system_error>
 
 #include "app/CVelmoraApp.h"
 #include "net/CHttpSession.h"
+#include "net/CPartFile.h"
 #include "net/HttpUrl.h"
 #include "net/NetMessages.h"
 #include "platform/FileUtil.h"
@@ -35,10 +34,8 @@ HttpResult SharedSessionRequest(HttpRequest request) {
 }
 
 int HttpFetchToFile(const std::string& url, const std::filesystem::path& path) {
-    const std::filesystem::path part = path.string() + ".vmpart";
-    std::ofstream out;
+    CPartFile out(path);
     int httpError = 0;
-    int fileErrno = 0;
 
     HttpRequest request;
     request.url = url;
@@ -47,32 +44,15 @@ int HttpFetchToFile(const std::string& url, const std::filesystem::path& path) {
             httpError = head.status;
             return false;
         }
-        out.open(part, std::ios::binary | std::ios::trunc);
-        if (!out) fileErrno = errno ? errno : EIO;
-        return !fileErrno;
+        return out.Open();
     };
-    request.onData = [&](const char* data, std::size_t n) {
-        out.write(data, static_cast<std::streamsize>(n));
-        if (!out) fileErrno = errno ? errno : EIO;
-        return !fileErrno;
-    };
+    request.onData = [&](const char* data, std::size_t n) { return out.Write(data, n); };
     HttpResult result = SharedSessionRequest(std::move(request));
-    if (out.is_open()) {
-        out.close();
-        if (out.fail() && !fileErrno) fileErrno = errno ? errno : EIO;
-    }
-
-    std::error_code ec;
-    if (result.Ok() && !fileErrno) {
-        std::filesystem::rename(part, path, ec);
-        if (!ec) return 0;
-        fileErrno = ec.value();
-    }
-    std::filesystem::remove(part, ec);
+    if (result.Ok() && !out.Error() && out.Commit()) return 0;
     if (httpError)
         ShowNetMessage(HttpErrorText(httpError));
-    else if (fileErrno)
-        ShowNetMessage(FileErrorText(path, fileErrno));
+    else if (out.Error())
+        ShowNetMessage(FileErrorText(path, out.Error()));
     else
         ShowNetMessage(NetworkErrorText(result.errorText));
     return -1;

@@ -17,15 +17,8 @@ struct SlistDeleter {
 };
 using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
 
-std::string Trim(std::string_view s) {
-    const auto b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string_view::npos) return {};
-    const auto e = s.find_last_not_of(" \t\r\n");
-    return std::string(s.substr(b, e - b + 1));
-}
-
 std::string HeaderName(std::string_view line) {
-    return platform::AsciiLower(Trim(line.substr(0, line.find(':'))));
+    return platform::AsciiLower(platform::Trim(line.substr(0, line.find(':'))));
 }
 
 // State shared with the library's callbacks during one transfer.
@@ -60,8 +53,8 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     }
     const auto colon = line.find(':');
     if (colon == std::string_view::npos) return n;
-    std::string name = Trim(line.substr(0, colon));
-    std::string value = Trim(line.substr(colon + 1));
+    std::string name(platform::Trim(line.substr(0, colon)));
+    std::string value(platform::Trim(line.substr(colon + 1)));
     if (!strcasecmp(name.c_str(), "Set-Cookie")) {
         char* url = nullptr;
         curl_easy_getinfo(st->handle, CURLINFO_EFFECTIVE_URL, &url);

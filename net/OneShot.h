@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Guarded.h"
+#include "app/Version.h"
 
 namespace vm {
 
@@ -24,7 +25,7 @@ constexpr bool HasFlag(OneShotFlags set, OneShotFlags f) {
     return (static_cast<unsigned>(set) & static_cast<unsigned>(f)) != 0;
 }
 
-constexpr char kOneShotAgent[] = "velmora-tvrn v1.019";
+constexpr char kOneShotAgent[] = "velmora-tvrn v" VM_VERSION_TEXT;
 
 struct OneShotResult {
     int status = 0;

@@ -3,7 +3,6 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +14,7 @@
 #include "app/GameFolder.h"
 #include "app/TemporaryFolder.h"
 #include "app/messages.h"
+#include "archive/ZipArchive.h"
 #include "net/CDownloadConfigThread.h"
 #include "net/CUploadConfigThread.h"
 #include "net/HttpFetch.h"
@@ -25,7 +25,6 @@
 #include "platform/FileAttributes.h"
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
-#include "update/ZipArchive.h"
 
 namespace vm {
 namespace fs = std::filesystem;
@@ -35,11 +34,6 @@ namespace {
 constexpr char kNoSettings[] = "没找到配置文件";
 constexpr char kUnknownError[] = "未知错误";
 constexpr char kUnknownErrorFormat[] = "未知错误：";
-
-struct ZipDiscard {
-    void operator()(zip_t* z) const { zip_discard(z); }
-};
-using ZipHandle = std::unique_ptr<zip_t, ZipDiscard>;
 
 bool EndsWith(std::string_view name, std::string_view tail) {
     return name.size() >= tail.size() && name.substr(name.size() - tail.size()) == tail;
@@ -64,48 +58,26 @@ std::vector<fs::directory_entry> Listing(const fs::path& folder, std::error_code
     return out;
 }
 
-class Packer {
-  public:
-    Packer(zip_t* za, TopRule rule) : m_za(za), m_rule(rule) {}
-
-    bool Walk(const fs::path& folder, const std::string& prefix, int depth) {
-        std::error_code ec;
-        for (const fs::directory_entry& e : Listing(folder, ec)) {
-            const std::string name = e.path().filename().string();
-            const std::string entry = prefix + name;
-            if (e.is_directory(ec)) {
-                if (zip_dir_add(m_za, entry.c_str(), ZIP_FL_ENC_UTF_8) < 0) return Fail();
-                ++m_count;
-                if (!Walk(e.path(), entry + "/", depth + 1)) return false;
-            } else if (e.is_regular_file(ec) && KeepFile(name, depth, m_rule)) {
-                zip_source_t* src = zip_source_file(m_za, e.path().c_str(), 0, -1);
-                if (!src) return Fail();
-                if (zip_file_add(m_za, entry.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
-                    zip_source_free(src);
-                    return Fail();
-                }
-                ++m_count;
-            }
+// Collects the entries to pack below folder, in name order, folders before their content.
+bool CollectEntries(const fs::path& folder, const std::string& prefix, int depth, TopRule rule,
+                    std::vector<ZipFileEntry>& out, std::string& error) {
+    std::error_code ec;
+    for (const fs::directory_entry& e : Listing(folder, ec)) {
+        const std::string name = e.path().filename().string();
+        const std::string entry = prefix + name;
+        if (e.is_directory(ec)) {
+            out.push_back({entry, {}});
+            if (!CollectEntries(e.path(), entry + "/", depth + 1, rule, out, error)) return false;
+        } else if (e.is_regular_file(ec) && KeepFile(name, depth, rule)) {
+            out.push_back({entry, e.path()});
         }
-        if (ec) {
-            m_error = platform::ErrnoText(ec.value());
-            return false;
-        }
-        return true;
     }
-    int Count() const { return m_count; }
-    const std::string& Error() const { return m_error; }
-
-  private:
-    bool Fail() {
-        m_error = zip_strerror(m_za);
+    if (ec) {
+        error = platform::ErrnoText(ec.value());
         return false;
     }
-    zip_t* m_za;
-    TopRule m_rule;
-    int m_count = 0;
-    std::string m_error;
-};
+    return true;
+}
 
 void ShowPackError(const std::string& detail) {
     ShowNetMessage("打包配置文件失败：" + detail);
@@ -153,28 +125,19 @@ bool PackAccountFolder(const std::optional<std::string>& subFolder, const fs::pa
     std::error_code ec;
     if (Listing(folder, ec).empty()) return false;
 
-    // libzip writes beside the archive and renames at close: a failure keeps the old one.
-    int code = 0;
-    ZipHandle za(zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
-    if (!za) {
-        zip_error_t err;
-        zip_error_init_with_code(&err, code);
-        ShowPackError(zip_error_strerror(&err));
-        zip_error_fini(&err);
-        return false;
-    }
-    Packer packer(za.get(), subFolder ? TopRule::OnlyEla : TopRule::AllButEla);
-    if (!packer.Walk(folder, "", 0)) {
-        ShowPackError(packer.Error());
+    std::vector<ZipFileEntry> entries;
+    std::string error;
+    if (!CollectEntries(folder, "", 0, subFolder ? TopRule::OnlyEla : TopRule::AllButEla, entries,
+                        error)) {
+        ShowPackError(error);
         return false;
     }
     // An archive without entries is never written; there is nothing to send either.
-    if (packer.Count() == 0) return false;
-    if (zip_close(za.get()) != 0) {
-        ShowPackError(zip_strerror(za.get()));
+    if (entries.empty()) return false;
+    if (!WriteZipFile(archive, entries, error)) {
+        ShowPackError(error);
         return false;
     }
-    za.release();
     return true;
 }
 

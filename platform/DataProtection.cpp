@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "platform/FileUtil.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 namespace {
@@ -27,23 +28,16 @@ struct CipherCtxDeleter {
 };
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxDeleter>;
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 std::optional<std::string> ReadKeyFile(const std::filesystem::path& path) {
-    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
-    if (f.fd < 0) return std::nullopt;
+    const UniqueFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!f.Valid()) return std::nullopt;
     struct stat st {};
-    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+    if (::fstat(f.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
         return std::nullopt;
     std::string key(kKeyBytes + 1, '\0');
     std::size_t got = 0;
     while (got < key.size()) {
-        ssize_t n = ::read(f.fd, key.data() + got, key.size() - got);
+        ssize_t n = ::read(f.Get(), key.data() + got, key.size() - got);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         got += static_cast<std::size_t>(n);
@@ -63,11 +57,10 @@ std::optional<std::string> CreateKeyFile(const std::filesystem::path& path) {
         return std::nullopt;
     std::string tmpl = (path.parent_path() / ".key.XXXXXX").string();
     {
-        Fd f{::mkstemp(tmpl.data())};
-        if (f.fd < 0) return std::nullopt;
-        bool ok = ::fchmod(f.fd, 0600) == 0 &&
-                  ::write(f.fd, key.data(), key.size()) == static_cast<ssize_t>(key.size()) &&
-                  ::fsync(f.fd) == 0;
+        const UniqueFd f(::mkstemp(tmpl.data()));
+        if (!f.Valid()) return std::nullopt;
+        bool ok = ::fchmod(f.Get(), 0600) == 0 && WriteAll(f.Get(), key.data(), key.size()) &&
+                  ::fsync(f.Get()) == 0;
         if (!ok) {
             ::unlink(tmpl.c_str());
             return std::nullopt;

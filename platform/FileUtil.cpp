@@ -9,67 +9,66 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/UniqueFd.h"
+
 namespace platform {
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) return std::nullopt;
     std::string out;
     char buf[65536];
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        ssize_t n = ::read(fd.Get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::close(fd);
             return std::nullopt;
         }
         if (n == 0) break;
         out.append(buf, static_cast<size_t>(n));
     }
-    ::close(fd);
     return out;
 }
 
-bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
-    std::string tmpl = path.string() + ".XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
+bool WriteAll(int fd, const char* p, std::size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return false;
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool WriteBesideThenRename(const std::filesystem::path& path, const SiblingWrite& how,
+                           const std::function<bool(int fd)>& fill) {
+    std::vector<char> name(how.pattern.begin(), how.pattern.end());
     name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
+    UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd.Valid()) return false;
     auto fail = [&] {
-        int saved = errno;
-        ::close(fd);
+        const int saved = errno ? errno : EIO;
+        fd.Reset();
         ::unlink(name.data());
         errno = saved;
         return false;
     };
-    mode_t mode = 0644;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    if (::fchmod(fd, mode) != 0) return fail();
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail();
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) return fail();
-    if (::close(fd) != 0) {
-        ::unlink(name.data());
-        return false;
-    }
-    if (::rename(name.data(), path.c_str()) != 0) {
-        int saved = errno;
-        ::unlink(name.data());
-        errno = saved;
-        return false;
-    }
+    errno = 0;
+    if (::fchmod(fd.Get(), static_cast<mode_t>(how.mode)) != 0 || !fill(fd.Get())) return fail();
+    if (how.sync && ::fsync(fd.Get()) != 0) return fail();
+    if (!fd.Close()) return fail();
+    // rename replaces a link at path rather than writing through it.
+    if (::rename(name.data(), path.c_str()) != 0) return fail();
     return true;
+}
+
+bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+    SiblingWrite how{path.string() + ".XXXXXX"};
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) how.mode = st.st_mode & 07777;
+    return WriteBesideThenRename(path, how,
+                                 [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
 }
 
 std::filesystem::path ExecutablePath() {

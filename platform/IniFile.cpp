@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "platform/FileUtil.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -27,12 +28,8 @@ bool IEquals(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+// Lines keep their line break out; a CR of a CRLF file is a blank like space and tab.
+constexpr std::string_view kIniBlanks = " \t\r";
 
 struct Line {
     std::string_view text;  // without the line break
@@ -57,20 +54,20 @@ std::vector<std::string_view> SplitLines(std::string_view content) {
 
 // A section header "[name]" gives its name.
 std::optional<std::string_view> SectionName(std::string_view line) {
-    std::string_view t = Trim(line);
+    std::string_view t = Trim(line, kIniBlanks);
     if (t.size() < 2 || t.front() != '[') return std::nullopt;
     size_t close = t.find(']');
     if (close == std::string_view::npos) return std::nullopt;
-    return Trim(t.substr(1, close - 1));
+    return Trim(t.substr(1, close - 1), kIniBlanks);
 }
 
 // A "key=value" line gives its key and raw value.
 std::optional<std::pair<std::string_view, std::string_view>> KeyValue(std::string_view line) {
-    std::string_view t = Trim(line);
+    std::string_view t = Trim(line, kIniBlanks);
     if (t.empty() || t.front() == ';' || t.front() == '[') return std::nullopt;
     size_t eq = t.find('=');
     if (eq == std::string_view::npos) return std::nullopt;
-    return std::make_pair(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
+    return std::make_pair(Trim(t.substr(0, eq), kIniBlanks), Trim(t.substr(eq + 1), kIniBlanks));
 }
 
 std::string Entry(std::string_view key, std::string_view value) {
@@ -162,7 +159,7 @@ std::string IniFile::Update(std::string_view content, std::string_view section,
             }
         }
         out.emplace_back(line);
-        if (inFirst && !Trim(line).empty()) sectionEnd = out.size();
+        if (inFirst && !Trim(line, kIniBlanks).empty()) sectionEnd = out.size();
     }
     const bool sectionSeen = sectionsSeen > 0;
     if (!done && value) {
@@ -197,7 +194,7 @@ std::string IniFile::GetString(std::string_view section, std::string_view key,
 }
 
 int IniFile::ParseInt(std::string_view text, int def) {
-    std::string_view t = Trim(text);
+    std::string_view t = Trim(text, kIniBlanks);
     if (t.empty()) return def;
     bool neg = false;
     size_t i = 0;

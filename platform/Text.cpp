@@ -2,6 +2,13 @@
 
 namespace platform {
 
+std::string_view Trim(std::string_view s, std::string_view blanks) {
+    const auto first = s.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    const auto last = s.find_last_not_of(blanks);
+    return s.substr(first, last - first + 1);
+}
+
 std::u16string Utf8ToUtf16(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());

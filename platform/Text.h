@@ -13,4 +13,10 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // ASCII-only lower-casing, as used for path keys and case-insensitive names.
 std::string AsciiLower(std::string_view s);
 
+// The blanks Trim removes unless told otherwise: ASCII spaces, tabs and line ends.
+inline constexpr std::string_view kAsciiBlanks = " \t\r\n";
+
+// s without the leading and trailing characters found in blanks.
+std::string_view Trim(std::string_view s, std::string_view blanks = kAsciiBlanks);
+
 }  // namespace platform

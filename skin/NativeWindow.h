@@ -18,7 +18,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/MessageTarget.h"
+#include "platform/MessageTarget.h"
 #include "skin/IWindowHandler.h"
 #include "skin/WinMessages.h"
 

@@ -6,5 +6,6 @@ if(NOT TARGET vm_skin_markup)
             ${CMAKE_CURRENT_LIST_DIR}/MarkupLayout.cpp
             ${CMAKE_CURRENT_LIST_DIR}/MarkupTokenizer.cpp
             ${CMAKE_CURRENT_LIST_DIR}/StringTable.cpp
+        FOLDER skin
         PUBLIC_LIBS vm_platform)
 endif()

@@ -2,11 +2,11 @@
 
 // Window message numbers, key codes and flags with their Windows values, so the library and
 // its tests read like the window code they stand in for. WM_CLOSE, WM_QUIT and WM_USER come
-// from the worker message table.
+// with the message seam (platform/MessageTarget.h).
 
 #include <cstdint>
 
-#include "app/messages.h"
+#include "platform/MessageTarget.h"
 #include "skin/WinTypes.h"
 
 class QWidget;

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/MessageTarget.h"
+#include "platform/MessageTarget.h"
 #include "skin/NativeWindow.h"
 
 namespace vm {

@@ -3,12 +3,13 @@
 #include <ctime>
 
 #include "app/CVelmoraApp.h"
+#include "platform/Clock.h"
 #include "update/UpdateInfo.h"
 
 namespace vm {
 
 std::int64_t UnixNow() {
-    return static_cast<std::int64_t>(std::time(nullptr));
+    return platform::UnixNow();
 }
 
 AutoUpdateDecision DecideAutomaticUpdate(const UnixClock& clock) {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/CServerQueryThread.h"
 #include "app/CVelmoraApp.h"
-#include "app/LatencyThreads.h"
 #include "update/MirrorEndpoints.h"
 
 namespace vm {

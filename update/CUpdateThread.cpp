@@ -11,7 +11,9 @@
 #include "app/GameFolder.h"
 #include "app/Globals.h"
 #include "app/TemporaryFolder.h"
+#include "archive/ZipArchive.h"
 #include "net/Statistics.h"
+#include "platform/Clock.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "platform/Text.h"
@@ -25,7 +27,6 @@
 #include "update/UpdateInfo.h"
 #include "update/UpdateInfoFetch.h"
 #include "update/UpdateRunLock.h"
-#include "update/ZipArchive.h"
 
 namespace vm {
 namespace fs = std::filesystem;
@@ -86,7 +87,7 @@ std::string CacheBuster() {
         id = ComputeMachineId();
         app.m_machineId.Set(id);
     }
-    return id + std::to_string(static_cast<long long>(std::time(nullptr)));
+    return id + std::to_string(static_cast<long long>(platform::UnixNow()));
 }
 
 bool CUpdateThread::Launch(const TargetRef& target) {

@@ -16,6 +16,7 @@
 #include "net/HttpFetch.h"
 #include "net/NetMessages.h"
 #include "platform/FileUtil.h"
+#include "platform/UniqueFd.h"
 
 namespace vm {
 namespace {
@@ -80,30 +81,19 @@ class OutFile : public Sink {
         // A file started afresh gets a new inode: the old one may be an installed file's
         // second name and must never be rewritten in place.
         if (size == 0) ::unlink(m_path.c_str());
-        m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (m_fd < 0) return Fail();
-        if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) return Fail();
-        if (::lseek(m_fd, 0, SEEK_END) < 0) return Fail();
+        m_fd.Reset(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        if (!m_fd.Valid()) return Fail();
+        if (::ftruncate(m_fd.Get(), static_cast<off_t>(size)) != 0) return Fail();
+        if (::lseek(m_fd.Get(), 0, SEEK_END) < 0) return Fail();
         return true;
     }
     bool Write(const char* p, std::size_t n) override {
-        while (n > 0) {
-            ssize_t w = ::write(m_fd, p, n);
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                return Fail();
-            }
-            p += w;
-            n -= static_cast<std::size_t>(w);
-        }
-        return true;
+        return platform::WriteAll(m_fd.Get(), p, n) || Fail();
     }
     bool Close() override {
-        if (m_fd < 0) return true;
-        const int rc = ::close(m_fd);
-        m_fd = -1;
-        if (rc != 0) m_error = errno;
-        return rc == 0;
+        if (m_fd.Close()) return true;
+        m_error = errno;
+        return false;
     }
     int Error() const override { return m_error; }
 
@@ -113,7 +103,7 @@ class OutFile : public Sink {
         return false;
     }
     std::filesystem::path m_path;
-    int m_fd = -1;
+    platform::UniqueFd m_fd;
     int m_error = 0;
 };
 

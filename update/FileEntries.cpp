@@ -5,9 +5,9 @@
 #include <string>
 
 #include "app/CVelmoraApp.h"
+#include "archive/SafePath.h"
 #include "platform/Text.h"
 #include "update/CFileListModel.h"
-#include "update/SafePath.h"
 
 namespace vm {
 namespace {

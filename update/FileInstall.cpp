@@ -12,41 +12,12 @@
 #include "platform/FileAttributes.h"
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
+#include "platform/UniqueFd.h"
 
 namespace vm {
 namespace fs = std::filesystem;
 
 namespace {
-
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-    int Release() {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-  private:
-    int m_fd;
-};
-
-bool WriteAll(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
 
 bool CopyBytes(int from, int to) {
     // The kernel copies without a trip through our memory where it can.
@@ -65,14 +36,13 @@ bool CopyBytes(int from, int to) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
-        if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return false;
+        if (!platform::WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return false;
     }
 }
 
 // Writes through fill into a sibling temporary file of destination, then renames it over
 // destination. An existing destination keeps its mode bits, made writable for the owner.
-template <class Fill>
-bool ReplaceFile(const fs::path& destination, Fill fill) {
+bool ReplaceFile(const fs::path& destination, const std::function<bool(int fd)>& fill) {
     std::error_code ec;
     fs::create_directories(destination.parent_path(), ec);
     if (ec) {
@@ -85,21 +55,9 @@ bool ReplaceFile(const fs::path& destination, Fill fill) {
         platform::ClearFileAttributes(destination);
         mode = (st.st_mode & 07777) | S_IWUSR;
     }
-    std::string tmpl = destination.string() + ".vmnew.XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    Fd out(::mkostemp(name.data(), O_CLOEXEC));
-    if (out.Get() < 0) return false;
-    auto fail = [&] {
-        const int saved = errno ? errno : EIO;
-        ::unlink(name.data());
-        errno = saved;
-        return false;
-    };
-    if (::fchmod(out.Get(), mode) != 0 || !fill(out.Get())) return fail();
-    if (::close(out.Release()) != 0) return fail();
-    if (::rename(name.data(), destination.c_str()) != 0) return fail();
-    return true;
+    // Staging copies are re-made on failure: no wait for the disk.
+    return platform::WriteBesideThenRename(
+        destination, {destination.string() + ".vmnew.XXXXXX", mode, false}, fill);
 }
 
 // Position of the "/interface/" part of fullPath, or npos.
@@ -148,13 +106,14 @@ bool LinkInstall(const fs::path& source, const fs::path& destination) {
 
 bool InstallFile(const fs::path& source, const fs::path& destination) {
     if (LinkInstall(source, destination)) return true;
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    const platform::UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.Get() < 0) return false;
     return ReplaceFile(destination, [&](int fd) { return CopyBytes(in.Get(), fd); });
 }
 
 bool WriteFileReplacing(const fs::path& path, std::string_view bytes) {
-    return ReplaceFile(path, [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
+    return ReplaceFile(path,
+                       [&](int fd) { return platform::WriteAll(fd, bytes.data(), bytes.size()); });
 }
 
 std::optional<fs::path> ObsoletePathFor(const std::string& fullPath,

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "app/CVelmoraApp.h"
+#include "archive/SafePath.h"
 #include "update/CFileListModel.h"
-#include "update/SafePath.h"
 #include "update/Utf8.h"
 
 namespace vm {

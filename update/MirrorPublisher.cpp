@@ -7,23 +7,23 @@
 #include <system_error>
 #include <utility>
 
+#include "app/Version.h"
+#include "archive/SafePath.h"
+#include "archive/ZipArchive.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "platform/Text.h"
 #include "update/ChecksumText.h"
 #include "update/FileListParser.h"
 #include "update/MirrorEndpoints.h"
-#include "update/SafePath.h"
 #include "update/UpdateInfo.h"
 #include "update/Utf8.h"
-#include "update/ZipArchive.h"
 
 namespace vm {
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kProgramVersion[] = "1.019";
 constexpr char kInfoHeader[] = "# Velmora 更新信息，由 velmora publish 生成\r\n";
 
 struct SourceFile {

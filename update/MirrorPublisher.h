@@ -14,7 +14,7 @@ struct PublishOptions {
     std::filesystem::path mirrorDir;  // the mirror tree, created or extended
     std::string setName;
     std::optional<std::string> folder;   // "/PATH"; derived from the set name when absent
-    std::optional<std::string> version;  // kept from an earlier run, else "1.019"
+    std::optional<std::string> version;  // kept from an earlier run, else this program's own
     // A local file (copied to "Velmora-TVRN/" on the mirror) or a path on the mirror ("/...").
     std::optional<std::string> client;
     std::optional<std::string> updater;

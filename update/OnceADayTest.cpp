@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "app/CVelmoraApp.h"
+#include "platform/Clock.h"
 
 namespace vm {
 
@@ -25,7 +26,7 @@ std::optional<SystemTime> SystemTime::Decode(const std::vector<std::uint8_t>& by
 }
 
 SystemTime LocalNow() {
-    const auto now = std::chrono::system_clock::now();
+    const auto now = platform::Now();
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
     std::tm tm{};
     localtime_r(&t, &tm);

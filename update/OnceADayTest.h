@@ -18,7 +18,7 @@ struct SystemTime {
     static std::optional<SystemTime> Decode(const std::vector<std::uint8_t>& bytes);
 };
 
-// The local time now; the default clock of the day test.
+// The local time now (platform::Now); the default clock of the day test.
 SystemTime LocalNow();
 using LocalClock = std::function<SystemTime()>;
 

@@ -4,11 +4,12 @@
 #include <string>
 
 #include "app/MessageTarget.h"
+#include "app/Version.h"
 
 namespace vm {
 
 // The running client's version, compared with the update information's `Version`.
-inline constexpr char kClientVersion[] = "1.019";
+inline constexpr const char* kClientVersion = kProgramVersion;
 // Files of the self-update in the program folder, and the window program they replace.
 inline constexpr char kProgramFileName[] = "Velmora-TVRN";
 inline constexpr char kNewClientFileName[] = "Velmora-TVRN.new";

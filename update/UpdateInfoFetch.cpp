@@ -5,15 +5,15 @@
 
 #include "app/CVelmoraApp.h"
 #include "app/TemporaryFolder.h"
+#include "archive/SafePath.h"
+#include "archive/ZipArchive.h"
 #include "net/HttpFetch.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "update/ChecksumText.h"
 #include "update/FileListParser.h"
 #include "update/MirrorEndpoints.h"
-#include "update/SafePath.h"
 #include "update/UpdateInfo.h"
-#include "update/ZipArchive.h"
 
 namespace vm {
 namespace fs = std::filesystem;

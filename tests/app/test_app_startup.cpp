@@ -13,6 +13,7 @@
 
 #include "app/CVelmoraApp.h"
 #include "platform/FileUtil.h"
+#include "tests/support/ScopedTempDir.h"
 
 extern char** environ;
 namespace fs = std::filesystem;
@@ -24,8 +25,6 @@ namespace {
 class StartupTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vm-start-XXXXXX";
-        root = mkdtemp(tmpl);
         prog = root / "prog";
         runtime = root / "run";
         fs::create_directories(prog);
@@ -33,7 +32,6 @@ class StartupTest : public ::testing::Test {
         fs::copy_file(VM_PROBE_PATH, prog / "probe");
         fs::permissions(prog / "probe", fs::perms::owner_all);
     }
-    void TearDown() override { fs::remove_all(root); }
 
     pid_t Start(std::vector<std::string> args, std::vector<std::string> env = {}) {
         env.push_back("XDG_RUNTIME_DIR=" + runtime.string());
@@ -71,7 +69,9 @@ class StartupTest : public ::testing::Test {
     }
     void WriteIni(const std::string& s) { std::ofstream(prog / "Velmora.ini") << s; }
 
-    fs::path root, prog, runtime;
+    vm::test::ScopedTempDir m_temp;
+    fs::path root = m_temp.Path();
+    fs::path prog, runtime;
 };
 
 TEST_F(StartupTest, ServerSwitchesEndWithoutLockSettingsOrWindows) {

@@ -14,12 +14,15 @@
 #include <mutex>
 #include <thread>
 
+#include "app/CCheckConfigThread.h"
+#include "app/CPingThread.h"
+#include "app/CServerQueryThread.h"
 #include "app/CVelmoraApp.h"
 #include "app/CWorkerThread.h"
-#include "app/LatencyThreads.h"
 #include "app/messages.h"
 #include "platform/FileUtil.h"
 #include "platform/Latency.h"
+#include "tests/support/ScopedTempDir.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -80,8 +83,7 @@ class LoopTarget : public vm::MessageTarget {
 };
 
 void WaitForWorkers() {
-    for (int i = 0; i < 2000 && vm::CWorkerThread::LiveCount() > 0; ++i)
-        std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(vm::CWorkerThread::WaitForAll(10s));
     ASSERT_EQ(vm::CWorkerThread::LiveCount(), 0);
 }
 
@@ -249,8 +251,8 @@ std::string ExpectedRecord(const std::u16string& name, const std::string& host) 
 }
 
 TEST(GameServerList, RealmsFileIsByteExact) {
-    char tmpl[] = "/tmp/vm-realms-XXXXXX";
-    fs::path dir = mkdtemp(tmpl);
+    vm::test::ScopedTempDir temp;
+    const fs::path dir = temp.Path();
     auto& app = vm::theApp();
     app.SetProgramDir(dir);
     // Every official set is listed, also after the first one was copied into the template.
@@ -277,7 +279,6 @@ TEST(GameServerList, RealmsFileIsByteExact) {
     vm::CWorkerThread::Start(std::make_unique<vm::CCheckConfigThread>());
     WaitForWorkers();
     EXPECT_EQ(fs::file_size(dir / "Velmora.realms"), 0u) << "the file is created anew each time";
-    fs::remove_all(dir);
 }
 
 TEST(GameServerList, OverlongTextsStayTerminated) {

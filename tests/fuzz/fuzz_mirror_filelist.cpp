@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "archive/SafePath.h"
 #include "update/CFileListModel.h"
 #include "update/FileEntries.h"
 #include "update/FileListParser.h"
-#include "update/SafePath.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     vm::CFileListModel model;

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "update/SafePath.h"
-#include "update/ZipArchive.h"
+#include "archive/SafePath.h"
+#include "archive/ZipArchive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view name(reinterpret_cast<const char*>(data), size);

@@ -10,6 +10,7 @@
 #include "imaging/ImageDecoder.h"
 #include "imaging/ImageLimits.h"
 #include "platform/FileUtil.h"
+#include "tests/support/TestPaths.h"
 
 namespace vm {
 namespace {
@@ -18,8 +19,7 @@ using namespace testpics;
 using Expected = std::function<std::uint32_t(int x, int y)>;
 
 std::filesystem::path DataPath(const std::string& name) {
-    const char* root = std::getenv("VELMORA_TEST_DATA");
-    return std::filesystem::path(root ? root : "tests/data") / "imaging" / name;
+    return vm::test::DataDir() / "imaging" / name;
 }
 
 std::string ReadData(const std::string& name) {
@@ -98,6 +98,21 @@ TEST(ImageDecoder, DecodesEveryTgaVariantToItsPattern) {
         const std::uint32_t c = TrueColour(x, y);
         return Argb(255, q((c >> 16) & 0xFF), q((c >> 8) & 0xFF), q(c & 0xFF));
     });
+}
+
+// Pictures written by ImageMagick (reference/README.md) from reference/pattern.ppm, so a
+// misreading our own writers share with the reader cannot pass.
+TEST(ImageDecoder, ReadsPicturesWrittenByAnotherProgram) {
+    static constexpr std::uint32_t kPattern[3][5] = {
+        {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF000000},
+        {0xFF0A141E, 0xFF28323C, 0xFF46505A, 0xFF646E78, 0xFF828C96},
+        {0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF, 0xFF808080, 0xFFFF8000},
+    };
+    const Expected pattern = [](int x, int y) { return kPattern[y][x]; };
+    for (const char* name :
+         {"im_rgb24.bmp", "im_pal4.bmp", "im_pal8_rle.bmp", "im_argb32_v5.bmp", "im_rgb24_top.tga",
+          "im_rgb24_bottom.tga", "im_rgb24_rle_top.tga", "im_cmap8_top.tga"})
+        ExpectPicture(std::string("reference/") + name, 5, 3, pattern);
 }
 
 TEST(ImageDecoder, PlacesTheFirstStoredRowAtTheBottomOfABottomUpPicture) {

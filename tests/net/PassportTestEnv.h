@@ -31,10 +31,7 @@ class PassportTest : public NetTest {
         theApp().SetMainTarget(nullptr);
         NetTest::TearDown();
     }
-    static void WaitForWorkers() {
-        for (int i = 0; i < 2000 && CWorkerThread::LiveCount() > 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    static void WaitForWorkers() { (void)CWorkerThread::WaitForAll(std::chrono::seconds(10)); }
     template <class T>
     void Run(std::unique_ptr<T> thread) {
         thread->m_pMainWnd = window;

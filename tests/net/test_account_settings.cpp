@@ -14,7 +14,7 @@
 #include "platform/FileUtil.h"
 #include "tests/support/ScopedTempDir.h"
 #include "tests/support/ScriptedPrompter.h"
-#include "update/ZipArchive.h"
+#include "archive/ZipArchive.h"
 
 namespace vm::test {
 namespace {

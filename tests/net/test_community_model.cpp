@@ -282,8 +282,7 @@ std::shared_ptr<RecordingTarget> RunAvatarThread() {
     auto worker = std::make_unique<GetAvatarThread>();
     worker->m_pMainWnd = target;
     if (!CWorkerThread::Start(std::move(worker))) return target;
-    for (int i = 0; i < 1000 && CWorkerThread::LiveCount() > 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(CWorkerThread::WaitForAll(std::chrono::seconds(10)));
     return target;
 }
 

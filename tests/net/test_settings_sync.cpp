@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/messages.h"
+#include "archive/ZipArchive.h"
 #include "net/CDownloadConfigThread.h"
 #include "net/CUploadConfigThread.h"
 #include "net/SettingsSync.h"
@@ -11,7 +12,6 @@
 #include "platform/IniFile.h"
 #include "tests/net/PassportTestEnv.h"
 #include "tests/support/PassportFake.h"
-#include "update/ZipArchive.h"
 
 namespace vm::test {
 namespace {

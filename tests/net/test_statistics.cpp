@@ -89,8 +89,7 @@ TEST_F(Statistic, UnreachableServerIsSilent) {
     e.statServer = "http://127.0.0.1:" + std::to_string(closedPort);
     SetEndpoints(e);
     SendStatistic(4);
-    for (int i = 0; i < 500 && CWorkerThread::LiveCount() > 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(CWorkerThread::WaitForAll(std::chrono::seconds(5)));
     EXPECT_EQ(CWorkerThread::LiveCount(), 0);
     EXPECT_TRUE(prompter->Texts().empty());
 }

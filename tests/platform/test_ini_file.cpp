@@ -12,6 +12,7 @@
 
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
+#include "tests/support/ScopedTempDir.h"
 
 extern char** environ;
 
@@ -21,16 +22,13 @@ namespace {
 
 class IniFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vm-ini-XXXXXX";
-        dir = mkdtemp(tmpl);
-        path = dir / "Velmora.ini";
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { path = dir / "Velmora.ini"; }
     std::string Content() { return platform::ReadWholeFile(path).value_or("<missing>"); }
     void Put(const std::string& s) { std::ofstream(path, std::ios::binary) << s; }
 
-    fs::path dir, path;
+    vm::test::ScopedTempDir m_temp;
+    fs::path dir = m_temp.Path();
+    fs::path path;
 };
 
 TEST_F(IniFileTest, MissingFileAndKeysGiveTheCallersDefault) {

@@ -20,6 +20,8 @@ inline QApplication& TestApp() {
     static int argc = 1;
     static char name[] = "skin-tests";
     static char* argv[] = {name, nullptr};
+    // Off-screen unless told otherwise, so a test program also runs on its own without a display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication* app = new QApplication(argc, argv);  // lives until exit
     return *app;
 }

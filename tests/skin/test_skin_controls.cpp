@@ -304,6 +304,26 @@ TEST(Label, ColoursFramesAndAnimation) {
     EXPECT_EQ(PixelAt(win.Render(), 40, 30), RGB(0, 255, 255));
     label->SetEnabled(false);
     label->SetTextColor(0x123456, kNoColor);  // keeps the disabled colour
+
+    // The same on a label with text: a disabled label paints in its disabled colour (blue
+    // here) also after a new text colour (red) that leaves the disabled one alone.
+    auto* text = win.Add<CUILabel>(7, RECT{80, 10, 200, 50});
+    text->SetText("国国国");
+    text->SetTextColor(RGB(0, 0, 0), RGB(0, 0, 255));
+    text->SetEnabled(false);
+    text->SetTextColor(RGB(255, 0, 0), kNoColor);
+    const QImage disabled = win.Render();
+    int blue = 0;
+    int red = 0;
+    for (int y = 10; y < 50; ++y) {
+        for (int x = 80; x < 200; ++x) {
+            const QColor c = disabled.pixelColor(x, y);
+            blue += c.blue() > c.red() + 60;
+            red += c.red() > c.blue() + 60;
+        }
+    }
+    EXPECT_GT(blue, 0);
+    EXPECT_EQ(red, 0);
 }
 
 TEST(LabelLine, DrawsTwoRows) {

@@ -269,7 +269,15 @@ TEST_F(ManagerTest, NameLookupWindowInitAndDeletedControls) {
     EXPECT_EQ(win->manager.GetFocus(), nullptr);
     EXPECT_EQ(win->manager.FindControl(42), nullptr);
     Send(WM_MOUSEMOVE, 0, MAKELPARAM(6, 6));
-    QTest::qWait(20);  // a timer of the deleted control must not fire into it
+    // Its timer must not fire into it: a live control's timer of the same interval fires many
+    // times meanwhile, and no timer notification ever names the deleted control's timer.
+    TestControl* live = Add({0, 0, 1, 1});
+    ASSERT_TRUE(win->manager.SetTimer(live, 2, 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return live->Count(UIEventType::Timer) >= 5; }, 5000));
+    int goneTimers = 0;
+    for (const UINotify& n : win->notes)
+        goneTimers += n.code == UINotifyCode::Timer && n.wParam == 1;
+    EXPECT_EQ(goneTimers, 0);
 }
 
 TEST_F(ManagerTest, AttachDialogDeletesTheOldTreeOnItsReapMessage) {

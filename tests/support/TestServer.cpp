@@ -238,6 +238,16 @@ void TestServer::ApplyFault(const Fault& fault, httplib::Response& res) {
                 });
             break;
         }
+        case Fault::Kind::Held: {
+            const auto gate = fault.gate;
+            res.set_content_provider(
+                body->size(), type,
+                [body, gate](size_t offset, size_t length, httplib::DataSink& sink) {
+                    if (gate) (void)gate->WaitFor(std::chrono::seconds(30));
+                    return sink.write(body->data() + offset, length);
+                });
+            break;
+        }
         case Fault::Kind::WrongLength: {
             res.set_content_provider(
                 fault.bytes, type, [body](size_t, size_t, httplib::DataSink& sink) {

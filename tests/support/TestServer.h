@@ -17,6 +17,7 @@
 //   DropAfter(n)       announce the whole body (or range), send n bytes of it, close;
 //   Slow(delay)        send the body in 512-byte pieces, waiting delay before each;
 //   WrongLength(n)     announce n bytes as Content-Length but send the real body, then close.
+//   Held(gate)         announce the body, then send it only once gate is set (30 s at most).
 // A fault applies to the body the route would have given (file or handler answer); with
 // `times` set it applies to that many requests only, later ones are answered normally.
 //
@@ -34,11 +35,14 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "app/ManualResetEvent.h"
 
 namespace vm::test {
 
@@ -59,17 +63,23 @@ struct RecordedRequest {
 };
 
 struct Fault {
-    enum class Kind { Status, DropAfter, Slow, WrongLength };
+    enum class Kind { Status, DropAfter, Slow, WrongLength, Held };
     Kind kind = Kind::Status;
     int status = 500;
     std::size_t bytes = 0;
     std::chrono::milliseconds delay{0};
     int times = -1;  // -1: every request
+    std::shared_ptr<ManualResetEvent> gate = nullptr;
 
     static Fault Status(int code) { return {Kind::Status, code}; }
     static Fault DropAfter(std::size_t n) { return {Kind::DropAfter, 200, n}; }
     static Fault Slow(std::chrono::milliseconds d) { return {Kind::Slow, 200, 0, d}; }
     static Fault WrongLength(std::size_t n) { return {Kind::WrongLength, 200, n}; }
+    static Fault Held(std::shared_ptr<ManualResetEvent> gate) {
+        Fault f{Kind::Held, 200};
+        f.gate = std::move(gate);
+        return f;
+    }
     Fault Times(int n) const {
         Fault f = *this;
         f.times = n;

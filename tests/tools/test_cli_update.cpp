@@ -8,11 +8,13 @@
 #include <thread>
 
 #include "app/CVelmoraApp.h"
+#include "app/ManualResetEvent.h"
 #include "net/HttpFetch.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
 #include "tests/support/ScopedTempDir.h"
+#include "tests/support/TestPaths.h"
 #include "tests/support/TestServer.h"
 #include "update/MirrorPublisher.h"
 #include "update/UpdateRunLock.h"
@@ -23,8 +25,7 @@ using vm::test::Fault;
 namespace {
 
 fs::path Bin(const std::string& name) {
-    const char* bin = std::getenv("VELMORA_TEST_BIN");
-    return fs::path(bin ? bin : ".") / name;
+    return vm::test::BinDir() / name;
 }
 
 std::string Quote(const std::string& s) {
@@ -156,7 +157,9 @@ TEST_F(CliUpdate, RunningUpdateOnTheFolderStopsASecondOne) {
 }
 
 TEST_F(CliUpdate, InterruptCancelsWithExitStatusTwo) {
-    server.SetFault("/TVRN/Interface/A/a.lua.z", Fault::Slow(std::chrono::milliseconds(200)));
+    // The file's body waits until the interrupt has been taken, so the run cannot finish first.
+    auto gate = std::make_shared<vm::ManualResetEvent>();
+    server.SetFault("/TVRN/Interface/A/a.lua.z", Fault::Held(gate));
     const std::string cmd = "exec env " + Env() + Quote(Bin("velmora").string()) +
                             " update --program-dir " + Quote((work / "program").string()) + " >" +
                             Quote((work / "out.txt").string()) + " 2>&1";
@@ -168,6 +171,12 @@ TEST_F(CliUpdate, InterruptCancelsWithExitStatusTwo) {
         out = platform::ReadWholeFile(work / "out.txt").value_or("");
     }
     ::kill(child->Pid(), SIGINT);
+    for (int i = 0; i < 1000 && !Contains(out, "正在取消更新"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        out = platform::ReadWholeFile(work / "out.txt").value_or("");
+    }
+    EXPECT_TRUE(Contains(out, "正在取消更新")) << out;
+    gate->Set();
     EXPECT_EQ(child->Wait(), 2);
     out = platform::ReadWholeFile(work / "out.txt").value_or("");
     EXPECT_TRUE(Contains(out, "更新已经取消。\n")) << out;

@@ -18,7 +18,7 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CDlgExport.h"
 #include "ui/CDlgImport.h"
-#include "update/ZipArchive.h"
+#include "archive/ZipArchive.h"
 
 namespace vm::test {
 namespace {

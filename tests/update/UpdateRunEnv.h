@@ -46,19 +46,14 @@ class UpdateRunEnv : public ::testing::Test {
         fs::create_directories(game);
         ASSERT_TRUE(platform::WriteFileAtomic(game / "Tovrin.exe", "MZ"));
         CVelmoraApp& app = theApp();
+        app.ResetSharedState();
         app.SetProgramDir(program);
         app.WriteProfileInt("Path", "PathType", 1);
         app.WriteProfileString("Path", "CustomPath", (game / "Tovrin.exe").string());
-        app.m_gameFolder.Set("");
-        app.m_gameExecutable.Set("");
         CacheGameFolder();
         app.SetPrompter(prompter);
         app.m_mirrorBaseUrl.Set(server.Origin());
         app.m_updateInfo.Set({{"Version", "1.019"}});
-        app.m_publishedSets.Set({});
-        app.m_setFolders.Set({});
-        app.m_expectedListChecksum.Set("");
-        app.m_refreshRequest.store(0);
         app.m_commitGate.store(1);
         g_shortcutOffered.Set();
         target->SetReply([this](const Message& m) -> std::intptr_t {
@@ -129,8 +124,7 @@ class UpdateRunEnv : public ::testing::Test {
         run->m_pMainWnd = target;
         run->m_clock = m_clock;
         ASSERT_TRUE(CWorkerThread::Start(std::move(run)));
-        for (int i = 0; i < 3000 && CWorkerThread::LiveCount() > 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(CWorkerThread::WaitForAll(std::chrono::seconds(30)));
         ASSERT_EQ(CWorkerThread::LiveCount(), 0);
     }
 

@@ -14,6 +14,7 @@
 #include "app/Globals.h"
 #include "app/TemporaryFolder.h"
 #include "app/messages.h"
+#include "archive/ZipArchive.h"
 #include "net/HttpFetch.h"
 #include "net/endpoints.h"
 #include "platform/FileUtil.h"
@@ -29,7 +30,6 @@
 #include "update/MirrorPublisher.h"
 #include "update/UpdateInfo.h"
 #include "update/UpdateInfoFetch.h"
-#include "update/ZipArchive.h"
 
 namespace fs = std::filesystem;
 using vm::theApp;
@@ -52,14 +52,10 @@ class MirrorFetch : public ::testing::Test {
         if (const char* old = ::getenv("TMPDIR")) m_oldTmp = old;
         ::setenv("TMPDIR", (work / "tmp").c_str(), 1);
         fs::create_directories(work / "program");
+        theApp().ResetSharedState();
         theApp().SetProgramDir(work / "program");
         theApp().WriteProfileInt("Update", "Server", 1);
         theApp().SetPrompter(prompter);
-        theApp().m_updateInfo.Set({});
-        theApp().m_publishedSets.Set({});
-        theApp().m_setFolders.Set({});
-        theApp().m_expectedInfoChecksum.Set("");
-        theApp().m_expectedListChecksum.Set("");
         UseMirrors(server.Origin(), kDeadOrigin);
         Publish("TVRN", {{"Main/main.lua", "main"}});
         server.ServeFolder("/", work / "mirror");
@@ -98,8 +94,7 @@ class MirrorFetch : public ::testing::Test {
         job->m_clock = std::move(clock);
         ASSERT_TRUE(vm::CWorkerThread::Start(std::move(job)));
         ASSERT_TRUE(g_infoReady.WaitFor(std::chrono::seconds(20)));
-        for (int i = 0; i < 200 && vm::CWorkerThread::LiveCount() > 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        (void)vm::CWorkerThread::WaitForAll(std::chrono::seconds(2));
     }
     bool InfoFailed() const {
         for (auto id : target->Ids())

@@ -6,16 +6,17 @@
 #include <map>
 #include <string>
 
+#include "archive/ZipArchive.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "tests/support/ScopedTempDir.h"
+#include "tests/support/TestPaths.h"
 #include "update/CFileListModel.h"
 #include "update/ChecksumText.h"
 #include "update/FileEntries.h"
 #include "update/FileListParser.h"
 #include "update/MirrorPublisher.h"
 #include "update/UpdateInfo.h"
-#include "update/ZipArchive.h"
 
 namespace fs = std::filesystem;
 using vm::test::ScopedTempDir;
@@ -148,9 +149,7 @@ TEST_F(Publisher, CommandLineWritesTheWholeMirror) {
     Add("A/a.lua", "one");
     ASSERT_TRUE(platform::WriteFileAtomic(work / "log.txt", "修正\n# 不是注释\n"));
     ASSERT_TRUE(platform::WriteFileAtomic(work / "VMUpdate", "updater"));
-    const char* bin = std::getenv("VELMORA_TEST_BIN");
-    ASSERT_NE(bin, nullptr);
-    const std::string velmora = std::string(bin) + "/velmora";
+    const std::string velmora = (vm::test::BinDir() / "velmora").string();
     const std::string cmd = velmora + " publish " + (work / "addons").string() + " " +
                             mirror.string() + " --set 官方服务器 --folder /gf --version 1.020" +
                             " --no-cache --changelog " + (work / "log.txt").string() +

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "app/CVelmoraApp.h"
+#include "platform/Clock.h"
 #include "tests/support/ScopedTempDir.h"
+#include "update/AutoUpdateDecision.h"
 #include "update/ChecksumText.h"
 #include "update/OnceADayTest.h"
 #include "update/UpdateInfo.h"
@@ -133,6 +138,49 @@ TEST_F(OnceADay, SameDayIsDoneAndEveryCallWritesNow) {
     EXPECT_EQ(vm::RunOnceADayTest([] { return Day(8, 23); }), vm::DayTest::AlreadyDoneToday);
     EXPECT_EQ(vm::RunOnceADayTest([] { return Day(9, 0); }), vm::DayTest::Update);
     EXPECT_EQ(vm::theApp().GetProfileBinary("Update", "LastUpdate"), Day(9, 0).Encode());
+}
+
+// The clock every date rule reads can be replaced, and the default day test and the
+// automatic-update decision follow it (no test depends on the wall clock or midnight).
+TEST_F(OnceADay, RulesFollowTheReplacedClock) {
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 2;
+    local.tm_mday = 14;
+    local.tm_hour = 23;
+    local.tm_min = 59;
+    local.tm_sec = 59;
+    local.tm_isdst = -1;
+    const auto evening = std::chrono::system_clock::from_time_t(std::mktime(&local)) +
+                         std::chrono::milliseconds(250);
+    vm::theApp().WriteProfileInt("Update", "OnceEveryDay", 1);
+    vm::theApp().m_updateInfo.Set({{"Version", "1.019"}});
+    {
+        auto at = evening;
+        platform::ScopedClock clock([&at] { return at; });
+        const vm::SystemTime now = vm::LocalNow();
+        EXPECT_EQ(now.year, 2026);
+        EXPECT_EQ(now.month, 3);
+        EXPECT_EQ(now.day, 14);
+        EXPECT_EQ(now.hour, 23);
+        EXPECT_EQ(now.minute, 59);
+        EXPECT_EQ(now.milliseconds, 250);
+        EXPECT_EQ(vm::UnixNow(), std::chrono::system_clock::to_time_t(evening));
+        EXPECT_EQ(vm::RunOnceADayTest(), vm::DayTest::Update);
+        EXPECT_EQ(vm::RunOnceADayTest(), vm::DayTest::AlreadyDoneToday);
+        EXPECT_EQ(vm::DecideAutomaticUpdate(), vm::AutoUpdateDecision::Start);
+        at += std::chrono::hours(23);
+        EXPECT_EQ(vm::DecideAutomaticUpdate(), vm::AutoUpdateDecision::UpdatedToday);
+        at += std::chrono::hours(2);
+        EXPECT_EQ(vm::DecideAutomaticUpdate(), vm::AutoUpdateDecision::Start);
+        // The next calendar day is another day for the day test.
+        at = evening + std::chrono::seconds(1);
+        EXPECT_EQ(vm::LocalNow().day, 15);
+        EXPECT_EQ(vm::RunOnceADayTest(), vm::DayTest::Update);
+    }
+    // Back on the system clock.
+    EXPECT_LE(std::abs(vm::UnixNow() - static_cast<std::int64_t>(std::time(nullptr))), 5);
+    vm::theApp().m_updateInfo.Set({});
 }
 
 }  // namespace

@@ -4,13 +4,14 @@
 #include <algorithm>
 #include <fstream>
 
+#include "archive/ZipArchive.h"
 #include "platform/Md5.h"
+#include "tests/support/TestPaths.h"
 #include "tests/update/UpdateRunEnv.h"
 #include "update/FileInstall.h"
 #include "update/OnceADayTest.h"
 #include "update/UpdateOutcome.h"
 #include "update/UpdateRunLock.h"
-#include "update/ZipArchive.h"
 
 namespace fs = std::filesystem;
 using vm::theApp;
@@ -220,8 +221,22 @@ TEST_F(UpdateRun, SecondRunOnTheSameFolderEndsAtOnce) {
 TEST_F(UpdateRun, AlreadyUpdatedTodayDoesNothing) {
     Publish({{"A/a.lua", "a"}});
     theApp().WriteProfileInt("Update", "OnceEveryDay", 1);
-    vm::SystemTime today = vm::LocalNow();
-    theApp().WriteProfileBinary("Update", "LastUpdate", today.Encode());
+    // A fixed clock a moment before midnight; the last run was early the same day.
+    vm::SystemTime now;
+    now.year = 2026;
+    now.month = 3;
+    now.day = 14;
+    now.hour = 23;
+    now.minute = 59;
+    now.second = 59;
+    now.milliseconds = 999;
+    m_clock = [now] { return now; };
+    vm::SystemTime morning = now;
+    morning.hour = 0;
+    morning.minute = 0;
+    morning.second = 1;
+    morning.milliseconds = 0;
+    theApp().WriteProfileBinary("Update", "LastUpdate", morning.Encode());
     Run();
     EXPECT_EQ(Outcome(), kSucceeded);
     EXPECT_EQ(Statuses(), std::vector<std::string>{"今天已经更新，不再需要更新。"});
@@ -255,9 +270,7 @@ class SelfUpdateRun : public UpdateRun {
                                    {"Updater", "/Velmora-TVRN/updater"}});
     }
     static std::string Probe() {
-        const char* bin = std::getenv("VELMORA_TEST_BIN");
-        return platform::ReadWholeFile(fs::path(bin ? bin : ".") / "../tests/updater_probe")
-            .value_or("");
+        return platform::ReadWholeFile(vm::test::ProgramDir() / "updater_probe").value_or("");
     }
 };
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/SafePath.h"
+#include "archive/ZipArchive.h"
 #include "platform/FileUtil.h"
 #include "tests/support/ScopedTempDir.h"
-#include "update/SafePath.h"
-#include "update/ZipArchive.h"
 
 namespace fs = std::filesystem;
 using vm::test::ScopedTempDir;

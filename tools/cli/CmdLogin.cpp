@@ -43,8 +43,7 @@ std::optional<std::string> ReadPassword() {
 
 // The statistics ping runs on a worker; give it a moment before the process ends.
 void WaitForWorkers() {
-    for (int i = 0; i < 100 && CWorkerThread::LiveCount() > 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    (void)CWorkerThread::WaitForAll(std::chrono::seconds(10));
 }
 
 int RunLogin(const std::vector<std::string>& args) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Version.h"
 #include "tools/cli/CliCommand.h"
 #include "tools/cli/CliOptions.h"
 #include "update/MirrorPublisher.h"
@@ -114,7 +115,8 @@ const CliCommand kPublishCommand{
     "时，它会加入已有的 Info。\n"
     "  --set NAME         插件集名称\n"
     "  --folder /PATH     插件集在服务器上的目录，默认由名称得出\n"
-    "  --version V        最新客户端版本，默认保留原值，否则为 1.019\n"
+    "  --version V        最新客户端版本，默认保留原值，否则为 " VM_VERSION_TEXT
+    "\n"
     "  --client PATH      新客户端：本地文件（复制到 Velmora-TVRN/）或服务器上的路径（/...）\n"
     "  --updater PATH     更新程序，同上\n"
     "  --no-cache         下载时附加防缓存参数（NoCacheMode = 1）\n"

@@ -51,8 +51,7 @@ int main(int argc, char** argv) {
             const int rc = c->run(std::vector<std::string>(argv + 2, argv + argc));
             // Workers are detached: give the last ones (a statistics ping, a worker's own
             // ending) a moment, then end without running static destructors under them.
-            for (int i = 0; i < 200 && vm::CWorkerThread::LiveCount() > 0; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            (void)vm::CWorkerThread::WaitForAll(std::chrono::seconds(2));
             std::cout.flush();
             std::cerr.flush();
             std::fflush(nullptr);

@@ -1,4 +1,4 @@
-#include "tools/skin-gallery/GalleryMainWindow.h"
+#include "GalleryMainWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>

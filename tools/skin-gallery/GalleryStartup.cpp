@@ -1,4 +1,4 @@
-#include "tools/skin-gallery/GalleryStartup.h"
+#include "GalleryStartup.h"
 
 #include <QCoreApplication>
 #include <QDir>

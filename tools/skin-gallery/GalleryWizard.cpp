@@ -1,7 +1,7 @@
 // The plain windows: every page of the setup wizard, the export and import dialogs and the
 // combat-log dialog (with its rows, and with an upload running), as PNG files.
 
-#include "tools/skin-gallery/GalleryWizard.h"
+#include "GalleryWizard.h"
 
 #include <QApplication>
 #include <QDir>

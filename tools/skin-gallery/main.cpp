@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Version.h"
 #include "GalleryPartThree.h"
 #include "res/MainWindowPolygons.h"
 #include "res/ResourceIds.h"
@@ -26,9 +27,9 @@
 #include "skin/IUIChecked.h"
 #include "skin/MarkupLayout.h"
 #include "skin/ResourceLoader.h"
-#include "tools/skin-gallery/GalleryWizard.h"
-#include "tools/skin-gallery/GalleryMainWindow.h"
-#include "tools/skin-gallery/GalleryStartup.h"
+#include "GalleryWizard.h"
+#include "GalleryMainWindow.h"
+#include "GalleryStartup.h"
 #include "ui/QtStartupUi.h"
 
 namespace vm {
@@ -345,7 +346,7 @@ void WindowPreviews() {
         const RECT& r = rects[id - 26];
         main.CreateButton(id, r.left, r.top, r.right, r.bottom);
     }
-    main.CreateLabel(30, 161, 578, 361, 593, "© Tovrin Velmora (1.019)");
+    main.CreateLabel(30, 161, 578, 361, 593, "© Tovrin Velmora (" VM_VERSION_TEXT ")");
     main.CreateLabel(31, 370, 578, 650, 593, "校验码：0123456789ABCDEF0123456789ABCDEF");
     QImage copy;
     LoadImageResource(copy, ResourceType::Bitmap, res::IDB_COPY);

@@ -50,4 +50,17 @@ std::optional<std::vector<std::string>> ListZipEntries(std::string_view archive)
 // nullopt on failure or when there is nothing to pack.
 std::optional<std::string> MakeZip(const std::vector<std::pair<std::string, std::string>>& entries);
 
+// One entry of an archive written from disk: a folder entry when file is empty, else the
+// bytes of file under name.
+struct ZipFileEntry {
+    std::string name;
+    std::filesystem::path file;
+};
+
+// Writes the entries, in order, as a ZIP archive (deflate, default level) at archive. The
+// archive is written beside its place and renamed over it once complete, so a failure keeps
+// the old one. false (error says why) on failure or when there is nothing to pack.
+[[nodiscard]] bool WriteZipFile(const std::filesystem::path& archive,
+                                const std::vector<ZipFileEntry>& entries, std::string& error);
+
 }  // namespace vm

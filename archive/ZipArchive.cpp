@@ -1,4 +1,4 @@
-#include "update/ZipArchive.h"
+#include "archive/ZipArchive.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,8 +9,8 @@
 #include <memory>
 #include <system_error>
 
+#include "archive/SafePath.h"
 #include "platform/FileUtil.h"
-#include "update/SafePath.h"
 
 namespace vm {
 namespace fs = std::filesystem;
@@ -26,13 +26,6 @@ struct ZipFileClose {
     void operator()(zip_file_t* f) const { zip_fclose(f); }
 };
 using ZipFileHandle = std::unique_ptr<zip_file_t, ZipFileClose>;
-
-struct FdClose {
-    int fd = -1;
-    ~FdClose() {
-        if (fd >= 0) ::close(fd);
-    }
-};
 
 std::string ZipErrorText(zip_error_t* err) {
     std::string text = zip_error_strerror(err);
@@ -92,53 +85,31 @@ EntryOutcome WriteEntry(zip_t* za, zip_uint64_t index, const fs::path& dest,
     std::string hidden = dest.filename().string();
     hidden.insert(0, 1, '.');
     hidden += ".XXXXXX";
-    std::string tmpl = (dest.parent_path() / hidden).string();
-    FdClose out{::mkstemp(tmpl.data())};
-    if (out.fd < 0) {
-        error = platform::ErrnoText(errno);
-        return EntryOutcome::Failed;
-    }
-    auto fail = [&](EntryOutcome outcome) {
-        ::unlink(tmpl.c_str());
-        return outcome;
-    };
-    ::fchmod(out.fd, 0644);
-    std::uint64_t done = 0;
-    char buffer[64 * 1024];
-    for (;;) {
-        zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            error = "解压文件失败：" + std::string(zip_file_strerror(file.get()));
-            return fail(EntryOutcome::Failed);
-        }
-        if (n == 0) break;
-        done += static_cast<std::uint64_t>(n);
-        total += static_cast<std::uint64_t>(n);
-        // The stored sizes may lie; count what actually comes out.
-        if (done > limits.maxEntryBytes || total > limits.maxTotalBytes) {
-            error = "压缩文件解压后过大，已拒绝解压。";
-            return fail(EntryOutcome::Bomb);
-        }
-        for (zip_int64_t off = 0; off < n;) {
-            ssize_t w = ::write(out.fd, buffer + off, static_cast<std::size_t>(n - off));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                error = platform::ErrnoText(errno);
-                return fail(EntryOutcome::Failed);
+    EntryOutcome outcome = EntryOutcome::Failed;
+    auto copy = [&](int fd) {
+        std::uint64_t done = 0;
+        char buffer[64 * 1024];
+        for (;;) {
+            zip_int64_t n = zip_fread(file.get(), buffer, sizeof buffer);
+            if (n < 0) {
+                error = "解压文件失败：" + std::string(zip_file_strerror(file.get()));
+                return false;
             }
-            off += w;
+            if (n == 0) return true;
+            done += static_cast<std::uint64_t>(n);
+            total += static_cast<std::uint64_t>(n);
+            // The stored sizes may lie; count what actually comes out.
+            if (done > limits.maxEntryBytes || total > limits.maxTotalBytes) {
+                error = "压缩文件解压后过大，已拒绝解压。";
+                outcome = EntryOutcome::Bomb;
+                return false;
+            }
+            if (!platform::WriteAll(fd, buffer, static_cast<std::size_t>(n))) return false;
         }
-    }
-    if (::fsync(out.fd) != 0 || ::close(out.fd) != 0) {
-        out.fd = -1;
-        error = platform::ErrnoText(errno);
-        return fail(EntryOutcome::Failed);
-    }
-    out.fd = -1;
-    // rename replaces a link at dest rather than writing through it.
-    if (::rename(tmpl.c_str(), dest.c_str()) != 0) {
-        error = platform::ErrnoText(errno);
-        return fail(EntryOutcome::Failed);
+    };
+    if (!platform::WriteBesideThenRename(dest, {(dest.parent_path() / hidden).string()}, copy)) {
+        if (error.empty()) error = platform::ErrnoText(errno);
+        return outcome;
     }
     return EntryOutcome::Written;
 }
@@ -299,6 +270,48 @@ std::optional<std::string> MakeZip(
     }
     zip_source_close(src);
     return out;
+}
+
+bool WriteZipFile(const fs::path& archive, const std::vector<ZipFileEntry>& entries,
+                  std::string& error) {
+    if (entries.empty()) {
+        error = "没有要打包的文件";
+        return false;
+    }
+    // libzip writes beside the archive and renames at close.
+    int code = 0;
+    ZipHandle za(zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
+    if (!za) {
+        zip_error_t err;
+        zip_error_init_with_code(&err, code);
+        error = ZipErrorText(&err);
+        return false;
+    }
+    for (const ZipFileEntry& entry : entries) {
+        if (entry.file.empty()) {
+            if (zip_dir_add(za.get(), entry.name.c_str(), ZIP_FL_ENC_UTF_8) < 0) {
+                error = zip_strerror(za.get());
+                return false;
+            }
+            continue;
+        }
+        zip_source_t* src = zip_source_file(za.get(), entry.file.c_str(), 0, -1);
+        if (!src) {
+            error = zip_strerror(za.get());
+            return false;
+        }
+        if (zip_file_add(za.get(), entry.name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
+            zip_source_free(src);
+            error = zip_strerror(za.get());
+            return false;
+        }
+    }
+    if (zip_close(za.get()) != 0) {
+        error = zip_strerror(za.get());
+        return false;
+    }
+    za.release();
+    return true;
 }
 
 }  // namespace vm

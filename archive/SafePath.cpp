@@ -1,4 +1,4 @@
-#include "update/SafePath.h"
+#include "archive/SafePath.h"
 
 #include <cctype>
 
