@@ -1,0 +1,60 @@
+#include "ui/DialogParts.h"
+
+#include <QImage>
+
+#include "skin/CUIButton.h"
+#include "skin/CUILabel.h"
+#include "skin/IUIChecked.h"
+#include "skin/ResourceLoader.h"
+
+namespace vm {
+
+namespace {
+constexpr int kInformationIcon = 4;
+}
+
+CUILabel* CreateIconLabel(CSkinDialog& dialog, int id, int left, int top, int right, int bottom) {
+    CUILabel* label = dialog.CreateLabel(id, left, top, right, bottom);
+    if (!label) return nullptr;
+    QImage icon;
+    if (LoadImageResource(icon, ResourceType::SystemIcon, kInformationIcon)) {
+        label->SetImage(icon);
+        // The icon keeps its own size instead of filling the whole cell.
+        label->SetImageSize(icon.width(), icon.height());
+    }
+    return label;
+}
+
+CUIButton* CreateCloseBox(CSkinDialog& dialog, int id, int left, int top, int right, int bottom) {
+    CUIButton* button = dialog.CreateButton(id, left, top, right, bottom);
+    if (button) button->SetImage(CSkinDialog::GetMessageBoxBackground());
+    return button;
+}
+
+CUIButton* CreateCheckBox(CSkinDialog& dialog, int id, int left, int top, int right, int bottom,
+                          std::string_view text) {
+    CUIButton* button = dialog.CreateButton(id, left, top, right, bottom, text);
+    if (button) button->SetCheckMode(UICHECK_CHECKBOX);
+    return button;
+}
+
+CUIButton* CreateFaceButton(CSkinDialog& dialog, int id, int left, int top, int right, int bottom,
+                            std::string_view text) {
+    CUIButton* button = dialog.CreateButton(id, left, top, right, bottom, text);
+    if (button) button->SetImage(CSkinDialog::GetButtonFaceImage());
+    return button;
+}
+
+bool IsChecked(CSkinDialog& dialog, int id) {
+    CUIControl* control = dialog.FindControl(id);
+    auto* check = control ? static_cast<IUIChecked*>(control->GetInterface("UIChecked")) : nullptr;
+    return check && check->GetCheck();
+}
+
+void SetChecked(CSkinDialog& dialog, int id, bool checked) {
+    CUIControl* control = dialog.FindControl(id);
+    auto* check = control ? static_cast<IUIChecked*>(control->GetInterface("UIChecked")) : nullptr;
+    if (check) check->SetCheck(checked);
+}
+
+}  // namespace vm
