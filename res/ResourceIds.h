@@ -19,6 +19,9 @@ constexpr int IDP_MSGBOX_CLOSE = 237;  // the message box's close button, four f
 constexpr int IDP_PROGRESS = 250;
 constexpr int IDP_CHECKBOX = 252;
 constexpr int IDP_DIALOG_BACKGROUND = 254;
+constexpr int IDP_TAB = 255;         // page-sheet tab, four frames: normal, hot, selected, disabled
+constexpr int IDP_SEPARATOR = 265;
+constexpr int IDP_PAGE_FRAME = 266;  // page-sheet page area, stretched with preserved edges
 
 // Bitmaps (four-frame button sprites).
 constexpr int IDB_REGISTER = 212;
