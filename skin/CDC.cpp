@@ -29,34 +29,34 @@ RECT FromQRect(const QRect& r) {
     return RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
-CDC::CDC(QPainter& painter) : painter_(painter) {
-    painter_.setRenderHint(QPainter::Antialiasing, false);
-    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (const QFont* f = UITheme::Get().Font(1)) font_ = *f;
-    painter_.setFont(font_);
+CDC::CDC(QPainter& painter) : m_painter(painter) {
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (const QFont* f = UITheme::Get().Font(1)) m_font = *f;
+    m_painter.setFont(m_font);
 }
 
 void CDC::SaveDC() {
-    painter_.save();
-    saved_.push_back({font_, textColor_});
+    m_painter.save();
+    m_saved.push_back({m_font, m_textColor});
 }
 
 void CDC::RestoreDC() {
-    if (saved_.empty()) return;
-    painter_.restore();
-    font_ = saved_.back().font;
-    textColor_ = saved_.back().textColor;
-    saved_.pop_back();
-    painter_.setFont(font_);
+    if (m_saved.empty()) return;
+    m_painter.restore();
+    m_font = m_saved.back().font;
+    m_textColor = m_saved.back().textColor;
+    m_saved.pop_back();
+    m_painter.setFont(m_font);
 }
 
 void CDC::IntersectClip(const RECT& rect) {
-    painter_.setClipRect(ToQRect(rect),
-                         painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    m_painter.setClipRect(ToQRect(rect),
+                          m_painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
 }
 
 void CDC::IntersectClip(const QRegion& region) {
-    painter_.setClipRegion(region, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    m_painter.setClipRegion(region, m_painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
 }
 
 bool CDC::SelectThemeFont(int index) {
@@ -67,16 +67,16 @@ bool CDC::SelectThemeFont(int index) {
 }
 
 void CDC::SelectFont(const QFont& font) {
-    font_ = font;
-    painter_.setFont(font_);
+    m_font = font;
+    m_painter.setFont(m_font);
 }
 
 TEXTMETRIC CDC::GetTextMetrics() const {
-    return UITheme::MetricsOf(font_);
+    return UITheme::MetricsOf(m_font);
 }
 
 SIZE CDC::GetTextExtent(std::u16string_view text) const {
-    const QFontMetrics fm(font_);
+    const QFontMetrics fm(m_font);
     return SIZE{fm.horizontalAdvance(FromU16(text)), fm.height()};
 }
 
@@ -85,23 +85,23 @@ SIZE CDC::GetTextExtent(std::string_view utf8) const {
 }
 
 void CDC::TextOut(int x, int y, std::u16string_view text) {
-    painter_.setPen(ToQColor(textColor_));
-    painter_.drawText(QPoint(x, y + QFontMetrics(font_).ascent()), FromU16(text));
+    m_painter.setPen(ToQColor(m_textColor));
+    m_painter.drawText(QPoint(x, y + QFontMetrics(m_font).ascent()), FromU16(text));
 }
 
 void CDC::TextOut(int x, int y, std::string_view utf8) {
-    painter_.setPen(ToQColor(textColor_));
-    painter_.drawText(QPoint(x, y + QFontMetrics(font_).ascent()), FromU8(utf8));
+    m_painter.setPen(ToQColor(m_textColor));
+    m_painter.drawText(QPoint(x, y + QFontMetrics(m_font).ascent()), FromU8(utf8));
 }
 
 void CDC::FillRect(const RECT& rect, COLORREF color) {
     if (rect.IsEmpty()) return;
-    painter_.fillRect(ToQRect(rect), ToQColor(color));
+    m_painter.fillRect(ToQRect(rect), ToQColor(color));
 }
 
 void CDC::FillRect(const RECT& rect, const QBrush& brush) {
     if (rect.IsEmpty()) return;
-    painter_.fillRect(ToQRect(rect), brush);
+    m_painter.fillRect(ToQRect(rect), brush);
 }
 
 void CDC::HLine(int x1, int x2, int y, COLORREF color) {
@@ -126,20 +126,20 @@ void CDC::FillPolygon(const POINT* points, int count, const QBrush& brush, Qt::F
     if (count < 3) return;
     QPolygon poly;
     for (int i = 0; i < count; ++i) poly << QPoint(points[i].x, points[i].y);
-    painter_.save();
-    painter_.setPen(Qt::NoPen);
-    painter_.setBrush(brush);
-    painter_.drawPolygon(poly, rule);
-    painter_.restore();
+    m_painter.save();
+    m_painter.setPen(Qt::NoPen);
+    m_painter.setBrush(brush);
+    m_painter.drawPolygon(poly, rule);
+    m_painter.restore();
 }
 
 void CDC::DrawImage(const RECT& dest, const QImage& image, const RECT& source) {
     if (dest.IsEmpty() || source.IsEmpty() || image.isNull()) return;
-    painter_.drawImage(ToQRect(dest), image, ToQRect(source));
+    m_painter.drawImage(ToQRect(dest), image, ToQRect(source));
 }
 
 void CDC::DrawImage(int x, int y, const QImage& image) {
-    if (!image.isNull()) painter_.drawImage(QPoint(x, y), image);
+    if (!image.isNull()) m_painter.drawImage(QPoint(x, y), image);
 }
 
 }  // namespace vm

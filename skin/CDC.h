@@ -18,7 +18,7 @@ class CDC {
   public:
     explicit CDC(QPainter& painter);
 
-    QPainter& Painter() { return painter_; }
+    QPainter& Painter() { return m_painter; }
 
     // Saves clip, font and text colour; RestoreDC brings back the last saved state.
     void SaveDC();
@@ -29,13 +29,13 @@ class CDC {
     // Selects theme font `index` (1-10); other numbers select nothing and return false.
     bool SelectThemeFont(int index);
     void SelectFont(const QFont& font);
-    const QFont& Font() const { return font_; }
+    const QFont& Font() const { return m_font; }
     TEXTMETRIC GetTextMetrics() const;
     SIZE GetTextExtent(std::u16string_view text) const;
     SIZE GetTextExtent(std::string_view utf8) const;
 
-    void SetTextColor(COLORREF color) { textColor_ = color; }
-    COLORREF GetTextColor() const { return textColor_; }
+    void SetTextColor(COLORREF color) { m_textColor = color; }
+    COLORREF GetTextColor() const { return m_textColor; }
     // Text with its cell's top-left corner at (x, y).
     void TextOut(int x, int y, std::u16string_view text);
     void TextOut(int x, int y, std::string_view utf8);
@@ -58,10 +58,10 @@ class CDC {
         QFont font;
         COLORREF textColor;
     };
-    QPainter& painter_;
-    QFont font_;
-    COLORREF textColor_ = 0;
-    std::vector<State> saved_;
+    QPainter& m_painter;
+    QFont m_font;
+    COLORREF m_textColor = 0;
+    std::vector<State> m_saved;
 };
 
 QColor ToQColor(COLORREF c);

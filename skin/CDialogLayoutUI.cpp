@@ -15,62 +15,63 @@ void* CDialogLayoutUI::GetInterface(std::string_view name) {
 }
 
 void CDialogLayoutUI::RecalcArrangement() {
-    if (!recalc_) return;
-    for (const Item& item : items_) {
-        const bool known = std::any_of(entries_.begin(), entries_.end(),
+    if (!m_recalc) return;
+    for (const Item& item : m_items) {
+        const bool known = std::any_of(m_entries.begin(), m_entries.end(),
                                        [&](const Entry& e) { return e.control == item.control; });
-        if (!known) entries_.push_back(Entry{item.control, 0, item.control->GetPos()});
+        if (!known) m_entries.push_back(Entry{item.control, 0, item.control->GetPos()});
     }
     RECT box{9999, 9999, 0, 0};
-    for (const Item& item : items_) {
+    for (const Item& item : m_items) {
         const RECT& r = item.control->GetPos();
         box.left = std::min(box.left, r.left);
         box.top = std::min(box.top, r.top);
         box.right = std::max(box.right, r.right);
         box.bottom = std::max(box.bottom, r.bottom);
     }
-    if (items_.empty()) box = RECT{};
-    for (Entry& e : entries_) e.rect.Offset(-box.left, -box.top);
-    box_ = box;
-    recalc_ = false;
+    if (m_items.empty()) box = RECT{};
+    for (Entry& e : m_entries) e.rect.Offset(-box.left, -box.top);
+    m_box = box;
+    m_recalc = false;
 }
 
 SIZE CDialogLayoutUI::EstimateSize(SIZE) {
-    return SIZE{box_.Width(), box_.Height()};
+    return SIZE{m_box.Width(), m_box.Height()};
 }
 
 void CDialogLayoutUI::SetPos(int left, int top, int right, int bottom) {
     CUIControl::SetPos(left, top, right, bottom);
     RecalcArrangement();
-    ProcessScrollbar(left, top, right, bottom, box_.Height(), 20);
-    for (Entry& e : entries_) {
+    ProcessScrollbar(left, top, right, bottom, m_box.Height(), 20);
+    for (Entry& e : m_entries) {
         // A recorded control may have been removed since.
-        const bool present = std::any_of(items_.begin(), items_.end(),
+        const bool present = std::any_of(m_items.begin(), m_items.end(),
                                          [&](const Item& i) { return i.control == e.control; });
         if (!present) continue;
         RECT r = e.rect;
-        r.Offset(left, top - scrollPos_);
+        r.Offset(left, top - m_scrollPos);
         e.control->SetPos(r);
     }
 }
 
 void CDialogLayoutUI::DoPaint(CDC& dc, const RECT& paint) {
-    if (!RectsMeet(pos_, paint)) return;
-    const RECT area = IntersectRect(pos_, paint);
-    if (backColor_ != kNoColor) dc.FillRect(area, backColor_);
+    if (!RectsMeet(m_pos, paint)) return;
+    const RECT area = IntersectRect(m_pos, paint);
+    if (m_backColor != kNoColor) dc.FillRect(area, m_backColor);
     // Without a colour, a child window lets its parent show through (see CUIManager::Paint).
     const QImage* background = nullptr;
-    if (manager_ && !manager_->GetImage(0).isNull()) {
-        background = &manager_->GetImage(0);
-    } else if (manager_ && manager_->GetPaintWindow() && !manager_->GetPaintWindow()->IsChild()) {
+    if (m_manager && !m_manager->GetImage(0).isNull()) {
+        background = &m_manager->GetImage(0);
+    } else if (m_manager && m_manager->GetPaintWindow() &&
+               !m_manager->GetPaintWindow()->IsChild()) {
         const QImage& def = UITheme::Get().Image(DefaultImage::DialogBackground);
         if (!def.isNull()) background = &def;
     }
     if (background) {
-        if (background->width() == pos_.Width() && background->height() == pos_.Height()) {
-            dc.DrawImage(pos_.left, pos_.top, *background);
+        if (background->width() == m_pos.Width() && background->height() == m_pos.Height()) {
+            dc.DrawImage(m_pos.left, m_pos.top, *background);
         } else {
-            DrawImage9Grid(dc, pos_.left, pos_.top, pos_.right, pos_.bottom, 0, 0,
+            DrawImage9Grid(dc, m_pos.left, m_pos.top, m_pos.right, m_pos.bottom, 0, 0,
                            background->width(), background->height(), background, false);
         }
     }

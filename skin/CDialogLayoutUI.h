@@ -12,10 +12,10 @@ namespace vm {
 
 class CDialogLayoutUI : public CUIContainer {
   public:
-    void SetBackColor(COLORREF color) { backColor_ = color; }
-    COLORREF GetBackColor() const { return backColor_; }
+    void SetBackColor(COLORREF color) { m_backColor = color; }
+    COLORREF GetBackColor() const { return m_backColor; }
     // The children's bounding box of the first layout.
-    const RECT& GetChildrenBox() const { return box_; }
+    const RECT& GetChildrenBox() const { return m_box; }
 
     void* GetInterface(std::string_view name) override;
     const char* GetClass() const override { return "DialogLayoutUI"; }
@@ -32,10 +32,10 @@ class CDialogLayoutUI : public CUIContainer {
     };
     void RecalcArrangement();
 
-    bool recalc_ = true;
-    RECT box_;
-    std::vector<Entry> entries_;
-    COLORREF backColor_ = kNoColor;
+    bool m_recalc = true;
+    RECT m_box;
+    std::vector<Entry> m_entries;
+    COLORREF m_backColor = kNoColor;
 };
 
 }  // namespace vm

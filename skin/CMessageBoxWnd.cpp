@@ -56,13 +56,13 @@ int IconFor(UINT type) {
 }  // namespace
 
 CMessageBoxWnd::CMessageBoxWnd(std::string message, std::string title, UINT type)
-    : title_(std::move(title)), message_(std::move(message)), type_(type) {}
+    : m_title(std::move(title)), m_message(std::move(message)), m_type(type) {}
 
 CMessageBoxWnd::~CMessageBoxWnd() {
-    manager_.RemoveNotifier(this);
-    if (window_) {
-        window_->SetHandler(nullptr);
-        window_->DestroyWindow();
+    m_manager.RemoveNotifier(this);
+    if (m_window) {
+        m_window->SetHandler(nullptr);
+        m_window->DestroyWindow();
     }
 }
 
@@ -122,37 +122,37 @@ int CMessageBoxWnd::ShowMessageBox(HWND owner, std::string_view message, std::st
     box.ShowModal();
     // A box closed without one of its buttons answers like its close button; the previous
     // box's answer would be a stale "yes".
-    return box.result_ != 0 ? box.result_ : 2;
+    return box.m_result != 0 ? box.m_result : 2;
 }
 
 bool CMessageBoxWnd::Open(HWND owner) {
-    owner_ = owner;
+    m_owner = owner;
     QPoint origin(0, 0);
     if (owner) origin = owner->mapToGlobal(QPoint(0, 0));
-    return Create(owner, title_, WS_POPUP | WS_VISIBLE, WS_EX_WINDOWEDGE, origin.x(), origin.y(),
+    return Create(owner, m_title, WS_POPUP | WS_VISIBLE, WS_EX_WINDOWEDGE, origin.x(), origin.y(),
                   250, 250) != nullptr;
 }
 
 void CMessageBoxWnd::Build() {
     const Appearance& a = Look();
-    manager_.Init(window_);
+    m_manager.Init(m_window);
     auto root = std::make_unique<CDialogLayoutUI>();
-    root_ = root.get();
-    manager_.AttachDialog(std::move(root));
-    manager_.AddNotifier(this);
+    m_root = root.get();
+    m_manager.AttachDialog(std::move(root));
+    m_manager.AddNotifier(this);
 
     const QImage& closeSprite = UITheme::Get().Image(DefaultImage::MessageBoxBackground);
-    closeWidth_ = closeSprite.width() / 4;
+    m_closeWidth = closeSprite.width() / 4;
     const int closeHeight = closeSprite.height();
 
     const RECT measured =
-        MeasureMarkupText(&manager_, RECT{0, 0, 9999, 100}, message_, DT_CALCRECT);
-    const int messageWidth = message_.empty() ? 0 : measured.Width();
-    const int messageHeight = message_.empty() ? 0 : measured.Height();
+        MeasureMarkupText(&m_manager, RECT{0, 0, 9999, 100}, m_message, DT_CALCRECT);
+    const int messageWidth = m_message.empty() ? 0 : measured.Width();
+    const int messageHeight = m_message.empty() ? 0 : measured.Height();
 
-    iconIndex_ = IconFor(type_);
+    m_iconIndex = IconFor(m_type);
     QImage icon;
-    LoadImageResource(icon, ResourceType::SystemIcon, iconIndex_);
+    LoadImageResource(icon, ResourceType::SystemIcon, m_iconIndex);
     const int iconWidth = icon.width();
     const int iconHeight = icon.height();
 
@@ -160,44 +160,44 @@ void CMessageBoxWnd::Build() {
     const int w = std::max(messageWidth + 3 * m + iconWidth, 3 * m + 2 * a.buttonWidth);
     const int h = std::max(iconHeight + a.buttonHeight + 3 * m + a.captionHeight,
                            messageHeight + 3 * m + a.buttonHeight + a.captionHeight);
-    window_->resize(w, h);
+    m_window->resize(w, h);
 
     const int n = a.cornerCut;
     QPolygon outline;
     outline << QPoint(n, 0) << QPoint(w - n - 1, 0) << QPoint(w, n) << QPoint(w, h - n - 1)
             << QPoint(w - n - 1, h) << QPoint(n, h) << QPoint(0, h - n - 1) << QPoint(0, n)
             << QPoint(n, 0);
-    window_->setMask(QRegion(outline, Qt::OddEvenFill));
+    m_window->setMask(QRegion(outline, Qt::OddEvenFill));
     CenterWindow();
 
-    root_->SetPos(0, 0, w, h);  // empty yet: the controls below keep their rectangles
+    m_root->SetPos(0, 0, w, h);  // empty yet: the controls below keep their rectangles
 
-    const int closeLeft = w - a.closeRight - closeWidth_;
+    const int closeLeft = w - a.closeRight - m_closeWidth;
     RECT titleRect{a.titleLeft, a.titleTop, closeLeft, a.titleTop + closeHeight};
     if (a.titleLeft == 0 && a.titleTop == 0)
-        titleRect = RECT{closeWidth_, a.closeTop, closeLeft, a.closeTop + closeHeight};
+        titleRect = RECT{m_closeWidth, a.closeTop, closeLeft, a.closeTop + closeHeight};
     auto title = std::make_unique<CUILabel>();
     title->SetId(kTitleId);
     title->SetName(std::to_string(kTitleId));
     title->SetPos(titleRect);
-    title->SetText(title_);
+    title->SetText(m_title);
     title->SetTextStyle(a.titleStyle);
     title->SetTextColor(a.titleColor);
-    root_->Add(std::move(title));
+    m_root->Add(std::move(title));
 
     auto close = std::make_unique<CUIButton>();
     close->SetId(kCloseId);
     close->SetName(std::to_string(kCloseId));
-    close->SetPos(closeLeft, a.closeTop, closeLeft + closeWidth_, a.closeTop + closeHeight);
+    close->SetPos(closeLeft, a.closeTop, closeLeft + m_closeWidth, a.closeTop + closeHeight);
     close->SetImage(closeSprite);
-    root_->Add(std::move(close));
+    m_root->Add(std::move(close));
 
     auto iconLabel = std::make_unique<CUILabel>();
     iconLabel->SetId(kIconId);
     iconLabel->SetName(std::to_string(kIconId));
     iconLabel->SetPos(m, a.captionHeight + m, m + iconWidth, a.captionHeight + m + iconHeight);
     if (!icon.isNull()) iconLabel->SetImage(icon);
-    root_->Add(std::move(iconLabel));
+    m_root->Add(std::move(iconLabel));
 
     auto text = std::make_unique<CUILabel>();
     text->SetId(kMessageId);
@@ -206,8 +206,8 @@ void CMessageBoxWnd::Build() {
                  a.captionHeight + m + messageHeight + 7);
     text->SetTextStyle(0);
     text->SetTextColor(a.messageColor);
-    text->SetText(message_);
-    root_->Add(std::move(text));
+    text->SetText(m_message);
+    m_root->Add(std::move(text));
 
     const int top = h - a.buttonHeight - m;
     auto addButton = [&](int id, const char* name, const char* caption, int left) {
@@ -219,10 +219,10 @@ void CMessageBoxWnd::Build() {
         b->SetImage(UITheme::Get().Image(DefaultImage::ButtonFace));
         b->SetTextColors(a.buttonColors[0], a.buttonColors[1], a.buttonColors[2],
                          a.buttonColors[3]);
-        root_->Add(std::move(b));
+        m_root->Add(std::move(b));
     };
     const int pairLeft = (w - 2 * a.buttonWidth - a.buttonGap) / 2;
-    switch (type_ & 0x0F) {
+    switch (m_type & 0x0F) {
         case 1:
             addButton(4, "ok", "确定", pairLeft);
             addButton(5, "cancel", "取消", pairLeft + a.buttonWidth + a.buttonGap);
@@ -242,15 +242,16 @@ LRESULT CMessageBoxWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         Build();
         return 0;
     }
-    if (msg == WM_NCHITTEST && window_) {
+    if (msg == WM_NCHITTEST && m_window) {
         // The title strip drags the box; the close button stays a button.
-        const QPoint p = window_->mapFromGlobal(QPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
-        const int stripRight = window_->width() - Look().closeRight - closeWidth_;
+        const QPoint p =
+            m_window->mapFromGlobal(QPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
+        const int stripRight = m_window->width() - Look().closeRight - m_closeWidth;
         const bool strip = p.y() >= 0 && p.y() < Look().captionHeight && p.x() < stripRight;
         return strip ? HTCAPTION : HTCLIENT;
     }
     LRESULT result = 0;
-    if (manager_.MessageHandler(msg, wParam, lParam, result)) return result;
+    if (m_manager.MessageHandler(msg, wParam, lParam, result)) return result;
     return CWindowWnd::HandleMessage(msg, wParam, lParam);
 }
 
@@ -274,7 +275,7 @@ void CMessageBoxWnd::Notify(UINotify& notify) {
         default:
             return;
     }
-    result_ = answer;
+    m_result = answer;
     Last() = answer;
     PostMessage(WM_CLOSE);
 }

@@ -52,10 +52,10 @@ class CMessageBoxWnd : public CWindowWnd, public INotifyUI {
     // Creates and shows the box over `owner` without running the modal loop.
     bool Open(HWND owner);
     // 0 until a button closed this box.
-    int GetResult() const { return result_; }
+    int GetResult() const { return m_result; }
     // 1 warning, 2 question, 3 error, 4 information.
-    int GetIconIndex() const { return iconIndex_; }
-    CUIManager& Manager() { return manager_; }
+    int GetIconIndex() const { return m_iconIndex; }
+    CUIManager& Manager() { return m_manager; }
 
     const char* GetWindowClassName() const override { return "MessageBoxWnd"; }
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -64,15 +64,15 @@ class CMessageBoxWnd : public CWindowWnd, public INotifyUI {
   private:
     void Build();
 
-    CUIManager manager_;
-    CDialogLayoutUI* root_ = nullptr;
-    HWND owner_ = nullptr;
-    std::string title_;
-    std::string message_;
-    UINT type_ = 0;
-    int iconIndex_ = 4;
-    int result_ = 0;
-    int closeWidth_ = 0;
+    CUIManager m_manager;
+    CDialogLayoutUI* m_root = nullptr;
+    HWND m_owner = nullptr;
+    std::string m_title;
+    std::string m_message;
+    UINT m_type = 0;
+    int m_iconIndex = 4;
+    int m_result = 0;
+    int m_closeWidth = 0;
 };
 
 }  // namespace vm

@@ -27,12 +27,12 @@ bool LoadDefault(DefaultImage which, int number, std::string_view module) {
 CSkinDialog::CSkinDialog() = default;
 
 CSkinDialog::~CSkinDialog() {
-    manager_.RemoveNotifier(this);
-    layer_.reset();
-    if (window_) {
+    m_manager.RemoveNotifier(this);
+    m_layer.reset();
+    if (m_window) {
         // The manager goes before the window: unbind so no message reaches it meanwhile.
-        window_->SetHandler(nullptr);
-        window_->DestroyWindow();
+        m_window->SetHandler(nullptr);
+        m_window->DestroyWindow();
     }
 }
 
@@ -41,24 +41,24 @@ bool CSkinDialog::Create(HWND owner, std::string_view title, int cx, int cy) {
 }
 
 int CSkinDialog::DoModal() {
-    if (!window_) return 0;
-    if (!window_->isVisible()) CenterWindow();
+    if (!m_window) return 0;
+    if (!m_window->isVisible()) CenterWindow();
     return ShowModal();
 }
 
 void CSkinDialog::EndDialog(int result) {
-    if (window_) window_->EndModal(result);
+    if (m_window) m_window->EndModal(result);
 }
 
 bool CSkinDialog::OnInitDialog() {
     SetResourceInstance(GetResourceInstance());
     auto root = std::make_unique<CDialogLayoutUI>();
-    root_ = root.get();
-    manager_.Init(window_);
-    manager_.AttachDialog(std::move(root));
+    m_root = root.get();
+    m_manager.Init(m_window);
+    m_manager.AttachDialog(std::move(root));
     // Laid out while still empty, so the controls added next keep their designed rectangles.
-    root_->SetPos(window_->ClientRect());
-    manager_.AddNotifier(this);
+    m_root->SetPos(m_window->ClientRect());
+    m_manager.AddNotifier(this);
     return true;
 }
 
@@ -85,15 +85,15 @@ LRESULT CSkinDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             HandleMessage(kUpdateLayerMessage, 0, 0);
             break;
         case kUpdateLayerMessage:
-            if (window_) window_->KillTimer(kLayerTimer);
+            if (m_window) m_window->KillTimer(kLayerTimer);
             UpdateLayer();
             return 0;
         case WM_TIMER:
             if (wParam == kLayerTimer) {
-                if (layerPending_) {
+                if (m_layerPending) {
                     UpdateLayer();
-                } else if (window_) {
-                    window_->KillTimer(kLayerTimer);
+                } else if (m_window) {
+                    m_window->KillTimer(kLayerTimer);
                 }
                 return 0;
             }
@@ -102,7 +102,7 @@ LRESULT CSkinDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
     }
     LRESULT result = 0;
-    if (manager_.MessageHandler(msg, wParam, lParam, result)) return result;
+    if (m_manager.MessageHandler(msg, wParam, lParam, result)) return result;
     return DialogProc(msg, wParam, lParam);
 }
 
@@ -113,12 +113,12 @@ bool CSkinDialog::SetSkinImages(int normal, int hot, int pushed, int disabled,
     for (int i = 0; i < 4; ++i) {
         QImage image;
         if (LoadPngResource(image, numbers[i], module)) {
-            manager_.SetImage(i, std::move(image));
+            m_manager.SetImage(i, std::move(image));
         } else {
             all = false;
         }
     }
-    manager_.Invalidate();
+    m_manager.Invalidate();
     return all;
 }
 
@@ -126,23 +126,23 @@ void CSkinDialog::SetWindowRegion(const std::vector<POINT>& topLeft,
                                   const std::vector<POINT>& topRight,
                                   const std::vector<POINT>& bottomRight,
                                   const std::vector<POINT>& bottomLeft) {
-    if (!window_) return;
+    if (!m_window) return;
     if (topLeft.size() + topRight.size() + bottomRight.size() + bottomLeft.size() < 5) return;
-    const int w = window_->width();
-    const int h = window_->height();
+    const int w = m_window->width();
+    const int h = m_window->height();
     QPolygon polygon;
     for (const POINT& p : topLeft) polygon << QPoint(p.x, p.y);
     for (const POINT& p : topRight) polygon << QPoint(p.x + w, p.y);
     for (const POINT& p : bottomRight) polygon << QPoint(p.x + w, p.y + h);
     for (const POINT& p : bottomLeft) polygon << QPoint(p.x, p.y + h);
-    region_ = polygon;
-    window_->setMask(QRegion(polygon, Qt::WindingFill));
-    if (layerAlpha_ > 0) {
-        layer_.reset();
+    m_region = polygon;
+    m_window->setMask(QRegion(polygon, Qt::WindingFill));
+    if (m_layerAlpha > 0) {
+        m_layer.reset();
         auto layer = std::make_unique<CUIWndLayer>();
-        if (layer->Create(window_, 0, 0, w, h, layerAlpha_)) {
+        if (layer->Create(m_window, 0, 0, w, h, m_layerAlpha)) {
             layer->SetOutline(polygon);
-            layer_ = std::move(layer);
+            m_layer = std::move(layer);
         }
     }
 }
@@ -153,22 +153,22 @@ void CSkinDialog::SetRoundCorner(int s) {
 }
 
 void CSkinDialog::UpdateLayer() {
-    if (!window_) return;
-    const bool disabled = !window_->IsWindowEnabled();
-    if (disabled && QApplication::activeWindow() == window_) {
+    if (!m_window) return;
+    const bool disabled = !m_window->IsWindowEnabled();
+    if (disabled && QApplication::activeWindow() == m_window) {
         // Wait until the window that disabled us (normally a modal child) is in front.
-        layerPending_ = true;
-        window_->SetTimer(kLayerTimer, 10);
+        m_layerPending = true;
+        m_window->SetTimer(kLayerTimer, 10);
         return;
     }
-    layerPending_ = false;
-    if (!layer_) return;
-    if (!disabled || !window_->isVisible()) {
-        layer_->Show(false);
+    m_layerPending = false;
+    if (!m_layer) return;
+    if (!disabled || !m_window->isVisible()) {
+        m_layer->Show(false);
         return;
     }
-    layer_->MoveWindow(0, 0, window_->width(), window_->height());
-    layer_->Show(true);
+    m_layer->MoveWindow(0, 0, m_window->width(), m_window->height());
+    m_layer->Show(true);
 }
 
 template <typename T>
@@ -183,12 +183,12 @@ T* CSkinDialog::MakeControl(int id, int left, int top, int right, int bottom,
 }
 
 CUIControl* CSkinDialog::AddControl(std::unique_ptr<CUIControl> control) {
-    if (!root_ || !control) return nullptr;
+    if (!m_root || !control) return nullptr;
     const RECT rc = control->GetPos();
-    for (CDialogLayoutUI* layout : layouts_) {
+    for (CDialogLayoutUI* layout : m_layouts) {
         if (IntersectRect(layout->GetPos(), rc) == rc) return layout->Add(std::move(control));
     }
-    return root_->Add(std::move(control));
+    return m_root->Add(std::move(control));
 }
 
 CUIButton* CSkinDialog::CreateButton(int id, int l, int t, int r, int b, std::string_view text) {
@@ -210,23 +210,23 @@ CUILabelLine* CSkinDialog::CreateLabelLine(int id, int l, int t, int r, int b,
 }
 
 CDialogLayoutUI* CSkinDialog::AddLayout(int left, int top, int right, int bottom) {
-    if (!root_) return nullptr;
-    auto* layout = static_cast<CDialogLayoutUI*>(root_->Add(std::make_unique<CDialogLayoutUI>()));
+    if (!m_root) return nullptr;
+    auto* layout = static_cast<CDialogLayoutUI*>(m_root->Add(std::make_unique<CDialogLayoutUI>()));
     // Laid out while empty: its controls keep the rectangles they are given.
     layout->SetPos(left, top, right, bottom);
-    layouts_.push_back(layout);
+    m_layouts.push_back(layout);
     return layout;
 }
 
 CUIControl* CSkinDialog::FindControl(int id) {
-    if (!window_) return nullptr;
-    return manager_.FindControl(id);
+    if (!m_window) return nullptr;
+    return m_manager.FindControl(id);
 }
 
 int CSkinDialog::MessageBox(std::string_view message, std::string_view title, UINT type) {
     std::string caption(title);
-    if (caption.empty() && window_) caption = window_->windowTitle().toStdString();
-    return CMessageBoxWnd::ShowMessageBox(window_, message, caption, type);
+    if (caption.empty() && m_window) caption = m_window->windowTitle().toStdString();
+    return CMessageBoxWnd::ShowMessageBox(m_window, message, caption, type);
 }
 
 void CSkinDialog::SetEditBackColor(COLORREF color) {

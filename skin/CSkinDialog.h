@@ -55,7 +55,7 @@ class CSkinDialog : public CWindowWnd, public INotifyUI {
                                  const std::vector<POINT>& bottomLeft);
     // An octagon with 45-degree cuts of `size` pixels.
     virtual void SetRoundCorner(int size);
-    const QPolygon& GetWindowRegion() const { return region_; }
+    const QPolygon& GetWindowRegion() const { return m_region; }
 
     // Controls at fixed client rectangles, named by their decimal id; each goes into the first
     // further layout that contains its rectangle, else into the root.
@@ -96,14 +96,14 @@ class CSkinDialog : public CWindowWnd, public INotifyUI {
     static const QImage& GetButtonFaceImage();
     static const QImage& GetMessageBoxBackground();
 
-    void SetLayerAlpha(int alpha) { layerAlpha_ = alpha; }
+    void SetLayerAlpha(int alpha) { m_layerAlpha = alpha; }
     // Shows the veil while the dialog is disabled and visible, hides it otherwise.
     void UpdateLayer();
-    CUIWndLayer* GetLayer() const { return layer_.get(); }
-    bool IsLayerPending() const { return layerPending_; }
+    CUIWndLayer* GetLayer() const { return m_layer.get(); }
+    bool IsLayerPending() const { return m_layerPending; }
 
-    CUIManager& Manager() { return manager_; }
-    CDialogLayoutUI* Root() const { return root_; }
+    CUIManager& Manager() { return m_manager; }
+    CDialogLayoutUI* Root() const { return m_root; }
 
     bool PreTranslateMessage(const MSG& msg) override;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -120,13 +120,13 @@ class CSkinDialog : public CWindowWnd, public INotifyUI {
     template <typename T>
     T* MakeControl(int id, int left, int top, int right, int bottom, std::string_view text);
 
-    CUIManager manager_;
-    CDialogLayoutUI* root_ = nullptr;
-    std::vector<CDialogLayoutUI*> layouts_;
-    std::unique_ptr<CUIWndLayer> layer_;
-    int layerAlpha_ = 80;
-    bool layerPending_ = false;
-    QPolygon region_;
+    CUIManager m_manager;
+    CDialogLayoutUI* m_root = nullptr;
+    std::vector<CDialogLayoutUI*> m_layouts;
+    std::unique_ptr<CUIWndLayer> m_layer;
+    int m_layerAlpha = 80;
+    bool m_layerPending = false;
+    QPolygon m_region;
 };
 
 }  // namespace vm

@@ -23,28 +23,28 @@ UINT StaticStyleToDrawFlags(UINT style) {
 }
 
 CTransparentStatic::CTransparentStatic(QWidget* parent, UINT style)
-    : QWidget(parent), style_(style) {
+    : QWidget(parent), m_style(style) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void CTransparentStatic::SetText(const QString& text) {
-    text_ = text;
+    m_text = text;
     update();
 }
 
 void CTransparentStatic::SetTextColor(COLORREF color) {
-    color_ = color;
+    m_color = color;
     update();
 }
 
 void CTransparentStatic::paintEvent(QPaintEvent*) {
-    const UINT flags = StaticStyleToDrawFlags(style_);
+    const UINT flags = StaticStyleToDrawFlags(m_style);
     int align = Qt::AlignLeft;
     if (flags & DT_RIGHT) align = Qt::AlignRight;
     if (flags & DT_CENTER) align = Qt::AlignHCenter;
     align |= (flags & DT_VCENTER) ? Qt::AlignVCenter : Qt::AlignTop;
-    QString text = text_;
+    QString text = m_text;
     if (!(flags & DT_NOPREFIX))
         text.replace(QStringLiteral("&&"), QStringLiteral("\x01"))
             .remove(QLatin1Char('&'))
@@ -58,7 +58,7 @@ void CTransparentStatic::paintEvent(QPaintEvent*) {
     }
     if (flags & DT_WORDBREAK) align |= Qt::TextWordWrap;
     QPainter p(this);
-    p.setPen(ToQColor(color_));
+    p.setPen(ToQColor(m_color));
     p.drawText(rect(), align, text);
 }
 

@@ -33,17 +33,17 @@ class CTransparentStatic : public QWidget {
     CTransparentStatic(QWidget* parent, UINT style);
 
     void SetText(const QString& text);
-    const QString& Text() const { return text_; }
+    const QString& Text() const { return m_text; }
     void SetTextColor(COLORREF color);
-    UINT Style() const { return style_; }
+    UINT Style() const { return m_style; }
 
   protected:
     void paintEvent(QPaintEvent* e) override;
 
   private:
-    UINT style_;
-    QString text_;
-    COLORREF color_ = 0;
+    UINT m_style;
+    QString m_text;
+    COLORREF m_color = 0;
 };
 
 }  // namespace vm

@@ -26,35 +26,35 @@ constexpr int kGlyphStrip = 18;
 }  // namespace
 
 bool CUIButton::LoadImage(int pngNumber, std::string_view module) {
-    return LoadPngResource(image_, pngNumber, module);
+    return LoadPngResource(m_image, pngNumber, module);
 }
 
 void CUIButton::SetTextColors(COLORREF normal, COLORREF hot, COLORREF pushed, COLORREF disabled) {
-    normalColor_ = normal;
-    hotColor_ = hot;
-    pushedColor_ = pushed;
-    disabledColor_ = disabled;
+    m_normalColor = normal;
+    m_hotColor = hot;
+    m_pushedColor = pushed;
+    m_disabledColor = disabled;
     Invalidate();
 }
 
 void CUIButton::SetCheck(bool checked) {
-    if (checked && groupFirst_ >= 0 && manager_) {
-        for (int id = groupFirst_; id <= groupLast_; ++id) {
+    if (checked && m_groupFirst >= 0 && m_manager) {
+        for (int id = m_groupFirst; id <= m_groupLast; ++id) {
             if (id == GetId()) continue;
-            CUIControl* other = manager_->FindControl(id);
+            CUIControl* other = m_manager->FindControl(id);
             if (!other) continue;
             if (auto* c = static_cast<IUIChecked*>(other->GetInterface("UIChecked")))
                 c->SetCheck(false);
         }
     }
-    if (checked_ == checked) return;
-    checked_ = checked;
+    if (m_checked == checked) return;
+    m_checked = checked;
     Invalidate();
 }
 
 void CUIButton::SetGroupRange(int firstId, int lastId) {
-    groupFirst_ = firstId;
-    groupLast_ = lastId;
+    m_groupFirst = firstId;
+    m_groupLast = lastId;
 }
 
 void CUIButton::SetText(std::string_view text) {
@@ -64,7 +64,7 @@ void CUIButton::SetText(std::string_view text) {
 
 bool CUIButton::Activate() {
     if (!CUIControl::Activate()) return false;
-    if (manager_) manager_->SendNotify(this, UINotifyCode::Click);
+    if (m_manager) m_manager->SendNotify(this, UINotifyCode::Click);
     return true;
 }
 
@@ -75,20 +75,20 @@ void* CUIButton::GetInterface(std::string_view name) {
 
 SIZE CUIButton::EstimateSize(SIZE) {
     const int height = UITheme::Get().FontInfo(1).tmHeight + 4;
-    int width = width_;
+    int width = m_width;
     if (width == 0) {
-        width = MeasureMarkupText(manager_, RECT{0, 0, 9999, 100}, text_, DT_SINGLELINE).Width();
+        width = MeasureMarkupText(m_manager, RECT{0, 0, 9999, 100}, m_text, DT_SINGLELINE).Width();
     }
     return SIZE{width + 2 * paddingX, height + 2 * paddingY};
 }
 
 bool CUIButton::Inside(POINT pt) const {
-    return pos_.Contains(pt) && HitTest(pt.x, pt.y);
+    return m_pos.Contains(pt) && HitTest(pt.x, pt.y);
 }
 
 RECT CUIButton::CheckArea() const {
     if (checkImage.isNull()) return RECT{};
-    return RECT{pos_.right - checkImage.width() / 4, pos_.top, pos_.right, pos_.bottom};
+    return RECT{m_pos.right - checkImage.width() / 4, m_pos.top, m_pos.right, m_pos.bottom};
 }
 
 void CUIButton::Event(UIEvent& event) {
@@ -101,58 +101,58 @@ void CUIButton::Event(UIEvent& event) {
     const bool inCheckArea = CheckArea().Contains(pt);
     switch (event.type) {
         case UIEventType::SetCursor:
-            if (Inside(pt) && manager_) {
-                manager_->SetCursor(CursorKind::Hand);
+            if (Inside(pt) && m_manager) {
+                m_manager->SetCursor(CursorKind::Hand);
                 return;
             }
             break;
         case UIEventType::ButtonDown:
         case UIEventType::DblClick: {
             if (!Inside(pt)) break;
-            state_ |= UISTATE_PUSHED | UISTATE_CAPTURED;
-            if (inCheckArea) checkState_ |= UISTATE_PUSHED | UISTATE_CAPTURED;
+            m_state |= UISTATE_PUSHED | UISTATE_CAPTURED;
+            if (inCheckArea) m_checkState |= UISTATE_PUSHED | UISTATE_CAPTURED;
             Invalidate();
             if (event.type == UIEventType::DblClick) {
                 Activate();
-                if (manager_) manager_->SendNotify(this, UINotifyCode::DblClick);
+                if (m_manager) m_manager->SendNotify(this, UINotifyCode::DblClick);
             }
-            if (checkMode_ != UICHECK_PUSH) {
+            if (m_checkMode != UICHECK_PUSH) {
                 if (inCheckArea) {
-                    if (manager_) manager_->SendNotify(this, UINotifyCode::CheckClick);
+                    if (m_manager) m_manager->SendNotify(this, UINotifyCode::CheckClick);
                     return;
                 }
-                if (groupFirst_ >= 0) {
-                    if (!checked_) SetCheck(true);
-                    if (checkMode_ == UICHECK_PUSHON) Activate();
+                if (m_groupFirst >= 0) {
+                    if (!m_checked) SetCheck(true);
+                    if (m_checkMode == UICHECK_PUSHON) Activate();
                 } else {
-                    SetCheck(!checked_);
-                    if (checkMode_ == UICHECK_PUSHON && checked_) Activate();
+                    SetCheck(!m_checked);
+                    if (m_checkMode == UICHECK_PUSHON && m_checked) Activate();
                 }
             }
             break;
         }
         case UIEventType::MouseMove:
-            if (state_ & UISTATE_CAPTURED) {
-                const UINT before = state_;
+            if (m_state & UISTATE_CAPTURED) {
+                const UINT before = m_state;
                 if (Inside(pt)) {
-                    state_ |= UISTATE_PUSHED;
+                    m_state |= UISTATE_PUSHED;
                 } else {
-                    state_ &= ~UISTATE_PUSHED;
+                    m_state &= ~UISTATE_PUSHED;
                 }
-                if (checked_) {
-                    checkState_ &= ~(UISTATE_HOT | UISTATE_PUSHED);
+                if (m_checked) {
+                    m_checkState &= ~(UISTATE_HOT | UISTATE_PUSHED);
                     if (inCheckArea)
-                        checkState_ |=
-                            (checkState_ & UISTATE_CAPTURED) ? UISTATE_PUSHED : UISTATE_HOT;
+                        m_checkState |=
+                            (m_checkState & UISTATE_CAPTURED) ? UISTATE_PUSHED : UISTATE_HOT;
                 }
-                if (before != state_ || checked_) Invalidate();
+                if (before != m_state || m_checked) Invalidate();
             }
             break;
         case UIEventType::ButtonUp:
-            if (state_ & UISTATE_CAPTURED) {
-                const bool click = Inside(pt) && checkMode_ != UICHECK_PUSHON;
-                state_ &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
-                checkState_ &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
+            if (m_state & UISTATE_CAPTURED) {
+                const bool click = Inside(pt) && m_checkMode != UICHECK_PUSHON;
+                m_state &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
+                m_checkState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
                 Invalidate();
                 if (click) Activate();
             }
@@ -165,13 +165,13 @@ void CUIButton::Event(UIEvent& event) {
             }
             break;
         case UIEventType::MouseEnter:
-            state_ |= UISTATE_HOT;
-            if (inCheckArea) checkState_ |= UISTATE_HOT;
+            m_state |= UISTATE_HOT;
+            if (inCheckArea) m_checkState |= UISTATE_HOT;
             Invalidate();
             break;
         case UIEventType::MouseLeave:
-            state_ &= ~UISTATE_HOT;
-            checkState_ &= ~UISTATE_HOT;
+            m_state &= ~UISTATE_HOT;
+            m_checkState &= ~UISTATE_HOT;
             Invalidate();
             break;
         default:
@@ -182,7 +182,7 @@ void CUIButton::Event(UIEvent& event) {
 
 void CUIButton::SetAttribute(std::string_view name, std::string_view value) {
     if (name == "align") {
-        SetTextStyle(WithAlignAttribute(textStyle_ & ~(DT_CENTER | DT_RIGHT), value));
+        SetTextStyle(WithAlignAttribute(m_textStyle & ~(DT_CENTER | DT_RIGHT), value));
     } else if (name == "width") {
         SetWidth(std::atoi(std::string(value).c_str()));
     } else {
@@ -191,24 +191,24 @@ void CUIButton::SetAttribute(std::string_view name, std::string_view value) {
 }
 
 void CUIButton::PaintText(CDC& dc, const RECT& box, COLORREF color) {
-    if (text_.empty()) return;
+    if (m_text.empty()) return;
     RECT r = box;
-    DrawMarkupText(dc, manager_, r, text_, color, kNoColor, nullptr, nullptr,
-                   textStyle_ | DT_SINGLELINE);
+    DrawMarkupText(dc, m_manager, r, m_text, color, kNoColor, nullptr, nullptr,
+                   m_textStyle | DT_SINGLELINE);
 }
 
 void CUIButton::PaintGlyph(CDC& dc, UINT state) {
-    const bool radio = checkMode_ == UICHECK_RADIO;
+    const bool radio = m_checkMode == UICHECK_RADIO;
     const QImage& sprite =
         UITheme::Get().Image(radio ? DefaultImage::Radio : DefaultImage::CheckBox);
-    const bool right = textStyle_ & DT_RIGHT;
-    RECT strip = pos_;
-    RECT textBox = pos_;
+    const bool right = m_textStyle & DT_RIGHT;
+    RECT strip = m_pos;
+    RECT textBox = m_pos;
     if (right) {
-        strip.left = pos_.right - kGlyphStrip;
+        strip.left = m_pos.right - kGlyphStrip;
         textBox.right = strip.left;
     } else {
-        strip.right = pos_.left + kGlyphStrip;
+        strip.right = m_pos.left + kGlyphStrip;
         textBox.left = strip.right;
     }
     if (!sprite.isNull()) {
@@ -216,55 +216,55 @@ void CUIButton::PaintGlyph(CDC& dc, UINT state) {
         const int fh = sprite.height() / 2;
         const int x = strip.left + (kGlyphStrip - fw) / 2;
         const int y = strip.top + (strip.Height() - fh) / 2 + (radio ? 0 : 1);
-        const int row = checked_ ? 1 : 0;
+        const int row = m_checked ? 1 : 0;
         dc.DrawImage(
             RECT{x, y, x + fw, y + fh}, sprite,
             RECT{FrameFor(state) * fw, row * fh, FrameFor(state) * fw + fw, row * fh + fh});
     }
-    if (!text_.empty()) {
+    if (!m_text.empty()) {
         RECT r = textBox;
         const COLORREF color = UITheme::Get().Color((state & UISTATE_DISABLED) ? 35 : 34);
-        DrawMarkupText(dc, manager_, r, text_, color, kNoColor, nullptr, nullptr,
-                       (textStyle_ & DT_RIGHT ? DT_RIGHT : 0) | DT_SINGLELINE | DT_VCENTER);
+        DrawMarkupText(dc, m_manager, r, m_text, color, kNoColor, nullptr, nullptr,
+                       (m_textStyle & DT_RIGHT ? DT_RIGHT : 0) | DT_SINGLELINE | DT_VCENTER);
     }
 }
 
 void CUIButton::PaintFace(CDC& dc, UINT state) {
-    if (checked_) {
+    if (m_checked) {
         state |= UISTATE_PUSHED;
-    } else if (groupFirst_ >= 0) {
+    } else if (m_groupFirst >= 0) {
         state &= ~UISTATE_PUSHED;
     }
-    if (!image_.isNull()) {
-        const int fw = image_.width() / 4;
-        DrawImage9Grid(dc, pos_.left, pos_.top, pos_.right, pos_.bottom, FrameFor(state) * fw, 0,
-                       fw, image_.height(), &image_, false);
+    if (!m_image.isNull()) {
+        const int fw = m_image.width() / 4;
+        DrawImage9Grid(dc, m_pos.left, m_pos.top, m_pos.right, m_pos.bottom, FrameFor(state) * fw,
+                       0, fw, m_image.height(), &m_image, false);
     } else {
-        DrawStateFace(dc, manager_, pos_.left, pos_.top, pos_.right, pos_.bottom, state,
-                      polygon_.empty() ? nullptr : polygon_.data(),
-                      static_cast<int>(polygon_.size()));
+        DrawStateFace(dc, m_manager, m_pos.left, m_pos.top, m_pos.right, m_pos.bottom, state,
+                      m_polygon.empty() ? nullptr : m_polygon.data(),
+                      static_cast<int>(m_polygon.size()));
     }
     const RECT area = CheckArea();
     if (!checkImage.isNull() &&
-        (checked_ || checkImageAlways || checkImageAlwaysHot || (state & UISTATE_HOT))) {
+        (m_checked || checkImageAlways || checkImageAlwaysHot || (state & UISTATE_HOT))) {
         const int fw = checkImage.width() / 4;
-        const int frame = FrameFor(checkState_ | (state & UISTATE_DISABLED));
+        const int frame = FrameFor(m_checkState | (state & UISTATE_DISABLED));
         dc.DrawImage(
             RECT{area.left, area.top, area.left + fw,
                  area.top + std::min(area.Height(), checkImage.height())},
             checkImage,
             RECT{frame * fw, 0, frame * fw + fw, std::min(area.Height(), checkImage.height())});
     }
-    if (text_.empty()) return;
-    const COLORREF color = (state & UISTATE_DISABLED) ? disabledColor_
-                           : (state & UISTATE_PUSHED) ? pushedColor_
-                           : (state & UISTATE_HOT)    ? hotColor_
-                                                      : normalColor_;
-    RECT box = pos_;
+    if (m_text.empty()) return;
+    const COLORREF color = (state & UISTATE_DISABLED) ? m_disabledColor
+                           : (state & UISTATE_PUSHED) ? m_pushedColor
+                           : (state & UISTATE_HOT)    ? m_hotColor
+                                                      : m_normalColor;
+    RECT box = m_pos;
     box.Deflate(1, 1, 1, 1);
     if (textOffsetX != 0 || textOffsetY != 0) {
-        box.left = pos_.left + textOffsetX;
-        box.top = pos_.top + textOffsetY;
+        box.left = m_pos.left + textOffsetX;
+        box.top = m_pos.top + textOffsetY;
     } else if (autoSize) {
         box.Offset(autoSizeExtra, 0);
     } else {
@@ -274,13 +274,13 @@ void CUIButton::PaintFace(CDC& dc, UINT state) {
 }
 
 void CUIButton::DoPaint(CDC& dc, const RECT& paint) {
-    if (!RectsMeet(pos_, paint)) return;
-    UINT state = state_ & ~(UISTATE_FOCUSED | UISTATE_DISABLED);
+    if (!RectsMeet(m_pos, paint)) return;
+    UINT state = m_state & ~(UISTATE_FOCUSED | UISTATE_DISABLED);
     if (IsFocused()) state |= UISTATE_FOCUSED;
     if (!IsEnabled()) state |= UISTATE_DISABLED;
     dc.SaveDC();
-    dc.IntersectClip(pos_);
-    if (checkMode_ == UICHECK_CHECKBOX || checkMode_ == UICHECK_RADIO) {
+    dc.IntersectClip(m_pos);
+    if (m_checkMode == UICHECK_CHECKBOX || m_checkMode == UICHECK_RADIO) {
         PaintGlyph(dc, state);
     } else {
         PaintFace(dc, state);

@@ -14,20 +14,20 @@ namespace vm {
 
 class CUIButton : public CUIControl, public IUIChecked {
   public:
-    void SetImage(const QImage& image) { image_ = image.copy(); }
+    void SetImage(const QImage& image) { m_image = image.copy(); }
     bool LoadImage(int pngNumber, std::string_view module = {});
-    const QImage& GetImage() const { return image_; }
+    const QImage& GetImage() const { return m_image; }
     void SetTextColors(COLORREF normal, COLORREF hot, COLORREF pushed, COLORREF disabled);
-    void SetWidth(int width) { width_ = width; }
-    void SetTextStyle(UINT style) { textStyle_ = style; }
-    UINT GetState() const { return state_; }
+    void SetWidth(int width) { m_width = width; }
+    void SetTextStyle(UINT style) { m_textStyle = style; }
+    UINT GetState() const { return m_state; }
 
     // IUIChecked
-    bool GetCheck() const override { return checked_; }
+    bool GetCheck() const override { return m_checked; }
     void SetCheck(bool checked) override;
     void SetGroupRange(int firstId, int lastId) override;
-    void SetCheckMode(int mode) override { checkMode_ = mode; }
-    int GetCheckMode() const override { return checkMode_; }
+    void SetCheckMode(int mode) override { m_checkMode = mode; }
+    int GetCheckMode() const override { return m_checkMode; }
 
     void SetText(std::string_view text) override;
     bool Activate() override;
@@ -57,19 +57,19 @@ class CUIButton : public CUIControl, public IUIChecked {
     void PaintFace(CDC& dc, UINT state);
     void PaintText(CDC& dc, const RECT& box, COLORREF color);
 
-    int width_ = 0;
-    UINT textStyle_ = 37;
-    UINT state_ = 0;
-    QImage image_;
-    bool checked_ = false;
-    UINT checkState_ = 0;
-    int groupFirst_ = -1;
-    int groupLast_ = -1;
-    int checkMode_ = UICHECK_PUSH;
-    COLORREF normalColor_ = 0;
-    COLORREF hotColor_ = 0x140000;
-    COLORREF pushedColor_ = 0x140000;
-    COLORREF disabledColor_ = 0x808080;
+    int m_width = 0;
+    UINT m_textStyle = 37;
+    UINT m_state = 0;
+    QImage m_image;
+    bool m_checked = false;
+    UINT m_checkState = 0;
+    int m_groupFirst = -1;
+    int m_groupLast = -1;
+    int m_checkMode = UICHECK_PUSH;
+    COLORREF m_normalColor = 0;
+    COLORREF m_hotColor = 0x140000;
+    COLORREF m_pushedColor = 0x140000;
+    COLORREF m_disabledColor = 0x808080;
 };
 
 }  // namespace vm

@@ -20,52 +20,52 @@ void CUIContainer::SetScrollBarFactory(ScrollBarFactory factory) {
 
 CUIContainer::~CUIContainer() {
     // Children go first, while this container is still whole.
-    scrollBar_.reset();
-    items_.clear();
+    m_scrollBar.reset();
+    m_items.clear();
 }
 
 CUIControl* CUIContainer::GetItem(int index) const {
     if (index < 0 || index >= GetCount()) return nullptr;
-    return items_[static_cast<std::size_t>(index)].control;
+    return m_items[static_cast<std::size_t>(index)].control;
 }
 
 CUIControl* CUIContainer::Add(std::unique_ptr<CUIControl> control) {
     if (!control) return nullptr;
     CUIControl* raw = control.get();
-    if (manager_) {
-        manager_->InitControls(raw, this);
-        manager_->Invalidate();
+    if (m_manager) {
+        m_manager->InitControls(raw, this);
+        m_manager->Invalidate();
     } else {
         raw->SetManager(nullptr, this);
     }
-    items_.push_back(Item{raw, std::move(control)});
+    m_items.push_back(Item{raw, std::move(control)});
     return raw;
 }
 
 bool CUIContainer::AddBorrowed(CUIControl* control) {
     if (!control) return false;
-    if (manager_) {
-        manager_->InitControls(control, this);
-        manager_->Invalidate();
+    if (m_manager) {
+        m_manager->InitControls(control, this);
+        m_manager->Invalidate();
     } else {
         control->SetManager(nullptr, this);
     }
-    items_.push_back(Item{control, nullptr});
+    m_items.push_back(Item{control, nullptr});
     return true;
 }
 
 bool CUIContainer::Remove(CUIControl* control) {
-    if (!autoDestroy_) return false;  // not ours to take away
-    auto it = std::find_if(items_.begin(), items_.end(),
+    if (!m_autoDestroy) return false;  // not ours to take away
+    auto it = std::find_if(m_items.begin(), m_items.end(),
                            [&](const Item& i) { return i.control == control; });
-    if (it == items_.end()) return false;
-    if (manager_) {
-        manager_->ResetNameTable();
-        manager_->SetFocus(nullptr);
-        manager_->Invalidate();
+    if (it == m_items.end()) return false;
+    if (m_manager) {
+        m_manager->ResetNameTable();
+        m_manager->SetFocus(nullptr);
+        m_manager->Invalidate();
     }
     std::unique_ptr<CUIControl> doomed = std::move(it->owned);
-    items_.erase(it);
+    m_items.erase(it);
     doomed.reset();
     return true;
 }
@@ -73,23 +73,23 @@ bool CUIContainer::Remove(CUIControl* control) {
 void CUIContainer::RemoveAll() {
     // Children handed over with Add end here; borrowed ones are only let go.
     std::vector<Item> doomed;
-    doomed.swap(items_);
+    doomed.swap(m_items);
     doomed.clear();
-    scrollBar_.reset();
-    scrollPos_ = 0;
-    if (manager_) {
-        manager_->ResetNameTable();
-        manager_->SetFocus(nullptr);
-        manager_->Invalidate();
+    m_scrollBar.reset();
+    m_scrollPos = 0;
+    if (m_manager) {
+        m_manager->ResetNameTable();
+        m_manager->SetFocus(nullptr);
+        m_manager->Invalidate();
     }
 }
 
 void CUIContainer::SetInset(int left, int top, int right, int bottom) {
-    inset_ = RECT{left, top, right, bottom};
+    m_inset = RECT{left, top, right, bottom};
 }
 
 int CUIContainer::FindSelectable(int index, bool forward) {
-    if (items_.empty()) return -1;
+    if (m_items.empty()) return -1;
     index = std::clamp(index, 0, GetCount() - 1);
     auto selectable = [&](int i) {
         CUIControl* c = GetItem(i);
@@ -108,7 +108,8 @@ int CUIContainer::FindSelectable(int index, bool forward) {
 }
 
 IScrollBarUI* CUIContainer::Bar() const {
-    return scrollBar_ ? static_cast<IScrollBarUI*>(scrollBar_->GetInterface("ScrollBar")) : nullptr;
+    return m_scrollBar ? static_cast<IScrollBarUI*>(m_scrollBar->GetInterface("ScrollBar"))
+                       : nullptr;
 }
 
 int CUIContainer::GetScrollPage() const {
@@ -136,37 +137,37 @@ void CUIContainer::SetScrollPos(int pos) {
     bar->GetRange(lo, hi);
     pos = std::clamp(pos, lo, std::max(lo, hi - bar->GetPage()));
     bar->SetScrollPos(pos);
-    scrollPos_ = bar->GetScrollPos();
-    SetPos(pos_);
-    if (manager_) manager_->Invalidate(pos_);
+    m_scrollPos = bar->GetScrollPos();
+    SetPos(m_pos);
+    if (m_manager) m_manager->Invalidate(m_pos);
 }
 
 void CUIContainer::EnableScrollBar(bool enable) {
-    if (scrollEnabled_ == enable) return;
-    scrollEnabled_ = enable;
-    scrollPos_ = 0;
+    if (m_scrollEnabled == enable) return;
+    m_scrollEnabled = enable;
+    m_scrollPos = 0;
 }
 
 void CUIContainer::ProcessScrollbar(int l, int t, int r, int b, int required, int line) {
     const int available = b - t;
     bool changed = false;
-    if (required > available && scrollEnabled_ && !scrollBar_ && Factory()) {
-        scrollBar_ = Factory()();
-        if (scrollBar_ && !Bar()) scrollBar_.reset();  // not a scroll bar after all
-        if (scrollBar_) {
-            if (manager_) {
-                manager_->InitControls(scrollBar_.get(), this);
+    if (required > available && m_scrollEnabled && !m_scrollBar && Factory()) {
+        m_scrollBar = Factory()();
+        if (m_scrollBar && !Bar()) m_scrollBar.reset();  // not a scroll bar after all
+        if (m_scrollBar) {
+            if (m_manager) {
+                m_manager->InitControls(m_scrollBar.get(), this);
             } else {
-                scrollBar_->SetManager(nullptr, this);
+                m_scrollBar->SetManager(nullptr, this);
             }
-            Bar()->ApplySkin(skin_ ? &*skin_ : nullptr);
+            Bar()->ApplySkin(m_skin ? &*m_skin : nullptr);
             changed = true;
         }
     }
     if (IScrollBarUI* bar = Bar()) {
         // The bar lies inside the container, along its right edge.
         const int w = bar->GetBarWidth();
-        scrollBar_->SetPos(r - w, t, r, b);
+        m_scrollBar->SetPos(r - w, t, r, b);
         int lo = 0, hi = 0;
         bar->GetRange(lo, hi);
         if (hi != required) {
@@ -176,17 +177,17 @@ void CUIContainer::ProcessScrollbar(int l, int t, int r, int b, int required, in
         bar->SetPage(available);
         bar->SetLine(line);
         const int maxPos = std::max(0, required - available);
-        if (scrollPos_ > maxPos) {
+        if (m_scrollPos > maxPos) {
             bar->SetScrollPos(maxPos);
-            scrollPos_ = maxPos;
+            m_scrollPos = maxPos;
         }
         if (available >= required) {
-            scrollBar_.reset();
-            scrollPos_ = 0;
+            m_scrollBar.reset();
+            m_scrollPos = 0;
             changed = true;
         }
     }
-    if (changed) SetPos(pos_);
+    if (changed) SetPos(m_pos);
 }
 
 void* CUIContainer::GetInterface(std::string_view name) {
@@ -196,40 +197,40 @@ void* CUIContainer::GetInterface(std::string_view name) {
 
 void CUIContainer::SetPos(int left, int top, int right, int bottom) {
     CUIControl::SetPos(left, top, right, bottom);
-    if (items_.empty()) return;
-    RECT rc = pos_;
-    rc.Deflate(inset_.left, inset_.top, inset_.right, inset_.bottom);
-    items_.front().control->SetPos(rc);
+    if (m_items.empty()) return;
+    RECT rc = m_pos;
+    rc.Deflate(m_inset.left, m_inset.top, m_inset.right, m_inset.bottom);
+    m_items.front().control->SetPos(rc);
 }
 
 void CUIContainer::PaintChildren(CDC& dc, const RECT& paint) {
-    for (const Item& item : items_) {
+    for (const Item& item : m_items) {
         CUIControl* c = item.control;
         if (!c->IsVisible()) continue;
-        if (!RectsMeet(c->GetPos(), paint) || !RectsMeet(c->GetPos(), pos_)) continue;
+        if (!RectsMeet(c->GetPos(), paint) || !RectsMeet(c->GetPos(), m_pos)) continue;
         c->DoPaint(dc, paint);
     }
     // The bar last, so children never cover it.
-    if (scrollBar_ && scrollBar_->IsVisible()) scrollBar_->DoPaint(dc, paint);
+    if (m_scrollBar && m_scrollBar->IsVisible()) m_scrollBar->DoPaint(dc, paint);
 }
 
 void CUIContainer::DoPaint(CDC& dc, const RECT& paint) {
-    if (!RectsMeet(pos_, paint)) return;
+    if (!RectsMeet(m_pos, paint)) return;
     dc.SaveDC();
-    dc.IntersectClip(pos_);
+    dc.IntersectClip(m_pos);
     PaintChildren(dc, paint);
     dc.RestoreDC();
 }
 
 void CUIContainer::SetVisible(bool visible) {
     CUIControl::SetVisible(visible);
-    if (scrollBar_) scrollBar_->SetVisible(visible);
-    for (const Item& item : items_) item.control->SetVisible(visible);
+    if (m_scrollBar) m_scrollBar->SetVisible(visible);
+    for (const Item& item : m_items) item.control->SetVisible(visible);
 }
 
 void CUIContainer::SetManager(CUIManager* manager, CUIControl* parent) {
-    if (scrollBar_) scrollBar_->SetManager(manager, this);
-    for (const Item& item : items_) item.control->SetManager(manager, this);
+    if (m_scrollBar) m_scrollBar->SetManager(manager, this);
+    for (const Item& item : m_items) item.control->SetManager(manager, this);
     CUIControl::SetManager(manager, parent);
 }
 
@@ -238,11 +239,11 @@ CUIControl* CUIContainer::FindControl(FindControlProc proc, void* data, UINT fla
     if (flags & UIFIND_ME_FIRST) {
         if (CUIControl* me = proc(this, data)) return me;
     }
-    if (scrollBar_) {
-        if (CUIControl* c = scrollBar_->FindControl(proc, data, flags)) return c;
+    if (m_scrollBar) {
+        if (CUIControl* c = m_scrollBar->FindControl(proc, data, flags)) return c;
     }
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        if (CUIControl* c = items_[i].control->FindControl(proc, data, flags)) return c;
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        if (CUIControl* c = m_items[i].control->FindControl(proc, data, flags)) return c;
     }
     // With "me first" the container was asked already.
     if (flags & UIFIND_ME_FIRST) return nullptr;

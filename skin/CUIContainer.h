@@ -26,7 +26,7 @@ class CUIContainer : public CUIControl, public IContainerUI {
 
     // IContainerUI
     CUIControl* GetItem(int index) const override;
-    int GetCount() const override { return static_cast<int>(items_.size()); }
+    int GetCount() const override { return static_cast<int>(m_items.size()); }
     CUIControl* Add(std::unique_ptr<CUIControl> control) override;
     bool AddBorrowed(CUIControl* control) override;
     bool Remove(CUIControl* control) override;
@@ -43,12 +43,12 @@ class CUIContainer : public CUIControl, public IContainerUI {
 
     virtual void SetInset(int left, int top, int right, int bottom);
     virtual void SetInset(int cx, int cy) { SetInset(cx, cy, cx, cy); }
-    virtual void SetPadding(int padding) { padding_ = padding; }
-    virtual void SetWidth(int width) { width_ = width; }
-    virtual void SetHeight(int height) { height_ = height; }
-    virtual void SetAutoDestroy(bool autoDestroy) { autoDestroy_ = autoDestroy; }
+    virtual void SetPadding(int padding) { m_padding = padding; }
+    virtual void SetWidth(int width) { m_width = width; }
+    virtual void SetHeight(int height) { m_height = height; }
+    virtual void SetAutoDestroy(bool autoDestroy) { m_autoDestroy = autoDestroy; }
     virtual int FindSelectable(int index, bool forward);
-    virtual int GetScrollPos() const { return scrollPos_; }
+    virtual int GetScrollPos() const { return m_scrollPos; }
     virtual int GetScrollPage() const;
     virtual int GetScrollLine() const;
     virtual int GetScrollRange() const;
@@ -56,15 +56,15 @@ class CUIContainer : public CUIControl, public IContainerUI {
     virtual void EnableScrollBar(bool enable);
     virtual void ProcessScrollbar(int l, int t, int r, int b, int required, int line);
 
-    void SetScrollBarSkin(std::optional<ScrollBarSkin> skin) { skin_ = std::move(skin); }
-    CUIControl* GetScrollBar() const { return scrollBar_.get(); }
-    const RECT& GetInset() const { return inset_; }
+    void SetScrollBarSkin(std::optional<ScrollBarSkin> skin) { m_skin = std::move(skin); }
+    CUIControl* GetScrollBar() const { return m_scrollBar.get(); }
+    const RECT& GetInset() const { return m_inset; }
 
     // CUIControl
     void* GetInterface(std::string_view name) override;
     const char* GetClass() const override { return "ContainerUI"; }
     UINT GetControlFlags() const override { return 0; }
-    SIZE EstimateSize(SIZE available) override { return SIZE{width_, height_}; }
+    SIZE EstimateSize(SIZE available) override { return SIZE{m_width, m_height}; }
     void SetPos(int left, int top, int right, int bottom) override;
     void DoPaint(CDC& dc, const RECT& paint) override;
     void SetVisible(bool visible) override;
@@ -83,16 +83,16 @@ class CUIContainer : public CUIControl, public IContainerUI {
         CUIControl* control;
         std::unique_ptr<CUIControl> owned;  // null for borrowed children
     };
-    std::vector<Item> items_;
-    RECT inset_;
-    int padding_ = 0;
-    int width_ = 0;
-    int height_ = 0;
-    bool autoDestroy_ = true;
-    bool scrollEnabled_ = false;
-    std::unique_ptr<CUIControl> scrollBar_;
-    int scrollPos_ = 0;
-    std::optional<ScrollBarSkin> skin_;
+    std::vector<Item> m_items;
+    RECT m_inset;
+    int m_padding = 0;
+    int m_width = 0;
+    int m_height = 0;
+    bool m_autoDestroy = true;
+    bool m_scrollEnabled = false;
+    std::unique_ptr<CUIControl> m_scrollBar;
+    int m_scrollPos = 0;
+    std::optional<ScrollBarSkin> m_skin;
 };
 
 }  // namespace vm

@@ -9,22 +9,22 @@
 namespace vm {
 
 CUIControl::~CUIControl() {
-    if (manager_) manager_->ReapObjects(this);
+    if (m_manager) m_manager->ReapObjects(this);
 }
 
 void CUIControl::SetName(std::string_view name) {
-    name_ = name;
+    m_name = name;
     // A renamed control must be found under its new name.
-    if (manager_) manager_->ResetNameTable();
+    if (m_manager) m_manager->ResetNameTable();
 }
 
 void CUIControl::SetPolygon(const POINT* points, int count) {
-    polygon_.clear();
+    m_polygon.clear();
     AddPolygonPoints(points, count);
 }
 
 void CUIControl::AddPolygonPoints(const POINT* points, int count) {
-    for (int i = 0; i < count; ++i) polygon_.push_back(points[i]);
+    for (int i = 0; i < count; ++i) m_polygon.push_back(points[i]);
 }
 
 void* CUIControl::GetInterface(std::string_view name) {
@@ -36,22 +36,22 @@ bool CUIControl::Activate() {
 }
 
 void CUIControl::SetText(std::string_view text) {
-    text_ = text;
+    m_text = text;
     Invalidate();
 }
 
 void CUIControl::SetFocus() {
-    if (manager_) manager_->SetFocus(this);
+    if (m_manager) m_manager->SetFocus(this);
 }
 
 void CUIControl::SetVisible(bool visible) {
-    if (visible_ == visible) return;
-    visible_ = visible;
-    if (manager_) manager_->Invalidate();
+    if (m_visible == visible) return;
+    m_visible = visible;
+    if (m_manager) m_manager->Invalidate();
 }
 
 void CUIControl::SetEnabled(bool enabled) {
-    enabled_ = enabled;
+    m_enabled = enabled;
     Invalidate();
 }
 
@@ -60,7 +60,7 @@ bool CUIControl::FailsFindFilters(void* data, UINT flags) const {
     if ((flags & UIFIND_ENABLED) && !IsEnabled()) return true;
     if (flags & UIFIND_HITTEST) {
         const POINT pt = *static_cast<const POINT*>(data);
-        if (!pos_.Contains(pt)) return true;
+        if (!m_pos.Contains(pt)) return true;
         if (!HitTest(pt.x, pt.y)) return true;
     }
     return false;
@@ -72,50 +72,50 @@ CUIControl* CUIControl::FindControl(FindControlProc proc, void* data, UINT flags
 }
 
 bool CUIControl::HitTest(int x, int y) const {
-    if (polygon_.empty()) return true;
+    if (m_polygon.empty()) return true;
     QPolygon poly;
-    for (const POINT& p : polygon_) poly << QPoint(p.x, p.y);
+    for (const POINT& p : m_polygon) poly << QPoint(p.x, p.y);
     return poly.containsPoint(QPoint(x, y), Qt::OddEvenFill);
 }
 
 void CUIControl::SetManager(CUIManager* manager, CUIControl* parent) {
-    const bool first = manager_ == nullptr;
-    manager_ = manager;
-    parent_ = parent;
-    if (first && manager_) Init();
+    const bool first = m_manager == nullptr;
+    m_manager = manager;
+    m_parent = parent;
+    if (first && m_manager) Init();
 }
 
 void CUIControl::SetPos(int left, int top, int right, int bottom) {
-    pos_ = RECT{left, top, right, bottom};
+    m_pos = RECT{left, top, right, bottom};
     Invalidate();
 }
 
 void CUIControl::Invalidate() {
-    if (manager_) manager_->Invalidate(pos_);
+    if (m_manager) m_manager->Invalidate(m_pos);
 }
 
 void CUIControl::Event(UIEvent& event) {
     switch (event.type) {
         case UIEventType::SetCursor:
-            if (manager_) manager_->SetCursor(CursorKind::Arrow);
+            if (m_manager) m_manager->SetCursor(CursorKind::Arrow);
             return;
         case UIEventType::SetFocus:
-            focused_ = true;
+            m_focused = true;
             Invalidate();
             return;
         case UIEventType::KillFocus:
-            focused_ = false;
+            m_focused = false;
             Invalidate();
             return;
         case UIEventType::Timer:
-            if (manager_)
-                manager_->SendNotify(this, UINotifyCode::Timer, event.wParam, event.lParam);
+            if (m_manager)
+                m_manager->SendNotify(this, UINotifyCode::Timer, event.wParam, event.lParam);
             return;
         default:
             break;
     }
     // Unhandled events bubble up to the root.
-    if (parent_) parent_->Event(event);
+    if (m_parent) m_parent->Event(event);
 }
 
 void CUIControl::SetAttribute(std::string_view name, std::string_view value) {

@@ -43,36 +43,36 @@ class CUIControl {
     virtual void OnNotify(UINotify& notify) {}
     virtual ~CUIControl();
 
-    virtual const std::string& GetName() const { return name_; }
+    virtual const std::string& GetName() const { return m_name; }
     virtual void SetName(std::string_view name);
-    virtual int GetId() const { return id_; }
-    virtual void SetId(int id) { id_ = id; }
+    virtual int GetId() const { return m_id; }
+    virtual void SetId(int id) { m_id = id; }
     virtual void SetPolygon(const POINT* points, int count);
     virtual void AddPolygonPoints(const POINT* points, int count);
     // "Control" answers the control itself; subclasses answer further names ("Container",
     // "DialogLayout", "UIChecked", "ListItem", "ScrollBar") with the matching interface.
     virtual void* GetInterface(std::string_view name);
     virtual bool Activate();
-    virtual CUIControl* GetParent() const { return parent_; }
-    virtual const std::string& GetText() const { return text_; }
+    virtual CUIControl* GetParent() const { return m_parent; }
+    virtual const std::string& GetText() const { return m_text; }
     virtual void SetText(std::string_view text);
-    virtual const std::string& GetToolTip() const { return tooltip_; }
-    virtual void SetToolTip(std::string_view text) { tooltip_ = text; }
-    virtual char16_t GetShortcut() const { return shortcut_; }
-    virtual void SetShortcut(char16_t ch) { shortcut_ = ch; }
-    virtual std::uintptr_t GetTag() const { return tag_; }
-    virtual void SetTag(std::uintptr_t tag) { tag_ = tag; }
+    virtual const std::string& GetToolTip() const { return m_tooltip; }
+    virtual void SetToolTip(std::string_view text) { m_tooltip = text; }
+    virtual char16_t GetShortcut() const { return m_shortcut; }
+    virtual void SetShortcut(char16_t ch) { m_shortcut = ch; }
+    virtual std::uintptr_t GetTag() const { return m_tag; }
+    virtual void SetTag(std::uintptr_t tag) { m_tag = tag; }
     virtual void SetFocus();
-    virtual bool IsVisible() const { return visible_; }
-    virtual bool IsEnabled() const { return enabled_; }
-    virtual bool IsFocused() const { return focused_; }
+    virtual bool IsVisible() const { return m_visible; }
+    virtual bool IsEnabled() const { return m_enabled; }
+    virtual bool IsFocused() const { return m_focused; }
     virtual void SetVisible(bool visible);
     virtual void SetEnabled(bool enabled);
     virtual CUIControl* FindControl(FindControlProc proc, void* data, UINT flags);
     virtual bool HitTest(int x, int y) const;
-    virtual CUIManager* GetManager() const { return manager_; }
+    virtual CUIManager* GetManager() const { return m_manager; }
     virtual void SetManager(CUIManager* manager, CUIControl* parent);
-    virtual const RECT& GetPos() const { return pos_; }
+    virtual const RECT& GetPos() const { return m_pos; }
     virtual void SetPos(int left, int top, int right, int bottom);
     virtual UINT GetControlFlags() const = 0;
     virtual void Init() {}
@@ -83,7 +83,7 @@ class CUIControl {
     virtual void DoPaint(CDC& dc, const RECT& paint) = 0;
 
     void SetPos(const RECT& r) { SetPos(r.left, r.top, r.right, r.bottom); }
-    const std::vector<POINT>& GetPolygon() const { return polygon_; }
+    const std::vector<POINT>& GetPolygon() const { return m_polygon; }
     // Repaints the control's rectangle.
     void Invalidate();
 
@@ -91,19 +91,19 @@ class CUIControl {
     // Whether a filter of FindControl rejects this control.
     bool FailsFindFilters(void* data, UINT flags) const;
 
-    CUIManager* manager_ = nullptr;
-    CUIControl* parent_ = nullptr;
-    char16_t shortcut_ = 0;
-    std::string name_;
-    std::string text_;
-    std::string tooltip_;
-    std::uintptr_t tag_ = 0;
-    RECT pos_;
-    std::vector<POINT> polygon_;
-    bool visible_ = true;
-    bool enabled_ = true;
-    bool focused_ = false;
-    int id_ = 0;
+    CUIManager* m_manager = nullptr;
+    CUIControl* m_parent = nullptr;
+    char16_t m_shortcut = 0;
+    std::string m_name;
+    std::string m_text;
+    std::string m_tooltip;
+    std::uintptr_t m_tag = 0;
+    RECT m_pos;
+    std::vector<POINT> m_polygon;
+    bool m_visible = true;
+    bool m_enabled = true;
+    bool m_focused = false;
+    int m_id = 0;
 };
 
 }  // namespace vm

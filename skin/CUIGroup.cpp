@@ -8,38 +8,38 @@
 
 namespace vm {
 
-CUIGroup::CUIGroup() : backColor_(UITheme::Get().Color(3)) {
+CUIGroup::CUIGroup() : m_backColor(UITheme::Get().Color(3)) {
     SetInset(3, 3);
 }
 
 void CUIGroup::DoPaint(CDC& dc, const RECT& paint) {
-    if (!RectsMeet(pos_, paint)) return;
+    if (!RectsMeet(m_pos, paint)) return;
     dc.SaveDC();
-    dc.IntersectClip(pos_);
+    dc.IntersectClip(m_pos);
     const int captionHeight = UITheme::Get().FontInfo(1).tmHeight + 10;
-    RECT body = pos_;
-    if (!image_.isNull()) {
-        if (!text_.empty()) body.top += captionHeight / 2;
-        DrawImage9Grid(dc, body.left, body.top, body.right, body.bottom, 0, 0, image_.width(),
-                       image_.height(), &image_, false);
+    RECT body = m_pos;
+    if (!m_image.isNull()) {
+        if (!m_text.empty()) body.top += captionHeight / 2;
+        DrawImage9Grid(dc, body.left, body.top, body.right, body.bottom, 0, 0, m_image.width(),
+                       m_image.height(), &m_image, false);
     } else {
-        dc.FillRect(body, backColor_);
+        dc.FillRect(body, m_backColor);
     }
-    if (!text_.empty()) {
+    if (!m_text.empty()) {
         const RECT measured =
-            MeasureMarkupText(manager_, RECT{0, 0, 9999, 100}, text_, DT_SINGLELINE);
+            MeasureMarkupText(m_manager, RECT{0, 0, 9999, 100}, m_text, DT_SINGLELINE);
         const int w = measured.Width();
-        RECT cap{pos_.left + 10, pos_.top, pos_.left + 10 + w, pos_.top + captionHeight};
-        if (textStyle_ & DT_CENTER) {
-            cap.left = pos_.left + (pos_.Width() - w) / 2;
-        } else if (textStyle_ & DT_RIGHT) {
-            cap.left = pos_.right - 10 - w;
+        RECT cap{m_pos.left + 10, m_pos.top, m_pos.left + 10 + w, m_pos.top + captionHeight};
+        if (m_textStyle & DT_CENTER) {
+            cap.left = m_pos.left + (m_pos.Width() - w) / 2;
+        } else if (m_textStyle & DT_RIGHT) {
+            cap.left = m_pos.right - 10 - w;
         }
         cap.right = cap.left + w;
-        const QImage* windowImage = manager_ ? &manager_->GetImage(0) : nullptr;
+        const QImage* windowImage = m_manager ? &m_manager->GetImage(0) : nullptr;
         const QImage& def = UITheme::Get().Image(DefaultImage::DialogBackground);
-        if (captionBackColor_ != kNoColor) {
-            dc.FillRect(cap, captionBackColor_);
+        if (m_captionBackColor != kNoColor) {
+            dc.FillRect(cap, m_captionBackColor);
         } else if (windowImage && !windowImage->isNull()) {
             dc.DrawImage(cap, *windowImage, cap);  // the window's background under the box
         } else if (!def.isNull()) {
@@ -47,8 +47,8 @@ void CUIGroup::DoPaint(CDC& dc, const RECT& paint) {
                            def.height() / 3 + cap.Height()};
             dc.DrawImage(cap, def, src);
         }
-        DrawMarkupText(dc, manager_, cap, text_, 0xFFFFFF, kNoColor, nullptr, nullptr,
-                       textStyle_ | DT_SINGLELINE);
+        DrawMarkupText(dc, m_manager, cap, m_text, 0xFFFFFF, kNoColor, nullptr, nullptr,
+                       m_textStyle | DT_SINGLELINE);
     }
     PaintChildren(dc, paint);
     dc.RestoreDC();

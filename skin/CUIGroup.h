@@ -11,20 +11,20 @@ class CUIGroup : public CCanvasUI {
   public:
     CUIGroup();
 
-    void SetBackColor(COLORREF color) { backColor_ = color; }
-    void SetCaptionBackColor(COLORREF color) { captionBackColor_ = color; }
-    void SetImage(QImage image) { image_ = std::move(image); }
-    void SetTextStyle(UINT style) { textStyle_ = style; }
-    UINT GetTextStyle() const { return textStyle_; }
+    void SetBackColor(COLORREF color) { m_backColor = color; }
+    void SetCaptionBackColor(COLORREF color) { m_captionBackColor = color; }
+    void SetImage(QImage image) { m_image = std::move(image); }
+    void SetTextStyle(UINT style) { m_textStyle = style; }
+    UINT GetTextStyle() const { return m_textStyle; }
 
     const char* GetClass() const override { return "GroupUI"; }
     void DoPaint(CDC& dc, const RECT& paint) override;
 
   private:
-    COLORREF backColor_;
-    COLORREF captionBackColor_ = kNoColor;
-    QImage image_;
-    UINT textStyle_ = 36;
+    COLORREF m_backColor;
+    COLORREF m_captionBackColor = kNoColor;
+    QImage m_image;
+    UINT m_textStyle = 36;
 };
 
 }  // namespace vm

@@ -14,19 +14,19 @@ namespace vm {
 
 void CUILabel::SetTextStyle(UINT style) {
     if (style & (DT_CENTER | DT_RIGHT)) style |= DT_SINGLELINE | DT_VCENTER;
-    textStyle_ = style;
+    m_textStyle = style;
     Invalidate();
 }
 
 void CUILabel::SetTextColor(COLORREF color, COLORREF disabled) {
-    textColor_ = color;
-    if (disabled != kNoColor) disabledColor_ = disabled;
+    m_textColor = color;
+    if (disabled != kNoColor) m_disabledColor = disabled;
     Invalidate();
 }
 
 void CUILabel::SetImage(const QImage& image) {
-    image_ = image.copy();
-    frame_ = 0;
+    m_image = image.copy();
+    m_frame = 0;
     StartAnimation();
     Invalidate();
 }
@@ -46,20 +46,20 @@ bool CUILabel::LoadImageFile(const std::filesystem::path& path) {
 }
 
 void CUILabel::SetFrameCount(int count) {
-    frameCount_ = std::max(count, 1);
-    frame_ = 0;
+    m_frameCount = std::max(count, 1);
+    m_frame = 0;
     StartAnimation();
 }
 
 void CUILabel::SetOpacity(double opacity) {
-    opacity_ = std::clamp(opacity, 0.0, 1.0);
+    m_opacity = std::clamp(opacity, 0.0, 1.0);
     StartAnimation();
     Invalidate();
 }
 
 void CUILabel::StartAnimation() {
-    if (!manager_ || image_.isNull()) return;
-    if (frameCount_ > 1 || opacity_ < 1.0) manager_->SetTimer(this, kAnimationTimer, interval_);
+    if (!m_manager || m_image.isNull()) return;
+    if (m_frameCount > 1 || m_opacity < 1.0) m_manager->SetTimer(this, kAnimationTimer, m_interval);
 }
 
 void CUILabel::Init() {
@@ -68,12 +68,12 @@ void CUILabel::Init() {
 
 void CUILabel::SetText(std::string_view text) {
     SetShortcut(ShortcutOf(text));
-    linkCount_ = 0;
+    m_linkCount = 0;
     CUIControl::SetText(text);
 }
 
 bool CUILabel::HasLinks() const {
-    return linkCount_ > 0 || text_.find("<a") != std::string::npos;
+    return m_linkCount > 0 || m_text.find("<a") != std::string::npos;
 }
 
 UINT CUILabel::GetControlFlags() const {
@@ -81,13 +81,13 @@ UINT CUILabel::GetControlFlags() const {
 }
 
 SIZE CUILabel::EstimateSize(SIZE) {
-    return SIZE{width_, UITheme::Get().FontInfo(1).tmHeight + 4};
+    return SIZE{m_width, UITheme::Get().FontInfo(1).tmHeight + 4};
 }
 
 bool CUILabel::Activate() {
     if (!CUIControl::Activate()) return false;
-    if (manager_ && linkCount_ > 0)
-        manager_->SendNotify(this, UINotifyCode::Link, static_cast<WPARAM>(clickedLink_));
+    if (m_manager && m_linkCount > 0)
+        m_manager->SendNotify(this, UINotifyCode::Link, static_cast<WPARAM>(m_clickedLink));
     return true;
 }
 
@@ -96,37 +96,37 @@ void CUILabel::Event(UIEvent& event) {
     switch (event.type) {
         case UIEventType::Timer:
             if (event.wParam != kAnimationTimer) return;
-            if (frame_ == 0 && manager_) manager_->SetTimer(this, kAnimationTimer, interval_);
-            frame_ = (frame_ + 1) % frameCount_;
-            opacity_ = std::min(1.0, opacity_ + 0.2);
-            if (frameCount_ <= 1 && opacity_ >= 1.0 && manager_)
-                manager_->KillTimer(this, kAnimationTimer);
+            if (m_frame == 0 && m_manager) m_manager->SetTimer(this, kAnimationTimer, m_interval);
+            m_frame = (m_frame + 1) % m_frameCount;
+            m_opacity = std::min(1.0, m_opacity + 0.2);
+            if (m_frameCount <= 1 && m_opacity >= 1.0 && m_manager)
+                m_manager->KillTimer(this, kAnimationTimer);
             Invalidate();
             return;
         case UIEventType::SetCursor: {
             bool overLink = false;
-            for (int i = 0; i < linkCount_; ++i) overLink |= links_[i].Contains(event.mouse);
-            if (manager_) manager_->SetCursor(overLink ? CursorKind::Hand : CursorKind::Arrow);
+            for (int i = 0; i < m_linkCount; ++i) overLink |= m_links[i].Contains(event.mouse);
+            if (m_manager) m_manager->SetCursor(overLink ? CursorKind::Hand : CursorKind::Arrow);
             return;
         }
         case UIEventType::ButtonUp: {
-            clickedLink_ = -1;
-            for (int i = 0; i < linkCount_; ++i) {
-                if (links_[i].Contains(event.mouse)) {
-                    clickedLink_ = i;
+            m_clickedLink = -1;
+            for (int i = 0; i < m_linkCount; ++i) {
+                if (m_links[i].Contains(event.mouse)) {
+                    m_clickedLink = i;
                     break;
                 }
             }
-            if (clickedLink_ >= 0) Activate();
+            if (m_clickedLink >= 0) Activate();
             Invalidate();
             return;
         }
         case UIEventType::MouseMove:
         case UIEventType::MouseLeave:
-            if (linkCount_ > 0) Invalidate();
+            if (m_linkCount > 0) Invalidate();
             return;
         case UIEventType::ContextMenu:
-            if (manager_) manager_->SendNotify(this, UINotifyCode::RightClick);
+            if (m_manager) m_manager->SendNotify(this, UINotifyCode::RightClick);
             return;
         case UIEventType::SetFocus:
         case UIEventType::KillFocus:
@@ -139,7 +139,7 @@ void CUILabel::Event(UIEvent& event) {
 
 void CUILabel::SetAttribute(std::string_view name, std::string_view value) {
     if (name == "align") {
-        SetTextStyle(WithAlignAttribute(textStyle_, value));
+        SetTextStyle(WithAlignAttribute(m_textStyle, value));
     } else if (name == "width") {
         SetWidth(std::atoi(std::string(value).c_str()));
     } else {
@@ -148,18 +148,18 @@ void CUILabel::SetAttribute(std::string_view name, std::string_view value) {
 }
 
 void CUILabel::PaintImage(CDC& dc) {
-    const int frameWidth = image_.width() / frameCount_;
-    const int frameHeight = image_.height();
+    const int frameWidth = m_image.width() / m_frameCount;
+    const int frameHeight = m_image.height();
     if (frameWidth <= 0 || frameHeight <= 0) return;
     int w = frameWidth;
     int h = frameHeight;
-    if (imageSize_.cx > 0 && imageSize_.cy > 0) {
-        w = imageSize_.cx;
-        h = imageSize_.cy;
+    if (m_imageSize.cx > 0 && m_imageSize.cy > 0) {
+        w = m_imageSize.cx;
+        h = m_imageSize.cy;
     }
     // Fitted into the control keeping the frame's proportions, centred.
-    const int cw = pos_.Width();
-    const int ch = pos_.Height();
+    const int cw = m_pos.Width();
+    const int ch = m_pos.Height();
     if (static_cast<long long>(cw) * h > static_cast<long long>(ch) * w) {
         w = w * ch / h;
         h = ch;
@@ -167,45 +167,45 @@ void CUILabel::PaintImage(CDC& dc) {
         h = h * cw / w;
         w = cw;
     }
-    const int x = std::max(pos_.left, pos_.left + (cw - w) / 2);
-    const int y = std::max(pos_.top, pos_.top + (ch - h) / 2);
+    const int x = std::max(m_pos.left, m_pos.left + (cw - w) / 2);
+    const int y = std::max(m_pos.top, m_pos.top + (ch - h) / 2);
     const RECT dest{x, y, x + w, y + h};
     QPainter& p = dc.Painter();
     p.save();
-    p.setOpacity(opacity_);
+    p.setOpacity(m_opacity);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    p.drawImage(ToQRect(dest), image_, QRect(frameWidth * frame_, 0, frameWidth, frameHeight));
+    p.drawImage(ToQRect(dest), m_image, QRect(frameWidth * m_frame, 0, frameWidth, frameHeight));
     p.restore();
-    if (clickableImage_ && text_.empty()) {
-        links_[0] = dest;
-        linkCount_ = 1;
+    if (m_clickableImage && m_text.empty()) {
+        m_links[0] = dest;
+        m_linkCount = 1;
     }
 }
 
 void CUILabel::DoPaint(CDC& dc, const RECT& paint) {
-    if (!RectsMeet(pos_, paint)) return;
+    if (!RectsMeet(m_pos, paint)) return;
     dc.SaveDC();
-    dc.IntersectClip(pos_);
-    if (backColor_ != kNoColor) dc.FillRect(pos_, backColor_);
-    if (outerFrame_ != kNoColor) dc.FrameRect(pos_, outerFrame_);
-    if (innerFrame_ != kNoColor) {
-        RECT inner = pos_;
+    dc.IntersectClip(m_pos);
+    if (m_backColor != kNoColor) dc.FillRect(m_pos, m_backColor);
+    if (m_outerFrame != kNoColor) dc.FrameRect(m_pos, m_outerFrame);
+    if (m_innerFrame != kNoColor) {
+        RECT inner = m_pos;
         inner.Deflate(1, 1, 1, 1);
-        dc.FrameRect(inner, innerFrame_);
+        dc.FrameRect(inner, m_innerFrame);
     }
-    if (!image_.isNull()) PaintImage(dc);
-    if (!text_.empty()) {
-        RECT box = pos_;
+    if (!m_image.isNull()) PaintImage(dc);
+    if (!m_text.empty()) {
+        RECT box = m_pos;
         int count = kMaxLinks;
-        const COLORREF color = IsEnabled() ? textColor_ : disabledColor_;
-        DrawMarkupText(dc, manager_, box, text_, color, kNoColor, links_.data(), &count, textStyle_,
-                       lineSpacing_);
-        linkCount_ = count;
+        const COLORREF color = IsEnabled() ? m_textColor : m_disabledColor;
+        DrawMarkupText(dc, m_manager, box, m_text, color, kNoColor, m_links.data(), &count,
+                       m_textStyle, m_lineSpacing);
+        m_linkCount = count;
         // A label that is one short link is clickable across its whole width.
-        const bool oneLink = text_.starts_with("<a") && text_.ends_with("a>");
-        if (oneLink && linkCount_ == 1 && links_[0].Width() < 20) {
-            links_[0].left = pos_.left;
-            links_[0].right = pos_.right;
+        const bool oneLink = m_text.starts_with("<a") && m_text.ends_with("a>");
+        if (oneLink && m_linkCount == 1 && m_links[0].Width() < 20) {
+            m_links[0].left = m_pos.left;
+            m_links[0].right = m_pos.right;
         }
     }
     dc.RestoreDC();

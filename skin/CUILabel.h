@@ -16,30 +16,30 @@ class CUILabel : public CUIControl {
     static constexpr UINT kAnimationTimer = 2006;
     static constexpr int kMaxLinks = 10;
 
-    void SetWidth(int width) { width_ = width; }
+    void SetWidth(int width) { m_width = width; }
     // Centre or right alignment also gets single line and vertical centring.
     void SetTextStyle(UINT style);
-    UINT GetTextStyle() const { return textStyle_; }
+    UINT GetTextStyle() const { return m_textStyle; }
     // `disabled` 0x010101 keeps the disabled colour.
     void SetTextColor(COLORREF color, COLORREF disabled = kNoColor);
-    void SetBackColor(COLORREF color) { backColor_ = color; }
-    void SetInnerFrameColor(COLORREF color) { innerFrame_ = color; }
-    void SetOuterFrameColor(COLORREF color) { outerFrame_ = color; }
+    void SetBackColor(COLORREF color) { m_backColor = color; }
+    void SetInnerFrameColor(COLORREF color) { m_innerFrame = color; }
+    void SetOuterFrameColor(COLORREF color) { m_outerFrame = color; }
     void SetImage(const QImage& image);
     bool LoadImage(int pngNumber, std::string_view module = {});
     bool LoadImageFile(const std::filesystem::path& path);
-    const QImage& GetImage() const { return image_; }
-    void SetClickableImage(bool clickable) { clickableImage_ = clickable; }
+    const QImage& GetImage() const { return m_image; }
+    void SetClickableImage(bool clickable) { m_clickableImage = clickable; }
     void SetFrameCount(int count);
-    void SetFrameInterval(int ms) { interval_ = ms > 0 ? ms : 100; }
-    void SetImageSize(int cx, int cy) { imageSize_ = SIZE{cx, cy}; }
+    void SetFrameInterval(int ms) { m_interval = ms > 0 ? ms : 100; }
+    void SetImageSize(int cx, int cy) { m_imageSize = SIZE{cx, cy}; }
     void SetOpacity(double opacity);
-    void SetLineSpacing(int spacing) { lineSpacing_ = spacing; }
-    int GetCurrentFrame() const { return frame_; }
-    double GetOpacity() const { return opacity_; }
-    int GetLinkCount() const { return linkCount_; }
-    int GetClickedLink() const { return clickedLink_; }
-    const RECT& GetLinkRect(int index) const { return links_.at(static_cast<std::size_t>(index)); }
+    void SetLineSpacing(int spacing) { m_lineSpacing = spacing; }
+    int GetCurrentFrame() const { return m_frame; }
+    double GetOpacity() const { return m_opacity; }
+    int GetLinkCount() const { return m_linkCount; }
+    int GetClickedLink() const { return m_clickedLink; }
+    const RECT& GetLinkRect(int index) const { return m_links.at(static_cast<std::size_t>(index)); }
 
     void SetText(std::string_view text) override;
     bool Activate() override;
@@ -56,24 +56,24 @@ class CUILabel : public CUIControl {
     void StartAnimation();
     void PaintImage(CDC& dc);
 
-    int width_ = 0;
-    UINT textStyle_ = 36;
-    int linkCount_ = 0;
-    int clickedLink_ = -1;
-    std::array<RECT, kMaxLinks> links_{};
-    QImage image_;
-    COLORREF textColor_ = 0;
-    COLORREF disabledColor_ = 0xAAA6A7;
-    COLORREF backColor_ = kNoColor;
-    COLORREF innerFrame_ = kNoColor;
-    COLORREF outerFrame_ = kNoColor;
-    int frame_ = 0;
-    int frameCount_ = 1;
-    int interval_ = 100;
-    SIZE imageSize_{0, 0};
-    bool clickableImage_ = false;
-    double opacity_ = 1.0;
-    int lineSpacing_ = -1;
+    int m_width = 0;
+    UINT m_textStyle = 36;
+    int m_linkCount = 0;
+    int m_clickedLink = -1;
+    std::array<RECT, kMaxLinks> m_links{};
+    QImage m_image;
+    COLORREF m_textColor = 0;
+    COLORREF m_disabledColor = 0xAAA6A7;
+    COLORREF m_backColor = kNoColor;
+    COLORREF m_innerFrame = kNoColor;
+    COLORREF m_outerFrame = kNoColor;
+    int m_frame = 0;
+    int m_frameCount = 1;
+    int m_interval = 100;
+    SIZE m_imageSize{0, 0};
+    bool m_clickableImage = false;
+    double m_opacity = 1.0;
+    int m_lineSpacing = -1;
 };
 
 }  // namespace vm

@@ -5,9 +5,9 @@
 namespace vm {
 
 void CUILabelLine::DoPaint(CDC& dc, const RECT& paint) {
-    if (!RectsMeet(pos_, paint)) return;
-    if (upper_ != kNoColor) dc.HLine(pos_.left, pos_.right, pos_.top, upper_);
-    if (lower_ != kNoColor) dc.HLine(pos_.left, pos_.right, pos_.top + 1, lower_);
+    if (!RectsMeet(m_pos, paint)) return;
+    if (m_upper != kNoColor) dc.HLine(m_pos.left, m_pos.right, m_pos.top, m_upper);
+    if (m_lower != kNoColor) dc.HLine(m_pos.left, m_pos.right, m_pos.top + 1, m_lower);
 }
 
 }  // namespace vm

@@ -84,34 +84,34 @@ CUIManager::CUIManager() {
 
 CUIManager::~CUIManager() {
     HideToolTip();
-    for (const TimerInfo& t : timers_) {
-        if (window_) window_->KillTimer(t.id);
+    for (const TimerInfo& t : m_timers) {
+        if (m_window) m_window->KillTimer(t.id);
     }
-    timers_.clear();
-    delayedCleanup_.clear();
-    root_.reset();
+    m_timers.clear();
+    m_delayedCleanup.clear();
+    m_root.reset();
     auto& all = Managers();
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
 }
 
 void CUIManager::Init(NativeWindow* window) {
-    window_ = window;
+    m_window = window;
 }
 
 bool CUIManager::AttachDialog(std::unique_ptr<CUIControl> root) {
     SetFocus(nullptr);
-    hot_ = captured_ = keyTarget_ = nullptr;
-    focus_ = nullptr;
+    m_hot = m_captured = m_keyTarget = nullptr;
+    m_focus = nullptr;
     ResetNameTable();
-    if (root_) {
-        delayedCleanup_.push_back(std::move(root_));
-        if (window_) window_->PostMessage(WM_UI_REAP);
+    if (m_root) {
+        m_delayedCleanup.push_back(std::move(m_root));
+        if (m_window) m_window->PostMessage(WM_UI_REAP);
     }
-    root_ = std::move(root);
-    layoutNeeded_ = true;
-    firstLayout_ = true;
-    focusNeeded_ = true;
-    return InitControls(root_.get(), nullptr);
+    m_root = std::move(root);
+    m_layoutNeeded = true;
+    m_firstLayout = true;
+    m_focusNeeded = true;
+    return InitControls(m_root.get(), nullptr);
 }
 
 bool CUIManager::InitControls(CUIControl* control, CUIControl* parent) {
@@ -122,15 +122,16 @@ bool CUIManager::InitControls(CUIControl* control, CUIControl* parent) {
 }
 
 bool CUIManager::AddNotifier(INotifyUI* listener) {
-    if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) return false;
-    listeners_.push_back(listener);
+    if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end())
+        return false;
+    m_listeners.push_back(listener);
     return true;
 }
 
 bool CUIManager::RemoveNotifier(INotifyUI* listener) {
-    auto it = std::find(listeners_.begin(), listeners_.end(), listener);
-    if (it == listeners_.end()) return false;
-    listeners_.erase(it);
+    auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
+    if (it == m_listeners.end()) return false;
+    m_listeners.erase(it);
     return true;
 }
 
@@ -139,39 +140,39 @@ void CUIManager::SendNotify(CUIControl* control, UINotifyCode code, WPARAM wPara
     n.code = code;
     n.sender = control;
     n.timestamp = GetTickCount();
-    n.mouse = mouse_;
+    n.mouse = m_mouse;
     n.wParam = wParam;
     n.lParam = lParam;
     if (control) control->OnNotify(n);
     // A listener may register others while we walk; index, not iterators.
-    for (std::size_t i = 0; i < listeners_.size(); ++i) listeners_[i]->Notify(n);
+    for (std::size_t i = 0; i < m_listeners.size(); ++i) m_listeners[i]->Notify(n);
 }
 
 void CUIManager::EnsureNameTable() {
-    if (!nameTable_.empty() || !root_) return;
+    if (!m_nameTable.empty() || !m_root) return;
     int count = 0;
-    root_->FindControl(CountProc, &count, 0);
+    m_root->FindControl(CountProc, &count, 0);
     const std::size_t size = static_cast<std::size_t>(count + count / 10);
     if (size == 0) return;
-    nameTable_.assign(size, nullptr);
+    m_nameTable.assign(size, nullptr);
     std::vector<CUIControl*> all;
     CollectData data{&all};
-    root_->FindControl(CollectProc, &data, 0);
+    m_root->FindControl(CollectProc, &data, 0);
     for (CUIControl* c : all) {
         if (c->GetName().empty()) continue;
         std::size_t slot = NameHash(c->GetName()) % size;
-        for (std::size_t n = 0; n < size && nameTable_[slot]; ++n) slot = (slot + 1) % size;
-        if (!nameTable_[slot]) nameTable_[slot] = c;
+        for (std::size_t n = 0; n < size && m_nameTable[slot]; ++n) slot = (slot + 1) % size;
+        if (!m_nameTable[slot]) m_nameTable[slot] = c;
     }
 }
 
 CUIControl* CUIManager::FindControl(std::string_view name) {
     EnsureNameTable();
-    const std::size_t size = nameTable_.size();
+    const std::size_t size = m_nameTable.size();
     if (size == 0) return nullptr;
     std::size_t slot = NameHash(name) % size;
-    for (std::size_t n = 0; n < size && nameTable_[slot]; ++n) {
-        if (nameTable_[slot]->GetName() == name) return nameTable_[slot];
+    for (std::size_t n = 0; n < size && m_nameTable[slot]; ++n) {
+        if (m_nameTable[slot]->GetName() == name) return m_nameTable[slot];
         slot = (slot + 1) % size;
     }
     return nullptr;
@@ -182,8 +183,8 @@ CUIControl* CUIManager::FindControl(int id) {
 }
 
 CUIControl* CUIManager::FindControlAt(POINT pt) {
-    if (!root_) return nullptr;
-    return root_->FindControl(HitProc, &pt, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_HITTEST);
+    if (!m_root) return nullptr;
+    return m_root->FindControl(HitProc, &pt, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_HITTEST);
 }
 
 UIEvent CUIManager::MakeEvent(UIEventType type, CUIControl* sender) const {
@@ -191,7 +192,7 @@ UIEvent CUIManager::MakeEvent(UIEventType type, CUIControl* sender) const {
     e.type = type;
     e.sender = sender;
     e.timestamp = GetTickCount();
-    e.mouse = mouse_;
+    e.mouse = m_mouse;
     e.keyState = KeyStateFromKeyboard();
     return e;
 }
@@ -215,41 +216,41 @@ std::uint16_t CUIManager::KeyStateFromKeyboard() const {
 
 void CUIManager::SetFocus(CUIControl* control) {
     if (!control) {
-        focus_ = nullptr;
+        m_focus = nullptr;
         return;
     }
-    if (window_ && !window_->hasFocus() && !window_->IsDestroyed()) window_->setFocus();
-    if (control == focus_) return;
-    if (focus_) {
-        CUIControl* old = focus_;
+    if (m_window && !m_window->hasFocus() && !m_window->IsDestroyed()) m_window->setFocus();
+    if (control == m_focus) return;
+    if (m_focus) {
+        CUIControl* old = m_focus;
         SendEvent(old, MakeEvent(UIEventType::KillFocus, control));
         SendNotify(old, UINotifyCode::KillFocus);
-        focus_ = nullptr;
+        m_focus = nullptr;
     }
     if (Owns(control) && control->IsVisible() && control->IsEnabled()) {
-        focus_ = control;
-        focusNeeded_ = false;
+        m_focus = control;
+        m_focusNeeded = false;
         SendEvent(control, MakeEvent(UIEventType::SetFocus));
         SendNotify(control, UINotifyCode::SetFocus);
     }
 }
 
 bool CUIManager::SetNextTabControl(bool forward) {
-    if (forward && layoutNeeded_) {
+    if (forward && m_layoutNeeded) {
         // Before the layout nothing has its place yet; focus once it has.
-        focusNeeded_ = true;
-        if (window_) window_->update();
+        m_focusNeeded = true;
+        if (m_window) m_window->update();
         return true;
     }
-    focusNeeded_ = false;
-    if (!root_) return false;
+    m_focusNeeded = false;
+    if (!m_root) return false;
     std::vector<CUIControl*> all;
     CollectData data{&all};
-    root_->FindControl(CollectProc, &data, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
+    m_root->FindControl(CollectProc, &data, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
     std::vector<CUIControl*> stops;
     std::ptrdiff_t focusAt = -1;
     for (CUIControl* c : all) {
-        if (c == focus_) focusAt = static_cast<std::ptrdiff_t>(stops.size());
+        if (c == m_focus) focusAt = static_cast<std::ptrdiff_t>(stops.size());
         if (c->GetControlFlags() & UIFLAG_TABSTOP) stops.push_back(c);
     }
     // focusAt: number of tab stops before the focused control.
@@ -259,7 +260,7 @@ bool CUIManager::SetNextTabControl(bool forward) {
         next = stops.front();
     } else if (forward) {
         const bool focusIsStop = focusAt < static_cast<std::ptrdiff_t>(stops.size()) &&
-                                 stops[static_cast<std::size_t>(focusAt)] == focus_;
+                                 stops[static_cast<std::size_t>(focusAt)] == m_focus;
         const std::size_t i = static_cast<std::size_t>(focusAt) + (focusIsStop ? 1 : 0);
         next = i < stops.size() ? stops[i] : stops.front();
     } else {
@@ -271,29 +272,29 @@ bool CUIManager::SetNextTabControl(bool forward) {
 
 bool CUIManager::SetTimer(CUIControl* control, UINT number, UINT elapseMs) {
     // Ids cycle through 0-254; the first one of a manager is 17.
-    const std::uintptr_t id = (++timerCounter_) % 255;
-    lastTimerId_ = id;
-    if (!window_ || !window_->SetTimer(id, elapseMs)) return false;
+    const std::uintptr_t id = (++m_timerCounter) % 255;
+    m_lastTimerId = id;
+    if (!m_window || !m_window->SetTimer(id, elapseMs)) return false;
     // Restarting a control's timer replaces it instead of stacking a second one.
-    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+    for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
         if (it->control == control && it->number == number) {
-            if (it->id != id) window_->KillTimer(it->id);
-            timers_.erase(it);
+            if (it->id != id) m_window->KillTimer(it->id);
+            m_timers.erase(it);
             break;
         }
     }
-    timers_.push_back({control, number, id});
+    m_timers.push_back({control, number, id});
     return true;
 }
 
 bool CUIManager::KillTimer(CUIControl* control, UINT number) {
-    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+    for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
         if (it->control == control && it->number == number) {
             const std::uintptr_t id = it->id;
-            timers_.erase(it);
-            const bool shared = std::any_of(timers_.begin(), timers_.end(),
+            m_timers.erase(it);
+            const bool shared = std::any_of(m_timers.begin(), m_timers.end(),
                                             [&](const TimerInfo& t) { return t.id == id; });
-            if (window_ && !shared) window_->KillTimer(id);
+            if (m_window && !shared) m_window->KillTimer(id);
             return true;
         }
     }
@@ -301,39 +302,39 @@ bool CUIManager::KillTimer(CUIControl* control, UINT number) {
 }
 
 void CUIManager::Invalidate() {
-    layoutNeeded_ = true;
-    if (window_) window_->update();
+    m_layoutNeeded = true;
+    if (m_window) m_window->update();
 }
 
 void CUIManager::Invalidate(const RECT& rect) {
-    if (window_ && !rect.IsEmpty()) window_->update(ToQRect(rect));
+    if (m_window && !rect.IsEmpty()) m_window->update(ToQRect(rect));
 }
 
 void CUIManager::SetCursor(CursorKind cursor) {
-    if (!window_) return;
+    if (!m_window) return;
     switch (cursor) {
         case CursorKind::Arrow:
-            window_->setCursor(Qt::ArrowCursor);
+            m_window->setCursor(Qt::ArrowCursor);
             break;
         case CursorKind::Hand:
-            window_->setCursor(Qt::PointingHandCursor);
+            m_window->setCursor(Qt::PointingHandCursor);
             break;
         case CursorKind::IBeam:
-            window_->setCursor(Qt::IBeamCursor);
+            m_window->setCursor(Qt::IBeamCursor);
             break;
     }
 }
 
 void CUIManager::ReapObjects(CUIControl* control) {
-    if (hot_ == control) hot_ = nullptr;
-    if (captured_ == control) captured_ = nullptr;
-    if (keyTarget_ == control) keyTarget_ = nullptr;
+    if (m_hot == control) m_hot = nullptr;
+    if (m_captured == control) m_captured = nullptr;
+    if (m_keyTarget == control) m_keyTarget = nullptr;
     // Also focus and timers: a deleted control must never receive another event.
-    if (focus_ == control) focus_ = nullptr;
-    for (auto it = timers_.begin(); it != timers_.end();) {
+    if (m_focus == control) m_focus = nullptr;
+    for (auto it = m_timers.begin(); it != m_timers.end();) {
         if (it->control == control) {
-            if (window_) window_->KillTimer(it->id);
-            it = timers_.erase(it);
+            if (m_window) m_window->KillTimer(it->id);
+            it = m_timers.erase(it);
         } else {
             ++it;
         }
@@ -343,18 +344,18 @@ void CUIManager::ReapObjects(CUIControl* control) {
 
 void CUIManager::ShowToolTip(CUIControl* control) {
     const std::string text = ExpandResourceRefs(std::string_view(control->GetToolTip()));
-    if (text.empty() || !window_) return;
+    if (text.empty() || !m_window) return;
     const RECT& r = control->GetPos();
-    QToolTip::showText(window_->mapToGlobal(QPoint(mouse_.x, mouse_.y)),
-                       QString::fromStdString(text), window_, ToQRect(r));
-    tooltipText_ = text;
-    tooltipShown_ = true;
+    QToolTip::showText(m_window->mapToGlobal(QPoint(m_mouse.x, m_mouse.y)),
+                       QString::fromStdString(text), m_window, ToQRect(r));
+    m_tooltipText = text;
+    m_tooltipShown = true;
 }
 
 void CUIManager::HideToolTip() {
-    if (tooltipShown_) QToolTip::hideText();
-    tooltipShown_ = false;
-    tooltipText_.clear();
+    if (m_tooltipShown) QToolTip::hideText();
+    m_tooltipShown = false;
+    m_tooltipText.clear();
 }
 
 bool CUIManager::TranslateMessageAll(const MSG& msg) {
@@ -362,7 +363,7 @@ bool CUIManager::TranslateMessageAll(const MSG& msg) {
     const std::vector<CUIManager*> managers = Managers();
     for (CUIManager* m : managers) {
         if (std::find(Managers().begin(), Managers().end(), m) == Managers().end()) continue;
-        NativeWindow* w = m->window_;
+        NativeWindow* w = m->m_window;
         if (!w || w->IsDestroyed()) continue;
         // The window itself, or a Qt child inside it (an edit overlay).
         const bool mine = msg.hwnd == w || (msg.hwnd && !msg.hwnd->isWindow() &&
@@ -378,14 +379,14 @@ bool CUIManager::TranslateMessage(const MSG& msg) {
             if (msg.wParam == VK_TAB) {
                 const bool shift = NativeWindow::CurrentModifiers() & Qt::ShiftModifier;
                 SetNextTabControl(!shift);
-                acceleratorDisplay_ = true;
-                if (window_) window_->update();
+                m_acceleratorDisplay = true;
+                if (m_window) m_window->update();
                 return true;
             }
             if (msg.wParam == VK_RETURN) {
                 CUIControl* ok = FindControl("ok");
-                if (ok && ok != focus_ &&
-                    (!focus_ || !(focus_->GetControlFlags() & UIFLAG_WANTRETURN))) {
+                if (ok && ok != m_focus &&
+                    (!m_focus || !(m_focus->GetControlFlags() & UIFLAG_WANTRETURN))) {
                     ok->Activate();
                     return true;
                 }
@@ -400,24 +401,24 @@ bool CUIManager::TranslateMessage(const MSG& msg) {
             }
             return false;
         case WM_SYSKEYDOWN: {
-            if (!acceleratorDisplay_) {
-                acceleratorDisplay_ = true;
+            if (!m_acceleratorDisplay) {
+                m_acceleratorDisplay = true;
                 Invalidate();
             }
-            if (focus_) {
+            if (m_focus) {
                 UIEvent e = MakeEvent(UIEventType::SysKey);
                 e.key = static_cast<char16_t>(msg.wParam);
                 e.wParam = msg.wParam;
                 e.lParam = msg.lParam;
-                SendEvent(focus_, e);
+                SendEvent(m_focus, e);
             }
             return false;
         }
         case WM_SYSCHAR: {
-            if (!root_) return false;
+            if (!m_root) return false;
             ShortcutData data{UpperChar(static_cast<char16_t>(msg.wParam)), false};
-            CUIControl* c = root_->FindControl(ShortcutProc, &data,
-                                               UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
+            CUIControl* c = m_root->FindControl(ShortcutProc, &data,
+                                                UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
             if (!c) return false;
             SetFocus(c);
             c->Activate();
@@ -429,32 +430,32 @@ bool CUIManager::TranslateMessage(const MSG& msg) {
 }
 
 void CUIManager::Paint() {
-    if (!window_) return;
-    if (layoutNeeded_) {
-        layoutNeeded_ = false;
-        const RECT client = window_->ClientRect();
-        if (!client.IsEmpty() && root_) {
-            root_->SetPos(client);
-            if (firstLayout_) {
-                firstLayout_ = false;
-                SendNotify(root_.get(), UINotifyCode::WindowInit);
+    if (!m_window) return;
+    if (m_layoutNeeded) {
+        m_layoutNeeded = false;
+        const RECT client = m_window->ClientRect();
+        if (!client.IsEmpty() && m_root) {
+            m_root->SetPos(client);
+            if (m_firstLayout) {
+                m_firstLayout = false;
+                SendNotify(m_root.get(), UINotifyCode::WindowInit);
             }
         }
-        offscreen_ = QImage();
+        m_offscreen = QImage();
     }
-    if (focusNeeded_) SetNextTabControl(true);
-    const RECT client = window_->ClientRect();
-    if (client.IsEmpty() || !root_) return;
-    if (offscreen_.isNull() || offscreen_.width() != client.Width() ||
-        offscreen_.height() != client.Height()) {
-        offscreen_ = QImage(client.Width(), client.Height(), QImage::Format_ARGB32_Premultiplied);
-        offscreen_.fill(Qt::transparent);
+    if (m_focusNeeded) SetNextTabControl(true);
+    const RECT client = m_window->ClientRect();
+    if (client.IsEmpty() || !m_root) return;
+    if (m_offscreen.isNull() || m_offscreen.width() != client.Width() ||
+        m_offscreen.height() != client.Height()) {
+        m_offscreen = QImage(client.Width(), client.Height(), QImage::Format_ARGB32_Premultiplied);
+        m_offscreen.fill(Qt::transparent);
     }
-    QPainter* screen = window_->PaintPainter();
-    const RECT paint = screen ? IntersectRect(window_->PaintRect(), client) : client;
+    QPainter* screen = m_window->PaintPainter();
+    const RECT paint = screen ? IntersectRect(m_window->PaintRect(), client) : client;
     if (!paint.IsEmpty()) {
-        QPainter p(&offscreen_);
-        if (window_->IsChild()) {
+        QPainter p(&m_offscreen);
+        if (m_window->IsChild()) {
             // A child window shows its parent wherever the tree paints nothing.
             p.setCompositionMode(QPainter::CompositionMode_Source);
             p.fillRect(ToQRect(paint), Qt::transparent);
@@ -463,35 +464,35 @@ void CUIManager::Paint() {
         CDC dc(p);
         dc.IntersectClip(paint);
         dc.SaveDC();
-        root_->DoPaint(dc, paint);
+        m_root->DoPaint(dc, paint);
         dc.RestoreDC();
     }
     if (screen && !paint.IsEmpty()) {
-        screen->drawImage(QPoint(paint.left, paint.top), offscreen_, ToQRect(paint));
+        screen->drawImage(QPoint(paint.left, paint.top), m_offscreen, ToQRect(paint));
     }
-    if (layoutNeeded_) window_->update();
+    if (m_layoutNeeded) m_window->update();
 }
 
 bool CUIManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (!window_ || window_->IsDestroyed()) return false;
+    if (!m_window || m_window->IsDestroyed()) return false;
     result = 0;
     switch (msg) {
         case WM_UI_REAP:
-            delayedCleanup_.clear();
+            m_delayedCleanup.clear();
             return true;
         case WM_CLOSE: {
-            if (hot_) {
-                CUIControl* old = hot_;
-                hot_ = nullptr;
+            if (m_hot) {
+                CUIControl* old = m_hot;
+                m_hot = nullptr;
                 SendEvent(old, MakeEvent(UIEventType::MouseLeave));
             }
-            if (captured_) {
-                CUIControl* old = captured_;
-                captured_ = nullptr;
+            if (m_captured) {
+                CUIControl* old = m_captured;
+                m_captured = nullptr;
                 SendEvent(old, MakeEvent(UIEventType::ButtonUp));
             }
             SetFocus(nullptr);
-            if (QWidget* owner = window_->parentWidget()) owner->setFocus();
+            if (QWidget* owner = m_window->parentWidget()) owner->setFocus();
             return false;
         }
         case WM_ERASEBKGND:
@@ -501,11 +502,11 @@ bool CUIManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
             Paint();
             return true;
         case WM_SIZE:
-            if (focus_) SendEvent(focus_, MakeEvent(UIEventType::WindowSize));
+            if (m_focus) SendEvent(m_focus, MakeEvent(UIEventType::WindowSize));
             Invalidate();
             return true;
         case WM_TIMER:
-            for (const TimerInfo& t : timers_) {
+            for (const TimerInfo& t : m_timers) {
                 if (t.id == wParam) {
                     UIEvent e = MakeEvent(UIEventType::Timer);
                     e.wParam = t.number;
@@ -515,13 +516,13 @@ bool CUIManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
             }
             return false;
         case WM_MOUSEHOVER: {
-            mouseTracking_ = false;
+            m_mouseTracking = false;
             const POINT pt = LParamPoint(lParam);
             CUIControl* hover = FindControlAt(pt);
-            if (hot_) {
+            if (m_hot) {
                 UIEvent e = MakeEvent(UIEventType::MouseHover);
                 e.mouse = pt;
-                SendEvent(hot_, e);
+                SendEvent(m_hot, e);
             }
             if (hover && Owns(hover)) ShowToolTip(hover);
             return true;
@@ -529,44 +530,45 @@ bool CUIManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
         case WM_MOUSELEAVE:
             HideToolTip();
             // Also after a hover ended the hover tracking: the hot control must not stay hot.
-            if (mouseTracking_ || hot_) window_->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(-1, -1));
-            mouseTracking_ = false;
+            if (m_mouseTracking || m_hot)
+                m_window->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(-1, -1));
+            m_mouseTracking = false;
             return true;
         case WM_MOUSEMOVE: {
-            if (!mouseTracking_) {
-                window_->TrackMouse(tooltipShown_ ? 500 : 1000);
-                mouseTracking_ = true;
+            if (!m_mouseTracking) {
+                m_window->TrackMouse(m_tooltipShown ? 500 : 1000);
+                m_mouseTracking = true;
             }
-            mouse_ = LParamPoint(lParam);
-            CUIControl* newHot = FindControlAt(mouse_);
+            m_mouse = LParamPoint(lParam);
+            CUIControl* newHot = FindControlAt(m_mouse);
             if (newHot && !Owns(newHot)) return true;
-            if (newHot != hot_) {
-                if (hot_) {
-                    SendEvent(hot_, MakeEvent(UIEventType::MouseLeave, newHot));
+            if (newHot != m_hot) {
+                if (m_hot) {
+                    SendEvent(m_hot, MakeEvent(UIEventType::MouseLeave, newHot));
                     HideToolTip();
                 }
-                hot_ = newHot;
+                m_hot = newHot;
                 if (newHot) SendEvent(newHot, MakeEvent(UIEventType::MouseEnter));
             }
             UIEvent e = MakeEvent(UIEventType::MouseMove);
             e.wParam = wParam;
             e.lParam = lParam;
-            if (captured_) {
-                SendEvent(captured_, e);
-            } else if (hot_) {
-                SendEvent(hot_, e);
+            if (m_captured) {
+                SendEvent(m_captured, e);
+            } else if (m_hot) {
+                SendEvent(m_hot, e);
             }
             return true;
         }
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
         case WM_RBUTTONDOWN: {
-            if (msg != WM_LBUTTONDBLCLK) window_->setFocus();
-            mouse_ = LParamPoint(lParam);
-            CUIControl* c = FindControlAt(mouse_);
+            if (msg != WM_LBUTTONDBLCLK) m_window->setFocus();
+            m_mouse = LParamPoint(lParam);
+            CUIControl* c = FindControlAt(m_mouse);
             if (!c || !Owns(c)) return true;
-            if (msg != WM_LBUTTONDBLCLK && c == root_.get()) return true;
-            captured_ = c;
+            if (msg != WM_LBUTTONDBLCLK && c == m_root.get()) return true;
+            m_captured = c;
             UIEvent e = MakeEvent(msg == WM_LBUTTONDOWN   ? UIEventType::ButtonDown
                                   : msg == WM_RBUTTONDOWN ? UIEventType::ContextMenu
                                                           : UIEventType::DblClick);
@@ -578,10 +580,10 @@ bool CUIManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
             return true;
         }
         case WM_LBUTTONUP: {
-            mouse_ = LParamPoint(lParam);
-            if (!captured_) return true;
-            CUIControl* c = captured_;
-            captured_ = nullptr;
+            m_mouse = LParamPoint(lParam);
+            if (!m_captured) return true;
+            CUIControl* c = m_captured;
+            m_captured = nullptr;
             UIEvent e = MakeEvent(UIEventType::ButtonUp);
             e.wParam = wParam;
             e.lParam = lParam;
@@ -592,7 +594,7 @@ bool CUIManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
         case WM_CHAR:
         case WM_KEYDOWN:
         case WM_KEYUP: {
-            CUIControl* target = msg == WM_KEYUP ? keyTarget_ : focus_;
+            CUIControl* target = msg == WM_KEYUP ? m_keyTarget : m_focus;
             if (!target) return false;
             UIEvent e = MakeEvent(msg == WM_CHAR      ? UIEventType::Char
                                   : msg == WM_KEYDOWN ? UIEventType::KeyDown
@@ -600,14 +602,14 @@ bool CUIManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
             e.key = static_cast<char16_t>(wParam);
             e.wParam = wParam;
             e.lParam = lParam;
-            if (msg == WM_KEYDOWN) keyTarget_ = focus_;
-            if (msg == WM_KEYUP) keyTarget_ = nullptr;
+            if (msg == WM_KEYDOWN) m_keyTarget = m_focus;
+            if (msg == WM_KEYUP) m_keyTarget = nullptr;
             SendEvent(target, e);
             return true;
         }
         case WM_SETCURSOR: {
             if (LOWORD(static_cast<WPARAM>(lParam)) != HTCLIENT) return false;
-            CUIControl* c = FindControlAt(window_->LastMousePos());
+            CUIControl* c = FindControlAt(m_window->LastMousePos());
             if (!c || !Owns(c) || !(c->GetControlFlags() & UIFLAG_SETCURSOR)) return false;
             SendEvent(c, MakeEvent(UIEventType::SetCursor));
             result = 1;
@@ -615,18 +617,18 @@ bool CUIManager::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
         }
         case WM_MOUSEWHEEL: {
             const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-            if (focus_) {
+            if (m_focus) {
                 UIEvent wheel = MakeEvent(UIEventType::ScrollWheel);
                 wheel.wParam = delta < 0 ? 1 : 0;  // 1: turned towards the user
                 wheel.lParam = lParam;
-                SendEvent(focus_, wheel);
-                for (int n = std::abs(delta) / 40; n > 0 && focus_; --n) {
+                SendEvent(m_focus, wheel);
+                for (int n = std::abs(delta) / 40; n > 0 && m_focus; --n) {
                     UIEvent step = MakeEvent(UIEventType::VScroll);
                     step.wParam = delta < 0 ? 1 : 0;  // line down / line up
-                    SendEvent(focus_, step);
+                    SendEvent(m_focus, step);
                 }
             }
-            window_->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(mouse_.x, mouse_.y));
+            m_window->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(m_mouse.x, m_mouse.y));
             return true;
         }
         default:

@@ -40,13 +40,13 @@ class CUIManager {
     bool RemoveNotifier(INotifyUI* listener);
     void SendNotify(CUIControl* control, UINotifyCode code, WPARAM wParam = 0, LPARAM lParam = 0);
 
-    CUIControl* GetRoot() const { return root_.get(); }
+    CUIControl* GetRoot() const { return m_root.get(); }
     CUIControl* FindControl(std::string_view name);
     CUIControl* FindControl(int id);
     CUIControl* FindControlAt(POINT pt);
-    void ResetNameTable() { nameTable_.clear(); }
+    void ResetNameTable() { m_nameTable.clear(); }
 
-    CUIControl* GetFocus() const { return focus_; }
+    CUIControl* GetFocus() const { return m_focus; }
     void SetFocus(CUIControl* control);
     bool SetNextTabControl(bool forward = true);
 
@@ -54,7 +54,7 @@ class CUIManager {
     bool SetTimer(CUIControl* control, UINT number, UINT elapseMs);
     bool KillTimer(CUIControl* control, UINT number);
     // The window timer id the last SetTimer used.
-    std::uintptr_t LastTimerId() const { return lastTimerId_; }
+    std::uintptr_t LastTimerId() const { return m_lastTimerId; }
 
     void Invalidate();
     void Invalidate(const RECT& rect);
@@ -70,9 +70,9 @@ class CUIManager {
     const QBrush& GetThemeBrush(int index) { return UITheme::Get().Brush(index); }
 
     // The four state images of the window (0 background/normal, 1 hot, 2 pushed, 3 disabled).
-    const QImage& GetImage(int index) const { return images_.at(static_cast<std::size_t>(index)); }
+    const QImage& GetImage(int index) const { return m_images.at(static_cast<std::size_t>(index)); }
     void SetImage(int index, QImage image) {
-        images_.at(static_cast<std::size_t>(index)) = std::move(image);
+        m_images.at(static_cast<std::size_t>(index)) = std::move(image);
     }
 
     bool MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -80,15 +80,15 @@ class CUIManager {
     // Offers a key message to every manager whose window it is meant for.
     static bool TranslateMessageAll(const MSG& msg);
 
-    POINT GetMousePos() const { return mouse_; }
-    bool IsAcceleratorDisplayed() const { return acceleratorDisplay_; }
-    NativeWindow* GetPaintWindow() const { return window_; }
+    POINT GetMousePos() const { return m_mouse; }
+    bool IsAcceleratorDisplayed() const { return m_acceleratorDisplay; }
+    NativeWindow* GetPaintWindow() const { return m_window; }
     // The off-screen image the tree was last painted into.
-    const QImage& GetBackBuffer() const { return offscreen_; }
-    SIZE GetMinTrackSize() const { return minTrack_; }
-    void SetMinTrackSize(SIZE size) { minTrack_ = size; }
+    const QImage& GetBackBuffer() const { return m_offscreen; }
+    SIZE GetMinTrackSize() const { return m_minTrack; }
+    void SetMinTrackSize(SIZE size) { m_minTrack = size; }
     // Text of the tooltip last shown (empty when hidden).
-    const std::string& GetToolTipText() const { return tooltipText_; }
+    const std::string& GetToolTipText() const { return m_tooltipText; }
 
     // A control being deleted: forget every pointer that names it.
     void ReapObjects(CUIControl* control);
@@ -109,29 +109,29 @@ class CUIManager {
     void HideToolTip();
     std::uint16_t KeyStateFromKeyboard() const;
 
-    std::array<QImage, 4> images_;
-    QPointer<NativeWindow> window_;
-    QImage offscreen_;
-    std::string tooltipText_;
-    std::unique_ptr<CUIControl> root_;
-    CUIControl* focus_ = nullptr;
-    CUIControl* hot_ = nullptr;
-    CUIControl* captured_ = nullptr;
-    CUIControl* keyTarget_ = nullptr;
-    POINT mouse_{-1, -1};
-    SIZE minTrack_{140, 200};
-    UINT timerCounter_ = 4096;
-    std::uintptr_t lastTimerId_ = 0;
-    bool firstLayout_ = true;
-    bool layoutNeeded_ = false;
-    bool focusNeeded_ = false;
-    bool mouseTracking_ = false;
-    bool acceleratorDisplay_ = false;
-    bool tooltipShown_ = false;
-    std::vector<INotifyUI*> listeners_;
-    std::vector<CUIControl*> nameTable_;  // open addressing; empty = build on next lookup
-    std::vector<TimerInfo> timers_;
-    std::vector<std::unique_ptr<CUIControl>> delayedCleanup_;
+    std::array<QImage, 4> m_images;
+    QPointer<NativeWindow> m_window;
+    QImage m_offscreen;
+    std::string m_tooltipText;
+    std::unique_ptr<CUIControl> m_root;
+    CUIControl* m_focus = nullptr;
+    CUIControl* m_hot = nullptr;
+    CUIControl* m_captured = nullptr;
+    CUIControl* m_keyTarget = nullptr;
+    POINT m_mouse{-1, -1};
+    SIZE m_minTrack{140, 200};
+    UINT m_timerCounter = 4096;
+    std::uintptr_t m_lastTimerId = 0;
+    bool m_firstLayout = true;
+    bool m_layoutNeeded = false;
+    bool m_focusNeeded = false;
+    bool m_mouseTracking = false;
+    bool m_acceleratorDisplay = false;
+    bool m_tooltipShown = false;
+    std::vector<INotifyUI*> m_listeners;
+    std::vector<CUIControl*> m_nameTable;  // open addressing; empty = build on next lookup
+    std::vector<TimerInfo> m_timers;
+    std::vector<std::unique_ptr<CUIControl>> m_delayedCleanup;
 };
 
 }  // namespace vm

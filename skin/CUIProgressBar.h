@@ -14,18 +14,18 @@ class CUIProgressBar : public CUIControl {
   public:
     // Clamped to the range.
     void SetValue(int value);
-    int GetValue() const { return value_; }
+    int GetValue() const { return m_value; }
     void SetRange(int minimum, int maximum, bool redraw = true);
-    int GetMinimum() const { return min_; }
-    int GetMaximum() const { return max_; }
+    int GetMinimum() const { return m_min; }
+    int GetMaximum() const { return m_max; }
     bool LoadImage(int pngNumber, std::string_view module = {});
-    void SetImage(const QImage& image) { image_ = image; }
-    void SetSlanted(bool slanted) { slanted_ = slanted; }
-    void SetSlantOffset(int pixels) { slantOffset_ = pixels; }
-    void SetWidth(int width) { width_ = width; }
-    void SetTextStyle(UINT style) { textStyle_ = style; }
+    void SetImage(const QImage& image) { m_image = image; }
+    void SetSlanted(bool slanted) { m_slanted = slanted; }
+    void SetSlantOffset(int pixels) { m_slantOffset = pixels; }
+    void SetWidth(int width) { m_width = width; }
+    void SetTextStyle(UINT style) { m_textStyle = style; }
     // 1 forces the track drawing.
-    void SetDrawMode(int mode) { drawMode_ = mode; }
+    void SetDrawMode(int mode) { m_drawMode = mode; }
 
     void SetText(std::string_view text) override;
     const char* GetClass() const override { return "ProgressBarUI"; }
@@ -37,15 +37,15 @@ class CUIProgressBar : public CUIControl {
     void PaintImageMode(CDC& dc);
     void PaintTrackMode(CDC& dc);
 
-    int value_ = 0;
-    int width_ = 0;
-    QImage image_;
-    UINT textStyle_ = 5;
-    int max_ = 100;
-    int min_ = 0;
-    int drawMode_ = 0;
-    bool slanted_ = false;
-    int slantOffset_ = 0;
+    int m_value = 0;
+    int m_width = 0;
+    QImage m_image;
+    UINT m_textStyle = 5;
+    int m_max = 100;
+    int m_min = 0;
+    int m_drawMode = 0;
+    bool m_slanted = false;
+    int m_slantOffset = 0;
 };
 
 }  // namespace vm

@@ -7,36 +7,36 @@
 namespace vm {
 
 bool CUIWndLayer::Create(HWND owner, int left, int top, int right, int bottom, int alpha) {
-    alpha_ = std::clamp(alpha, 0, 255);
+    m_alpha = std::clamp(alpha, 0, 255);
     if (!CWindowWnd::Create(owner, "", WS_CHILD | WS_DISABLED, 0, left, top, right - left,
                             bottom - top))
         return false;
     // A child widget shows with its parent unless hidden explicitly; the veil waits for Show.
-    window_->hide();
-    window_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    window_->setFocusPolicy(Qt::NoFocus);
+    m_window->hide();
+    m_window->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_window->setFocusPolicy(Qt::NoFocus);
     return true;
 }
 
 void CUIWndLayer::Show(bool visible) {
-    if (!window_) return;
+    if (!m_window) return;
     if (visible) {
-        window_->raise();
-        window_->show();
+        m_window->raise();
+        m_window->show();
     } else {
-        window_->hide();
+        m_window->hide();
     }
 }
 
 void CUIWndLayer::SetOutline(const QPolygon& outline) {
-    if (window_) window_->setMask(QRegion(outline, Qt::WindingFill));
+    if (m_window) m_window->setMask(QRegion(outline, Qt::WindingFill));
 }
 
 LRESULT CUIWndLayer::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_PAINT) {
-        if (QPainter* p = window_ ? window_->PaintPainter() : nullptr) {
+        if (QPainter* p = m_window ? m_window->PaintPainter() : nullptr) {
             p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-            p->fillRect(window_->rect(), QColor(0x80, 0x80, 0x80, alpha_));
+            p->fillRect(m_window->rect(), QColor(0x80, 0x80, 0x80, m_alpha));
         }
         return 0;
     }

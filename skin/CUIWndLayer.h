@@ -15,13 +15,13 @@ class CUIWndLayer : public CWindowWnd {
     bool Create(HWND owner, int left, int top, int right, int bottom, int alpha);
     void Show(bool visible);
     void SetOutline(const QPolygon& outline);
-    int GetAlpha() const { return alpha_; }
+    int GetAlpha() const { return m_alpha; }
 
     const char* GetWindowClassName() const override { return "LayerWnd"; }
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   private:
-    int alpha_ = 80;
+    int m_alpha = 80;
 };
 
 }  // namespace vm

@@ -29,8 +29,8 @@ class CWindowWnd : public IWindowHandler {
     CWindowWnd(const CWindowWnd&) = delete;
     CWindowWnd& operator=(const CWindowWnd&) = delete;
 
-    HWND GetHWND() const { return window_; }
-    NativeWindow* Window() const { return window_; }
+    HWND GetHWND() const { return m_window; }
+    NativeWindow* Window() const { return m_window; }
 
     // Creates the window (hidden unless `style` has WS_VISIBLE) with this object bound to it;
     // null on failure. `parent` is the owner of a top-level window, the parent of a child.
@@ -58,8 +58,8 @@ class CWindowWnd : public IWindowHandler {
     LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     void FinalMessage(HWND hwnd) override;
 
-    QPointer<NativeWindow> window_;
-    std::shared_ptr<WindowMailbox> mailbox_;
+    QPointer<NativeWindow> m_window;
+    std::shared_ptr<WindowMailbox> m_mailbox;
 };
 
 }  // namespace vm

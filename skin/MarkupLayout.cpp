@@ -15,51 +15,51 @@ constexpr int kIconCell = 16;
 class Layout {
   public:
     Layout(IMarkupCanvas& canvas, std::u16string_view text, const MarkupParams& p)
-        : cv_(canvas), text_(text), p_(p), rc_(p.rect) {}
+        : m_cv(canvas), m_text(text), m_p(p), m_rc(p.rect) {}
 
     MarkupResult Run();
 
   private:
     void SelectFont(int index) {
-        if (cv_.SelectFont(index)) {
-            tm_ = cv_.FontMetrics(index);
+        if (m_cv.SelectFont(index)) {
+            m_tm = m_cv.FontMetrics(index);
         } else {
-            tm_ = {};
+            m_tm = {};
         }
-        useSpacing_ = false;
+        m_useSpacing = false;
     }
-    int Leading() const { return useSpacing_ ? p_.lineSpacing : tm_.externalLeading; }
+    int Leading() const { return m_useSpacing ? m_p.lineSpacing : m_tm.externalLeading; }
     int TextY() const {
-        return y_ + ((p_.style & DT_VCENTER) ? (lineHeight_ - tm_.height) / 2 : 0);
+        return m_y + ((m_p.style & DT_VCENTER) ? (m_lineHeight - m_tm.height) / 2 : 0);
     }
     void SetColor(COLORREF c) {
-        if (draw_) cv_.SetTextColor(c);
+        if (m_draw) m_cv.SetTextColor(c);
     }
     void StoreLink(const RECT& box) {
-        if (linkIndex_ < static_cast<int>(p_.links.size())) p_.links[linkIndex_++] = box;
+        if (m_linkIndex < static_cast<int>(m_p.links.size())) m_p.links[m_linkIndex++] = box;
     }
     void Tag(const MarkupToken& t);
     // Places as much of the run as fits; returns the characters consumed.
     std::size_t TextRun(const MarkupToken& t);
     void Advance(int to) {
-        x_ = to;
-        contentRight_ = std::max(contentRight_, to);
+        m_x = to;
+        m_contentRight = std::max(m_contentRight, to);
     }
 
-    IMarkupCanvas& cv_;
-    std::u16string_view text_;
-    const MarkupParams& p_;
-    RECT rc_;
-    bool draw_ = true;
-    MarkupFontMetrics tm_;
-    bool useSpacing_ = false;
-    int x_ = 0, y_ = 0, lineHeight_ = 0, indent_ = 0;
-    POINT linkStart_;
-    bool inLink_ = false;
-    int linkIndex_ = 0;
-    int hovered_ = -1;
-    int iconBottom_ = INT_MIN;
-    int contentRight_ = 0;
+    IMarkupCanvas& m_cv;
+    std::u16string_view m_text;
+    const MarkupParams& m_p;
+    RECT m_rc;
+    bool m_draw = true;
+    MarkupFontMetrics m_tm;
+    bool m_useSpacing = false;
+    int m_x = 0, m_y = 0, m_lineHeight = 0, m_indent = 0;
+    POINT m_linkStart;
+    bool m_inLink = false;
+    int m_linkIndex = 0;
+    int m_hovered = -1;
+    int m_iconBottom = INT_MIN;
+    int m_contentRight = 0;
 };
 
 // Measures `text` on one line in an open box at `rc`'s top-left.
@@ -74,76 +74,76 @@ RECT MeasureSingleLine(IMarkupCanvas& canvas, std::u16string_view text, const Ma
 }
 
 MarkupResult Layout::Run() {
-    draw_ = (p_.style & DT_CALCRECT) == 0;
-    const bool single = (p_.style & DT_SINGLELINE) != 0;
-    if (draw_ && single && (p_.style & (DT_VCENTER | DT_CENTER | DT_RIGHT))) {
-        const RECT m = MeasureSingleLine(cv_, text_, p_);
-        if (p_.style & DT_VCENTER) {
-            const int top = rc_.top + rc_.Height() / 2 - m.Height() / 2;
-            rc_.top = top;
-            rc_.bottom = top + m.Height();
+    m_draw = (m_p.style & DT_CALCRECT) == 0;
+    const bool single = (m_p.style & DT_SINGLELINE) != 0;
+    if (m_draw && single && (m_p.style & (DT_VCENTER | DT_CENTER | DT_RIGHT))) {
+        const RECT m = MeasureSingleLine(m_cv, m_text, m_p);
+        if (m_p.style & DT_VCENTER) {
+            const int top = m_rc.top + m_rc.Height() / 2 - m.Height() / 2;
+            m_rc.top = top;
+            m_rc.bottom = top + m.Height();
         }
-        if (p_.style & DT_CENTER) {
-            rc_.Offset(rc_.Width() / 2 - m.Width() / 2, 0);
-        } else if (p_.style & DT_RIGHT) {
-            rc_.left = rc_.right - m.Width();
+        if (m_p.style & DT_CENTER) {
+            m_rc.Offset(m_rc.Width() / 2 - m.Width() / 2, 0);
+        } else if (m_p.style & DT_RIGHT) {
+            m_rc.left = m_rc.right - m.Width();
         }
     }
-    if (draw_ && p_.backColor != kNoColor) cv_.FillRect(rc_, p_.backColor);
-    for (int i = 0; i < std::min<int>(p_.linkCount, static_cast<int>(p_.links.size())); ++i) {
-        if (p_.links[i].Contains(p_.mouse)) {
-            hovered_ = i;
+    if (m_draw && m_p.backColor != kNoColor) m_cv.FillRect(m_rc, m_p.backColor);
+    for (int i = 0; i < std::min<int>(m_p.linkCount, static_cast<int>(m_p.links.size())); ++i) {
+        if (m_p.links[i].Contains(m_p.mouse)) {
+            m_hovered = i;
             break;
         }
     }
 
-    SetColor(p_.textColor);
+    SetColor(m_p.textColor);
     SelectFont(1);
-    useSpacing_ = p_.lineSpacing != -1;
-    x_ = contentRight_ = rc_.left;
-    y_ = rc_.top;
-    lineHeight_ = tm_.height + Leading();
-    linkStart_ = {x_, y_};
+    m_useSpacing = m_p.lineSpacing != -1;
+    m_x = m_contentRight = m_rc.left;
+    m_y = m_rc.top;
+    m_lineHeight = m_tm.height + Leading();
+    m_linkStart = {m_x, m_y};
 
     std::size_t pos = 0;
     std::size_t lineStart = 0;
-    while (pos < text_.size()) {
-        const char16_t ch = text_[pos];
-        if (x_ >= rc_.right || ch == u'\n') {
-            if (inLink_) StoreLink({linkStart_.x, linkStart_.y, x_, y_ + tm_.height});
+    while (pos < m_text.size()) {
+        const char16_t ch = m_text[pos];
+        if (m_x >= m_rc.right || ch == u'\n') {
+            if (m_inLink) StoreLink({m_linkStart.x, m_linkStart.y, m_x, m_y + m_tm.height});
             if (single) break;
             // A box narrower than one character places nothing on a line; stop there instead
             // of piling up empty lines for ever.
             const bool placedNothing = ch != u'\n' && pos == lineStart;
             if (ch == u'\n') ++pos;
             if (placedNothing) break;
-            y_ += lineHeight_;
-            x_ = rc_.left + indent_;
-            linkStart_ = {x_, y_};
-            lineHeight_ = tm_.height + Leading();
-            if (x_ >= rc_.right) break;
-            while (pos < text_.size() && text_[pos] == u' ') ++pos;
+            m_y += m_lineHeight;
+            m_x = m_rc.left + m_indent;
+            m_linkStart = {m_x, m_y};
+            m_lineHeight = m_tm.height + Leading();
+            if (m_x >= m_rc.right) break;
+            while (pos < m_text.size() && m_text[pos] == u' ') ++pos;
             lineStart = pos;
             continue;
         }
-        const MarkupToken t = NextMarkupToken(text_, pos);
+        const MarkupToken t = NextMarkupToken(m_text, pos);
         switch (t.kind) {
             case MarkupTokenKind::Tag:
                 Tag(t);
                 break;
             case MarkupTokenKind::Ampersand:
-                if (p_.style & DT_NOPREFIX) {
-                    const int w = cv_.TextWidth(u"&");
-                    if (draw_) cv_.DrawText(x_, TextY(), u"&");
-                    Advance(x_ + w);
-                } else if (draw_ && p_.acceleratorDisplay) {
-                    cv_.DrawText(x_, TextY(), u"_");
+                if (m_p.style & DT_NOPREFIX) {
+                    const int w = m_cv.TextWidth(u"&");
+                    if (m_draw) m_cv.DrawText(m_x, TextY(), u"&");
+                    Advance(m_x + w);
+                } else if (m_draw && m_p.acceleratorDisplay) {
+                    m_cv.DrawText(m_x, TextY(), u"_");
                 }
                 break;
             case MarkupTokenKind::Blank: {
-                const int w = cv_.TextWidth(u" ");
-                if (draw_) cv_.DrawText(x_, TextY(), u" ");
-                Advance(x_ + w);
+                const int w = m_cv.TextWidth(u" ");
+                if (m_draw) m_cv.DrawText(m_x, TextY(), u" ");
+                Advance(m_x + w);
                 break;
             }
             case MarkupTokenKind::Run:
@@ -155,32 +155,32 @@ MarkupResult Layout::Run() {
         pos = t.end;
     }
 
-    const bool leftOver = pos < text_.size();
-    for (int i = linkIndex_; i < static_cast<int>(p_.links.size()); ++i) p_.links[i] = RECT{};
-    MarkupResult result{rc_, linkIndex_};
-    if (!draw_) {
-        result.rect.bottom = std::max(y_ + lineHeight_, iconBottom_);
+    const bool leftOver = pos < m_text.size();
+    for (int i = m_linkIndex; i < static_cast<int>(m_p.links.size()); ++i) m_p.links[i] = RECT{};
+    MarkupResult result{m_rc, m_linkIndex};
+    if (!m_draw) {
+        result.rect.bottom = std::max(m_y + m_lineHeight, m_iconBottom);
         // The widest line, not only the last one: a measured box must hold every line.
-        if (p_.rect.right > kOpenWidth) result.rect.right = contentRight_ + (leftOver ? 3 : 0);
+        if (m_p.rect.right > kOpenWidth) result.rect.right = m_contentRight + (leftOver ? 3 : 0);
     }
     return result;
 }
 
 void Layout::Tag(const MarkupToken& t) {
-    const bool line_start = x_ == rc_.left + indent_;
+    const bool line_start = m_x == m_rc.left + m_indent;
     switch (t.letter) {
         case u'a':
             if (t.closing) {
-                StoreLink({linkStart_.x, linkStart_.y, x_, y_ + tm_.height + Leading()});
-                SetColor(p_.textColor);
+                StoreLink({m_linkStart.x, m_linkStart.y, m_x, m_y + m_tm.height + Leading()});
+                SetColor(m_p.textColor);
                 SelectFont(1);
-                inLink_ = false;
+                m_inLink = false;
             } else {
-                SetColor(p_.textColor);
-                const MarkupFontMetrics f5 = cv_.FontMetrics(5);
-                lineHeight_ = std::max(lineHeight_, f5.height + f5.externalLeading);
-                linkStart_ = {x_, y_};
-                inLink_ = true;
+                SetColor(m_p.textColor);
+                const MarkupFontMetrics f5 = m_cv.FontMetrics(5);
+                m_lineHeight = std::max(m_lineHeight, f5.height + f5.externalLeading);
+                m_linkStart = {m_x, m_y};
+                m_inLink = true;
             }
             break;
         case u'b':
@@ -188,7 +188,7 @@ void Layout::Tag(const MarkupToken& t) {
                 SelectFont(1);
             } else {
                 SelectFont(2);
-                lineHeight_ = std::max(lineHeight_, tm_.height + Leading());
+                m_lineHeight = std::max(m_lineHeight, m_tm.height + Leading());
             }
             break;
         case u'f':
@@ -197,48 +197,49 @@ void Layout::Tag(const MarkupToken& t) {
             } else {
                 // A name instead of a number selects nothing and leaves zero metrics.
                 SelectFont(MarkupNumberArg(t.args));
-                lineHeight_ = std::max(lineHeight_, tm_.height + Leading());
+                m_lineHeight = std::max(m_lineHeight, m_tm.height + Leading());
             }
             break;
         case u'c':
             if (t.closing) {
-                SetColor(p_.textColor);
+                SetColor(m_p.textColor);
             } else if (auto hex = MarkupHexColorArg(t.args)) {
                 SetColor(*hex);
             } else {
-                SetColor(cv_.ThemeColor(MarkupNumberArg(t.args)));
+                SetColor(m_cv.ThemeColor(MarkupNumberArg(t.args)));
             }
             break;
         case u'h':
             if (!t.closing) {
-                if (draw_) cv_.DrawHLine(x_, rc_.right - indent_, y_ + 5, cv_.ThemeColor(kRulePen));
-                lineHeight_ = 12;
+                if (m_draw)
+                    m_cv.DrawHLine(m_x, m_rc.right - m_indent, m_y + 5, m_cv.ThemeColor(kRulePen));
+                m_lineHeight = 12;
             }
             break;
         case u'i':
             if (!t.closing) {
                 if (line_start) {
-                    indent_ = kIconCell + kIconCell / 8;
+                    m_indent = kIconCell + kIconCell / 8;
                 } else {
-                    lineHeight_ = std::max(lineHeight_, kIconCell);
+                    m_lineHeight = std::max(m_lineHeight, kIconCell);
                 }
-                Advance(x_ + kIconCell + kIconCell / 8);
-                iconBottom_ = std::max(iconBottom_, y_ + kIconCell);
+                Advance(m_x + kIconCell + kIconCell / 8);
+                m_iconBottom = std::max(m_iconBottom, m_y + kIconCell);
             }
             break;
         case u'p':
             if (!t.closing) {
-                x_ = rc_.right;
-                lineHeight_ = std::max(tm_.height + Leading(), lineHeight_) + 5;
-                indent_ = 0;
+                m_x = m_rc.right;
+                m_lineHeight = std::max(m_tm.height + Leading(), m_lineHeight) + 5;
+                m_indent = 0;
                 SelectFont(1);
-                SetColor(p_.textColor);
+                SetColor(m_p.textColor);
             }
             break;
         case u'x':
             if (!t.closing) {
-                indent_ = MarkupNumberArg(t.args);
-                if (x_ < rc_.left + indent_) Advance(rc_.left + indent_);
+                m_indent = MarkupNumberArg(t.args);
+                if (m_x < m_rc.left + m_indent) Advance(m_rc.left + m_indent);
             }
             break;
         default:
@@ -247,18 +248,18 @@ void Layout::Tag(const MarkupToken& t) {
 }
 
 std::size_t Layout::TextRun(const MarkupToken& t) {
-    const std::u16string_view run = text_.substr(t.begin, t.end - t.begin);
+    const std::u16string_view run = m_text.substr(t.begin, t.end - t.begin);
     std::size_t n = run.size();
     std::size_t afterBlank = 0;
     bool cut = false;
     for (std::size_t k = 1; k <= run.size(); ++k) {
         // The average width is a cheap estimate; measure exactly only near the right edge.
-        long w = static_cast<long>(tm_.aveCharWidth) * static_cast<long>(k);
-        if (x_ + w >= rc_.right) w = cv_.TextWidth(run.substr(0, k));
-        if (x_ + w >= rc_.right) {
+        long w = static_cast<long>(m_tm.aveCharWidth) * static_cast<long>(k);
+        if (m_x + w >= m_rc.right) w = m_cv.TextWidth(run.substr(0, k));
+        if (m_x + w >= m_rc.right) {
             n = k;
-            if ((p_.style & DT_WORDBREAK) && afterBlank > 0) n = afterBlank;
-            if ((p_.style & DT_END_ELLIPSIS) && n > 2) n -= 2;
+            if ((m_p.style & DT_WORDBREAK) && afterBlank > 0) n = afterBlank;
+            if ((m_p.style & DT_END_ELLIPSIS) && n > 2) n -= 2;
             n -= 1;
             cut = true;
             break;
@@ -266,18 +267,18 @@ std::size_t Layout::TextRun(const MarkupToken& t) {
         if (run[k - 1] == u' ') afterBlank = k;
     }
     const std::u16string_view piece = run.substr(0, n);
-    const int runX = x_;
-    const int w = n > 0 ? cv_.TextWidth(piece) : 0;
-    if (draw_ && n > 0) {
+    const int runX = m_x;
+    const int w = n > 0 ? m_cv.TextWidth(piece) : 0;
+    if (m_draw && n > 0) {
         const int ty = TextY();
-        cv_.DrawText(runX, ty, piece);
-        if (cut && (p_.style & DT_END_ELLIPSIS)) cv_.DrawText(rc_.right - 10, ty, u"...");
-        if (inLink_ && linkIndex_ == hovered_) {
-            cv_.DrawHLine(runX, runX + w, ty + tm_.height - 1, p_.textColor);
+        m_cv.DrawText(runX, ty, piece);
+        if (cut && (m_p.style & DT_END_ELLIPSIS)) m_cv.DrawText(m_rc.right - 10, ty, u"...");
+        if (m_inLink && m_linkIndex == m_hovered) {
+            m_cv.DrawHLine(runX, runX + w, ty + m_tm.height - 1, m_p.textColor);
         }
     }
     Advance(runX + w);
-    if (cut) x_ = rc_.right;  // forces the line end
+    if (cut) m_x = m_rc.right;  // forces the line end
     return n;
 }
 

@@ -14,22 +14,22 @@ namespace {
 
 class PainterCanvas : public IMarkupCanvas {
   public:
-    explicit PainterCanvas(CDC& dc) : dc_(dc) {}
+    explicit PainterCanvas(CDC& dc) : m_dc(dc) {}
 
-    bool SelectFont(int index) override { return dc_.SelectThemeFont(index); }
+    bool SelectFont(int index) override { return m_dc.SelectThemeFont(index); }
     MarkupFontMetrics FontMetrics(int index) override {
         const TEXTMETRIC tm = UITheme::Get().FontInfo(index);
         return {tm.tmHeight, tm.tmAveCharWidth, tm.tmExternalLeading};
     }
-    int TextWidth(std::u16string_view text) override { return dc_.GetTextExtent(text).cx; }
+    int TextWidth(std::u16string_view text) override { return m_dc.GetTextExtent(text).cx; }
     COLORREF ThemeColor(int index) override { return UITheme::Get().Color(index); }
-    void SetTextColor(COLORREF color) override { dc_.SetTextColor(color); }
-    void FillRect(const RECT& rect, COLORREF color) override { dc_.FillRect(rect, color); }
-    void DrawText(int x, int y, std::u16string_view text) override { dc_.TextOut(x, y, text); }
-    void DrawHLine(int x1, int x2, int y, COLORREF color) override { dc_.HLine(x1, x2, y, color); }
+    void SetTextColor(COLORREF color) override { m_dc.SetTextColor(color); }
+    void FillRect(const RECT& rect, COLORREF color) override { m_dc.FillRect(rect, color); }
+    void DrawText(int x, int y, std::u16string_view text) override { m_dc.TextOut(x, y, text); }
+    void DrawHLine(int x1, int x2, int y, COLORREF color) override { m_dc.HLine(x1, x2, y, color); }
 
   private:
-    CDC& dc_;
+    CDC& m_dc;
 };
 
 }  // namespace

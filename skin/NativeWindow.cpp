@@ -98,20 +98,20 @@ class KeyTranslator : public QObject {
         if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease) return false;
         auto* w = qobject_cast<QWidget*>(obj);
         if (!w) return false;
-        if (e == delivering_) return qobject_cast<NativeWindow*>(w) != nullptr;
+        if (e == m_delivering) return qobject_cast<NativeWindow*>(w) != nullptr;
         NativeWindow* window = NativeWindow::Containing(w);
         if (!window) return false;
         auto* key = static_cast<QKeyEvent*>(e);
         if (NativeWindow::HandleKeyEvent(w, key, e->type() == QEvent::KeyRelease)) return true;
         if (w == window) return false;
-        const QEvent* outer = std::exchange(delivering_, e);
+        const QEvent* outer = std::exchange(m_delivering, e);
         QCoreApplication::sendEvent(w, e);
-        delivering_ = outer;
+        m_delivering = outer;
         return true;
     }
 
   private:
-    const QEvent* delivering_ = nullptr;
+    const QEvent* m_delivering = nullptr;
 };
 
 void InstallKeyTranslator() {
@@ -143,11 +143,11 @@ void PostQuitMessage(int code) {
 }
 
 bool WindowMailbox::Post(UINT msg, WPARAM wParam, LPARAM lParam, Payload payload) {
-    std::lock_guard lock(mutex_);
-    if (!window_) return false;
+    std::lock_guard lock(m_mutex);
+    if (!m_window) return false;
     auto* ev = new MessageEvent(msg, wParam, lParam);
     ev->payload = std::move(payload);
-    QCoreApplication::postEvent(window_, ev);
+    QCoreApplication::postEvent(m_window, ev);
     return true;
 }
 
@@ -155,15 +155,15 @@ LRESULT WindowMailbox::Send(UINT msg, WPARAM wParam, LPARAM lParam) {
     std::future<LRESULT> result;
     NativeWindow* sameThread = nullptr;
     {
-        std::lock_guard lock(mutex_);
-        if (!window_) return 0;
-        if (QThread::currentThread() == window_->thread()) {
-            sameThread = window_;  // cannot go away under us: only this thread deletes it
+        std::lock_guard lock(m_mutex);
+        if (!m_window) return 0;
+        if (QThread::currentThread() == m_window->thread()) {
+            sameThread = m_window;  // cannot go away under us: only this thread deletes it
         } else {
             auto* ev = new MessageEvent(msg, wParam, lParam);
             ev->reply = std::make_shared<std::promise<LRESULT>>();
             result = ev->reply->get_future();
-            QCoreApplication::postEvent(window_, ev);
+            QCoreApplication::postEvent(m_window, ev);
         }
     }
     if (sameThread) return sameThread->SendMessage(msg, wParam, lParam);
@@ -175,10 +175,10 @@ NativeWindow::NativeWindow(QWidget* parent, std::uint32_t style, std::uint32_t e
                           ? Qt::Widget
                           : Qt::Window | Qt::FramelessWindowHint |
                                 ((exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window)),
-      style_(style),
-      exStyle_(exStyle),
-      mailbox_(std::make_shared<WindowMailbox>()) {
-    mailbox_->window_ = this;
+      m_style(style),
+      m_exStyle(exStyle),
+      m_mailbox(std::make_shared<WindowMailbox>()) {
+    m_mailbox->m_window = this;
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     // A child window lets its parent show through wherever it paints nothing.
@@ -187,17 +187,17 @@ NativeWindow::NativeWindow(QWidget* parent, std::uint32_t style, std::uint32_t e
 }
 
 NativeWindow::~NativeWindow() {
-    if (!destroyed_) EndOfLife();
+    if (!m_destroyed) EndOfLife();
 }
 
 void NativeWindow::EndOfLife() {
     Dispatch(WM_DESTROY, 0, 0);
     Dispatch(WM_NCDESTROY, 0, 0);
-    destroyed_ = true;
-    IWindowHandler* handler = std::exchange(handler_, nullptr);
+    m_destroyed = true;
+    IWindowHandler* handler = std::exchange(m_handler, nullptr);
     if (handler) handler->FinalMessage(this);
-    std::lock_guard lock(mailbox_->mutex_);
-    mailbox_->window_ = nullptr;
+    std::lock_guard lock(m_mailbox->m_mutex);
+    m_mailbox->m_window = nullptr;
 }
 
 NativeWindow* NativeWindow::FromHwnd(HWND hwnd) {
@@ -220,19 +220,19 @@ bool NativeWindow::TranslateThroughHook(const MSG& msg) {
 }
 
 LRESULT NativeWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (handler_) return handler_->HandleMessage(msg, wParam, lParam);
-    if (destroyed_) return 0;
+    if (m_handler) return m_handler->HandleMessage(msg, wParam, lParam);
+    if (m_destroyed) return 0;
     return DefWindowProc(msg, wParam, lParam);
 }
 
 LRESULT NativeWindow::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (QThread::currentThread() != thread()) return mailbox_->Send(msg, wParam, lParam);
-    if (destroyed_) return 0;
+    if (QThread::currentThread() != thread()) return m_mailbox->Send(msg, wParam, lParam);
+    if (m_destroyed) return 0;
     return Dispatch(msg, wParam, lParam);
 }
 
 bool NativeWindow::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam, Payload payload) {
-    return mailbox_->Post(msg, wParam, lParam, std::move(payload));
+    return m_mailbox->Post(msg, wParam, lParam, std::move(payload));
 }
 
 LRESULT NativeWindow::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -249,10 +249,10 @@ LRESULT NativeWindow::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 1;
         case WM_PAINT:
             // The class background: solid grey.
-            if (paintPainter_) {
-                paintPainter_->fillRect(
-                    QRect(paintRect_.left, paintRect_.top, paintRect_.Width(), paintRect_.Height()),
-                    QColor(0x80, 0x80, 0x80));
+            if (m_paintPainter) {
+                m_paintPainter->fillRect(QRect(m_paintRect.left, m_paintRect.top,
+                                               m_paintRect.Width(), m_paintRect.Height()),
+                                         QColor(0x80, 0x80, 0x80));
             }
             return 0;
         default:
@@ -261,53 +261,53 @@ LRESULT NativeWindow::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void NativeWindow::DestroyWindow() {
-    if (destroyed_) return;
-    for (auto& [id, qtId] : timers_) killTimer(qtId);
-    timers_.clear();
-    if (hoverTimer_) killTimer(hoverTimer_);
-    hoverTimer_ = 0;
+    if (m_destroyed) return;
+    for (auto& [id, qtId] : m_timers) killTimer(qtId);
+    m_timers.clear();
+    if (m_hoverTimer) killTimer(m_hoverTimer);
+    m_hoverTimer = 0;
     hide();
     EndOfLife();
-    if (modalLoop_) modalLoop_->exit(0);
+    if (m_modalLoop) m_modalLoop->exit(0);
     deleteLater();
 }
 
 bool NativeWindow::SetTimer(std::uintptr_t id, UINT elapseMs) {
-    if (destroyed_) return false;
+    if (m_destroyed) return false;
     KillTimer(id);
     const int qtId = startTimer(static_cast<int>(std::max<UINT>(elapseMs, 1)), Qt::PreciseTimer);
     if (qtId == 0) return false;
-    timers_[id] = qtId;
+    m_timers[id] = qtId;
     return true;
 }
 
 bool NativeWindow::KillTimer(std::uintptr_t id) {
-    auto it = timers_.find(id);
-    if (it == timers_.end()) return false;
+    auto it = m_timers.find(id);
+    if (it == m_timers.end()) return false;
     killTimer(it->second);
-    timers_.erase(it);
+    m_timers.erase(it);
     return true;
 }
 
 void NativeWindow::TrackMouse(int hoverMs) {
-    trackHover_ = true;
-    trackLeave_ = true;
-    hoverMs_ = std::max(hoverMs, 1);
-    if (hoverTimer_) killTimer(hoverTimer_);
-    hoverTimer_ = startTimer(hoverMs_);
+    m_trackHover = true;
+    m_trackLeave = true;
+    m_hoverMs = std::max(hoverMs, 1);
+    if (m_hoverTimer) killTimer(m_hoverTimer);
+    m_hoverTimer = startTimer(m_hoverMs);
 }
 
 void NativeWindow::timerEvent(QTimerEvent* e) {
-    if (e->timerId() == hoverTimer_) {
-        killTimer(hoverTimer_);
-        hoverTimer_ = 0;
-        if (trackHover_) {
-            trackHover_ = false;
-            Dispatch(WM_MOUSEHOVER, 0, MAKELPARAM(lastMouse_.x, lastMouse_.y));
+    if (e->timerId() == m_hoverTimer) {
+        killTimer(m_hoverTimer);
+        m_hoverTimer = 0;
+        if (m_trackHover) {
+            m_trackHover = false;
+            Dispatch(WM_MOUSEHOVER, 0, MAKELPARAM(m_lastMouse.x, m_lastMouse.y));
         }
         return;
     }
-    for (auto& [id, qtId] : timers_) {
+    for (auto& [id, qtId] : m_timers) {
         if (qtId == e->timerId()) {
             const std::uintptr_t ourId = id;  // the handler may kill this timer
             Dispatch(WM_TIMER, ourId, 0);
@@ -320,11 +320,11 @@ void NativeWindow::timerEvent(QTimerEvent* e) {
 bool NativeWindow::event(QEvent* e) {
     if (e->type() == MessageEvent::Kind()) {
         auto* m = static_cast<MessageEvent*>(e);
-        if (destroyed_) return true;
-        Payload* previous = currentPayload_;
-        currentPayload_ = &m->payload;
+        if (m_destroyed) return true;
+        Payload* previous = m_currentPayload;
+        m_currentPayload = &m->payload;
         const LRESULT r = Dispatch(m->msg, m->wParam, m->lParam);
-        currentPayload_ = previous;
+        m_currentPayload = previous;
         if (m->reply) {
             m->reply->set_value(r);
             m->replied = true;
@@ -333,11 +333,11 @@ bool NativeWindow::event(QEvent* e) {
     }
     switch (e->type()) {
         case QEvent::WindowBlocked:
-            blocked_ = true;
+            m_blocked = true;
             ReportEnabled();
             break;
         case QEvent::WindowUnblocked:
-            blocked_ = false;
+            m_blocked = false;
             ReportEnabled();
             break;
         case QEvent::EnabledChange:
@@ -351,18 +351,18 @@ bool NativeWindow::event(QEvent* e) {
 
 void NativeWindow::ReportEnabled() {
     const bool enabled = IsWindowEnabled();
-    if (enabled == reportedEnabled_) return;
-    reportedEnabled_ = enabled;
+    if (enabled == m_reportedEnabled) return;
+    m_reportedEnabled = enabled;
     Dispatch(WM_ENABLE, enabled ? 1 : 0, 0);
 }
 
 void NativeWindow::paintEvent(QPaintEvent* e) {
     QPainter painter(this);
-    paintPainter_ = &painter;
+    m_paintPainter = &painter;
     const QRect r = e->rect();
-    paintRect_ = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    m_paintRect = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     Dispatch(WM_PAINT, 0, 0);
-    paintPainter_ = nullptr;
+    m_paintPainter = nullptr;
 }
 
 void NativeWindow::resizeEvent(QResizeEvent*) {
@@ -388,8 +388,8 @@ void NativeWindow::mousePressEvent(QMouseEvent* e) {
             // The caption drags the window: the system move where the platform offers one.
             QWindow* handle = windowHandle();
             if (!handle || !handle->startSystemMove()) {
-                dragging_ = true;
-                dragOffset_ = e->globalPosition().toPoint() - pos();
+                m_dragging = true;
+                m_dragOffset = e->globalPosition().toPoint() - pos();
             }
             return;
         }
@@ -403,8 +403,8 @@ void NativeWindow::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint p = e->position().toPoint();
     const WPARAM keys = MouseKeyState(e->buttons(), e->modifiers());
     if (e->button() == Qt::LeftButton) {
-        if (dragging_) {
-            dragging_ = false;
+        if (m_dragging) {
+            m_dragging = false;
             return;
         }
         Dispatch(WM_LBUTTONUP, keys, PointParam(p));
@@ -420,15 +420,15 @@ void NativeWindow::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void NativeWindow::mouseMoveEvent(QMouseEvent* e) {
-    if (dragging_) {
-        move(e->globalPosition().toPoint() - dragOffset_);
+    if (m_dragging) {
+        move(e->globalPosition().toPoint() - m_dragOffset);
         return;
     }
     const QPoint p = e->position().toPoint();
-    lastMouse_ = {p.x(), p.y()};
-    if (trackHover_ && hoverTimer_) {
-        killTimer(hoverTimer_);
-        hoverTimer_ = startTimer(hoverMs_);
+    m_lastMouse = {p.x(), p.y()};
+    if (m_trackHover && m_hoverTimer) {
+        killTimer(m_hoverTimer);
+        m_hoverTimer = startTimer(m_hoverMs);
     }
     QPointer<NativeWindow> self(this);
     Dispatch(WM_SETCURSOR, reinterpret_cast<WPARAM>(this), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
@@ -445,11 +445,11 @@ void NativeWindow::wheelEvent(QWheelEvent* e) {
 }
 
 void NativeWindow::leaveEvent(QEvent*) {
-    if (hoverTimer_) killTimer(hoverTimer_);
-    hoverTimer_ = 0;
-    trackHover_ = false;
-    if (trackLeave_) {
-        trackLeave_ = false;
+    if (m_hoverTimer) killTimer(m_hoverTimer);
+    m_hoverTimer = 0;
+    m_trackHover = false;
+    if (m_trackLeave) {
+        m_trackLeave = false;
         Dispatch(WM_MOUSELEAVE, 0, 0);
     }
 }
@@ -474,7 +474,7 @@ Qt::KeyboardModifiers NativeWindow::CurrentModifiers() {
 
 bool NativeWindow::HandleKeyEvent(QWidget* receiver, QKeyEvent* e, bool release) {
     NativeWindow* window = Containing(receiver);
-    if (!window || window->destroyed_) return false;
+    if (!window || window->m_destroyed) return false;
     const QKeyEvent* outer = std::exchange(g_currentKey, e);
     struct Restore {
         const QKeyEvent* previous;
@@ -488,7 +488,7 @@ bool NativeWindow::HandleKeyEvent(QWidget* receiver, QKeyEvent* e, bool release)
     msg.wParam = vk;
     msg.lParam = 1 | (alt ? (1 << 29) : 0) | (release ? (3u << 30) : 0);
     const bool own = receiver == window;
-    IWindowHandler* handler = window->handler_;
+    IWindowHandler* handler = window->m_handler;
     auto translate = [&](const MSG& m) {
         return handler ? handler->PreTranslateMessage(m) : TranslateThroughHook(m);
     };
@@ -525,7 +525,7 @@ bool NativeWindow::HandleKeyEvent(QWidget* receiver, QKeyEvent* e, bool release)
 }
 
 void NativeWindow::closeEvent(QCloseEvent* e) {
-    if (destroyed_) {
+    if (m_destroyed) {
         e->accept();
         return;
     }
@@ -536,7 +536,7 @@ void NativeWindow::closeEvent(QCloseEvent* e) {
 
 int NativeWindow::ShowModal() {
     QPointer<NativeWindow> self(this);
-    if (destroyed_) return 0;
+    if (m_destroyed) return 0;
     QWidget* owner = IsChild() ? nullptr : parentWidget();
     if (owner && windowModality() != Qt::WindowModal) {
         // Modality takes effect when a window is shown; a box already on screen shows again.
@@ -547,13 +547,13 @@ int NativeWindow::ShowModal() {
     raise();
     activateWindow();
     QEventLoop loop;
-    modalLoop_ = &loop;
-    modalResult_ = 0;
+    m_modalLoop = &loop;
+    m_modalResult = 0;
     int result = 0;
-    if (!destroyed_) loop.exec(QEventLoop::DialogExec);
+    if (!m_destroyed) loop.exec(QEventLoop::DialogExec);
     if (self) {
-        modalLoop_ = nullptr;
-        result = modalResult_;
+        m_modalLoop = nullptr;
+        result = m_modalResult;
     } else {
         result = 0;
     }
@@ -566,7 +566,7 @@ int NativeWindow::ShowModal() {
 }
 
 void NativeWindow::EndModal(int result) {
-    modalResult_ = result;
+    m_modalResult = result;
     DestroyWindow();
 }
 

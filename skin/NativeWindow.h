@@ -42,8 +42,8 @@ class WindowMailbox {
 
   private:
     friend class NativeWindow;
-    std::mutex mutex_;
-    NativeWindow* window_ = nullptr;
+    std::mutex m_mutex;
+    NativeWindow* m_window = nullptr;
 };
 
 // The process-wide key translation (the skin manager installs it).
@@ -66,18 +66,18 @@ class NativeWindow : public QWidget {
     static void SetTranslateHook(TranslateHook hook);
     static bool TranslateThroughHook(const MSG& msg);
 
-    void SetHandler(IWindowHandler* handler) { handler_ = handler; }
-    IWindowHandler* Handler() const { return handler_; }
-    std::uint32_t Style() const { return style_; }
-    std::uint32_t ExStyle() const { return exStyle_; }
-    bool IsChild() const { return (style_ & WS_CHILD) != 0; }
-    bool IsDestroyed() const { return destroyed_; }
+    void SetHandler(IWindowHandler* handler) { m_handler = handler; }
+    IWindowHandler* Handler() const { return m_handler; }
+    std::uint32_t Style() const { return m_style; }
+    std::uint32_t ExStyle() const { return m_exStyle; }
+    bool IsChild() const { return (m_style & WS_CHILD) != 0; }
+    bool IsDestroyed() const { return m_destroyed; }
 
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     bool PostMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Payload payload = {});
-    std::shared_ptr<WindowMailbox> Mailbox() const { return mailbox_; }
+    std::shared_ptr<WindowMailbox> Mailbox() const { return m_mailbox; }
     // While a posted message with a payload is being handled: its payload (else null).
-    Payload* CurrentPayload() const { return currentPayload_; }
+    Payload* CurrentPayload() const { return m_currentPayload; }
 
     LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     // WM_DESTROY and WM_NCDESTROY to the handler, then the widget goes (deleted later).
@@ -87,14 +87,14 @@ class NativeWindow : public QWidget {
     bool KillTimer(std::uintptr_t id);
     // Arms WM_MOUSEHOVER (after `hoverMs` without movement) and WM_MOUSELEAVE, once each.
     void TrackMouse(int hoverMs);
-    bool IsWindowEnabled() const { return isEnabled() && !blocked_; }
+    bool IsWindowEnabled() const { return isEnabled() && !m_blocked; }
 
     // Paint target while WM_PAINT is handled inside a Qt paint event (else null).
-    QPainter* PaintPainter() const { return paintPainter_; }
-    RECT PaintRect() const { return paintRect_; }
+    QPainter* PaintPainter() const { return m_paintPainter; }
+    RECT PaintRect() const { return m_paintRect; }
     RECT ClientRect() const { return RECT{0, 0, width(), height()}; }
     // Client position of the latest mouse event (also while WM_SETCURSOR is handled).
-    POINT LastMousePos() const { return lastMouse_; }
+    POINT LastMousePos() const { return m_lastMouse; }
 
     // Shows the window and runs a message loop until it is destroyed; the owner is blocked
     // (WM_ENABLE FALSE) meanwhile, and is activated again afterwards. Returns the value given
@@ -132,26 +132,26 @@ class NativeWindow : public QWidget {
     void ReportEnabled();
     WPARAM MouseKeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) const;
 
-    IWindowHandler* handler_ = nullptr;
-    std::uint32_t style_ = 0;
-    std::uint32_t exStyle_ = 0;
-    bool destroyed_ = false;
-    bool blocked_ = false;
-    bool reportedEnabled_ = true;
-    std::shared_ptr<WindowMailbox> mailbox_;
-    Payload* currentPayload_ = nullptr;
-    std::map<std::uintptr_t, int> timers_;  // our id -> Qt timer id
-    int hoverTimer_ = 0;
-    int hoverMs_ = 0;
-    bool trackHover_ = false;
-    bool trackLeave_ = false;
-    POINT lastMouse_{-1, -1};
-    bool dragging_ = false;
-    QPoint dragOffset_;
-    QPainter* paintPainter_ = nullptr;
-    RECT paintRect_;
-    QEventLoop* modalLoop_ = nullptr;
-    int modalResult_ = 0;
+    IWindowHandler* m_handler = nullptr;
+    std::uint32_t m_style = 0;
+    std::uint32_t m_exStyle = 0;
+    bool m_destroyed = false;
+    bool m_blocked = false;
+    bool m_reportedEnabled = true;
+    std::shared_ptr<WindowMailbox> m_mailbox;
+    Payload* m_currentPayload = nullptr;
+    std::map<std::uintptr_t, int> m_timers;  // our id -> Qt timer id
+    int m_hoverTimer = 0;
+    int m_hoverMs = 0;
+    bool m_trackHover = false;
+    bool m_trackLeave = false;
+    POINT m_lastMouse{-1, -1};
+    bool m_dragging = false;
+    QPoint m_dragOffset;
+    QPainter* m_paintPainter = nullptr;
+    RECT m_paintRect;
+    QEventLoop* m_modalLoop = nullptr;
+    int m_modalResult = 0;
 };
 
 }  // namespace vm

@@ -56,19 +56,19 @@ UITheme::UITheme() {
         f.setUnderline(underline);
         return f;
     };
-    fonts_[1] = base;
-    fonts_[2] = derive(true, 0, false);
-    fonts_[3] = base;
-    fonts_[4] = QFont();  // never set: the system's default font
-    fonts_[5] = derive(false, 0, true);
-    fonts_[6] = derive(true, 15, false);
-    fonts_[7] = derive(true, 19, false);
-    fonts_[8] = derive(false, 16, false);
-    fonts_[9] = derive(false, 10, false);
-    fonts_[10] = derive(false, 700, false);  // a height field of 700; nothing selects it
+    m_fonts[1] = base;
+    m_fonts[2] = derive(true, 0, false);
+    m_fonts[3] = base;
+    m_fonts[4] = QFont();  // never set: the system's default font
+    m_fonts[5] = derive(false, 0, true);
+    m_fonts[6] = derive(true, 15, false);
+    m_fonts[7] = derive(true, 19, false);
+    m_fonts[8] = derive(false, 16, false);
+    m_fonts[9] = derive(false, 10, false);
+    m_fonts[10] = derive(false, 700, false);  // a height field of 700; nothing selects it
     for (const ColorDefault& c : kColors) {
-        first_[c.index] = c.first;
-        second_[c.index] = c.second;
+        m_first[c.index] = c.first;
+        m_second[c.index] = c.second;
     }
 }
 
@@ -86,50 +86,50 @@ TEXTMETRIC UITheme::MetricsOf(const QFont& font) {
 
 const QFont* UITheme::Font(int index) {
     if (index < 1 || index > kFontCount) return nullptr;
-    return &fonts_[index];
+    return &m_fonts[index];
 }
 
 TEXTMETRIC UITheme::FontInfo(int index) {
     if (index < 1 || index > kFontCount) return {};
-    if (!metrics_[index]) metrics_[index] = MetricsOf(fonts_[index]);
-    return *metrics_[index];
+    if (!m_metrics[index]) m_metrics[index] = MetricsOf(m_fonts[index]);
+    return *m_metrics[index];
 }
 
 COLORREF UITheme::Color(int index) const {
     if (index < 1 || index > kColorCount) return 0;
-    return first_[index];
+    return m_first[index];
 }
 
 bool UITheme::ColorPair(int index, COLORREF& first, COLORREF& second) const {
     if (index < 1 || index > kColorCount) return false;
-    first = first_[index];
-    second = second_[index];
+    first = m_first[index];
+    second = m_second[index];
     return true;
 }
 
 const QPen& UITheme::Pen(int index) {
     static const QPen none(Qt::NoPen);
     if (index < 1 || index > kColorCount) return none;
-    if (!pens_[index]) pens_[index] = QPen(Q(first_[index]), 1);
-    return *pens_[index];
+    if (!m_pens[index]) m_pens[index] = QPen(Q(m_first[index]), 1);
+    return *m_pens[index];
 }
 
 const QBrush& UITheme::Brush(int index) {
     static const QBrush none(Qt::NoBrush);
     if (index < 1 || index > kColorCount) return none;
-    if (!brushes_[index]) brushes_[index] = QBrush(Q(first_[index]));
-    return *brushes_[index];
+    if (!m_brushes[index]) m_brushes[index] = QBrush(Q(m_first[index]));
+    return *m_brushes[index];
 }
 
 void UITheme::SetColorPair(int index, COLORREF first, COLORREF second) {
     if (index < 1 || index > kColorCount) return;
-    first_[index] = first;
-    second_[index] = second;
+    m_first[index] = first;
+    m_second[index] = second;
     DropCache(index);
 }
 
 void UITheme::SetFirst(int index, COLORREF color) {
-    first_[index] = color;
+    m_first[index] = color;
     DropCache(index);
 }
 
@@ -139,16 +139,16 @@ void UITheme::SetFramePair(int first, COLORREF a, COLORREF b) {
 }
 
 void UITheme::DropCache(int index) {
-    pens_[index].reset();
-    brushes_[index].reset();
+    m_pens[index].reset();
+    m_brushes[index].reset();
 }
 
 const QImage& UITheme::Image(DefaultImage which) const {
-    return images_[static_cast<std::size_t>(which)];
+    return m_images[static_cast<std::size_t>(which)];
 }
 
 void UITheme::SetImage(DefaultImage which, QImage image) {
-    images_[static_cast<std::size_t>(which)] = std::move(image);
+    m_images[static_cast<std::size_t>(which)] = std::move(image);
 }
 
 }  // namespace vm

@@ -63,13 +63,13 @@ class UITheme {
     void SetFramePair(int first, COLORREF a, COLORREF b);
     void DropCache(int index);
 
-    std::array<QFont, kFontCount + 1> fonts_;
-    std::array<std::optional<TEXTMETRIC>, kFontCount + 1> metrics_;
-    std::array<COLORREF, kColorCount + 1> first_{};
-    std::array<COLORREF, kColorCount + 1> second_{};
-    std::array<std::optional<QPen>, kColorCount + 1> pens_;
-    std::array<std::optional<QBrush>, kColorCount + 1> brushes_;
-    std::array<QImage, 5> images_;
+    std::array<QFont, kFontCount + 1> m_fonts;
+    std::array<std::optional<TEXTMETRIC>, kFontCount + 1> m_metrics;
+    std::array<COLORREF, kColorCount + 1> m_first{};
+    std::array<COLORREF, kColorCount + 1> m_second{};
+    std::array<std::optional<QPen>, kColorCount + 1> m_pens;
+    std::array<std::optional<QBrush>, kColorCount + 1> m_brushes;
+    std::array<QImage, 5> m_images;
 };
 
 }  // namespace vm

@@ -12,18 +12,18 @@ namespace vm {
 
 class WindowTarget : public MessageTarget {
   public:
-    explicit WindowTarget(std::shared_ptr<WindowMailbox> mailbox) : mailbox_(std::move(mailbox)) {}
+    explicit WindowTarget(std::shared_ptr<WindowMailbox> mailbox) : m_mailbox(std::move(mailbox)) {}
 
     std::intptr_t Send(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override {
-        return mailbox_->Send(msg, wParam, lParam);
+        return m_mailbox->Send(msg, wParam, lParam);
     }
     bool Post(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
               Payload payload) override {
-        return mailbox_->Post(msg, wParam, lParam, std::move(payload));
+        return m_mailbox->Post(msg, wParam, lParam, std::move(payload));
     }
 
   private:
-    std::shared_ptr<WindowMailbox> mailbox_;
+    std::shared_ptr<WindowMailbox> m_mailbox;
 };
 
 }  // namespace vm

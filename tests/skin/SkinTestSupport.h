@@ -32,13 +32,13 @@ inline void FlushDeletes() {
 class TestControl : public CUIControl {
   public:
     explicit TestControl(UINT flags = 0, const char* cls = "TestUI", COLORREF fill = kNoColor)
-        : flags_(flags), class_(cls), fill_(fill) {}
+        : m_flags(flags), m_class(cls), m_fill(fill) {}
 
-    UINT GetControlFlags() const override { return flags_; }
-    const char* GetClass() const override { return class_; }
-    SIZE EstimateSize(SIZE) override { return SIZE{pos_.Width(), pos_.Height()}; }
+    UINT GetControlFlags() const override { return m_flags; }
+    const char* GetClass() const override { return m_class; }
+    SIZE EstimateSize(SIZE) override { return SIZE{m_pos.Width(), m_pos.Height()}; }
     void DoPaint(CDC& dc, const RECT&) override {
-        if (fill_ != kNoColor) dc.FillRect(pos_, fill_);
+        if (m_fill != kNoColor) dc.FillRect(m_pos, m_fill);
     }
     void Event(UIEvent& event) override {
         events.push_back(event.type);
@@ -48,7 +48,7 @@ class TestControl : public CUIControl {
     bool Activate() override {
         if (!CUIControl::Activate()) return false;
         ++activations;
-        if (manager_) manager_->SendNotify(this, UINotifyCode::Click);
+        if (m_manager) m_manager->SendNotify(this, UINotifyCode::Click);
         return true;
     }
     int Count(UIEventType type) const {
@@ -62,9 +62,9 @@ class TestControl : public CUIControl {
     int activations = 0;
 
   private:
-    UINT flags_;
-    const char* class_;
-    COLORREF fill_;
+    UINT m_flags;
+    const char* m_class;
+    COLORREF m_fill;
 };
 
 class TestWindow : public CWindowWnd, public INotifyUI {

@@ -63,25 +63,25 @@ struct Dialog : CSkinDialog {
 // A sheet of captioned tiles.
 class Sheet {
   public:
-    Sheet(int columns, QSize tile) : columns_(columns), tile_(tile) {}
-    void Add(const QString& caption, const QImage& image) { tiles_.push_back({caption, image}); }
+    Sheet(int columns, QSize tile) : m_columns(columns), m_tile(tile) {}
+    void Add(const QString& caption, const QImage& image) { m_tiles.push_back({caption, image}); }
     QImage Image() const {
-        const int rows = (static_cast<int>(tiles_.size()) + columns_ - 1) / columns_;
-        const int cw = tile_.width() + 20;
-        const int ch = tile_.height() + 34;
-        QImage sheet(columns_ * cw + 20, rows * ch + 20, QImage::Format_ARGB32_Premultiplied);
+        const int rows = (static_cast<int>(m_tiles.size()) + m_columns - 1) / m_columns;
+        const int cw = m_tile.width() + 20;
+        const int ch = m_tile.height() + 34;
+        QImage sheet(m_columns * cw + 20, rows * ch + 20, QImage::Format_ARGB32_Premultiplied);
         sheet.fill(QColor(0x1B, 0x0C, 0x2E));
         QPainter p(&sheet);
         QFont font(QStringLiteral("WenQuanYi Micro Hei"));
         font.setPixelSize(12);
         p.setFont(font);
-        for (std::size_t i = 0; i < tiles_.size(); ++i) {
-            const int x = 20 + static_cast<int>(i % columns_) * cw;
-            const int y = 20 + static_cast<int>(i / columns_) * ch;
+        for (std::size_t i = 0; i < m_tiles.size(); ++i) {
+            const int x = 20 + static_cast<int>(i % m_columns) * cw;
+            const int y = 20 + static_cast<int>(i / m_columns) * ch;
             p.setPen(QColor(0xE6, 0xD2, 0xFF));
             p.drawText(QRect(x, y, cw - 20, 16), Qt::AlignLeft | Qt::AlignVCenter,
-                       tiles_[i].caption);
-            p.drawImage(x, y + 18, tiles_[i].image);
+                       m_tiles[i].caption);
+            p.drawImage(x, y + 18, m_tiles[i].image);
         }
         return sheet;
     }
@@ -91,9 +91,9 @@ class Sheet {
         QString caption;
         QImage image;
     };
-    int columns_;
-    QSize tile_;
-    std::vector<Tile> tiles_;
+    int m_columns;
+    QSize m_tile;
+    std::vector<Tile> m_tiles;
 };
 
 // One control on a small default-background dialog, after `act` put it in a state.
