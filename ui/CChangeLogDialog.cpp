@@ -16,8 +16,12 @@ constexpr int kClose = 1000;
 constexpr int kCloseButton = 1003;
 }  // namespace
 
+bool CChangeLogDialog::Open(HWND owner) {
+    return Create(owner, "更新日志", kWidth, kHeight);
+}
+
 int CChangeLogDialog::Run(HWND owner) {
-    if (!Create(owner, "更新日志", kWidth, kHeight)) return IDCANCEL;
+    if (!Open(owner)) return IDCANCEL;
     return DoModal();
 }
 

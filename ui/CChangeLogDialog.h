@@ -22,6 +22,8 @@ class CChangeLogDialog : public CSkinDialog {
 
     // Shows the change log over owner until it is closed.
     int Run(HWND owner);
+    // Creates the window over owner, hidden, without running it (the gallery, tests).
+    bool Open(HWND owner);
 
     // The viewer (a child widget of the window), null before the window exists.
     CSkinEdit* Viewer() const { return m_viewer; }

@@ -14,8 +14,12 @@ namespace {
 constexpr COLORREF kGrey = RGB(200, 200, 200);
 }
 
+bool CDlgConfirmCloseBtnMean::Open(HWND owner) {
+    return Create(owner, "关闭按钮确认", kWidth, kHeight);
+}
+
 int CDlgConfirmCloseBtnMean::Run(HWND owner) {
-    if (!Create(owner, "关闭按钮确认", kWidth, kHeight)) return IDCANCEL;
+    if (!Open(owner)) return IDCANCEL;
     return DoModal();
 }
 

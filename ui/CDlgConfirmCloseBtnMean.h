@@ -25,6 +25,8 @@ class CDlgConfirmCloseBtnMean : public CSkinDialog {
 
     // Shows the question over owner; IDYES (6) after minimise, IDCANCEL (2) after exit.
     int Run(HWND owner);
+    // Creates the window over owner, hidden, without running it (the gallery, tests).
+    bool Open(HWND owner);
 
     void Notify(UINotify& notify) override;
 

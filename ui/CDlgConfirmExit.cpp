@@ -35,9 +35,13 @@ bool CDlgConfirmExit::ConfirmExit(HWND owner) {
     return dialog.Run(owner) == IDYES;
 }
 
+bool CDlgConfirmExit::Open(HWND owner) {
+    return Create(owner, "退出", kWidth, kHeight);
+}
+
 int CDlgConfirmExit::Run(HWND owner) {
     OpenGuard guard;
-    if (!Create(owner, "退出", kWidth, kHeight)) return IDCANCEL;
+    if (!Open(owner)) return IDCANCEL;
     return DoModal();
 }
 

@@ -15,6 +15,8 @@ class CDlgConfirmExit : public CSkinDialog {
 
     // Shows the question over owner; IDYES (6) for yes, IDCANCEL (2) for no or the close box.
     int Run(HWND owner);
+    // Creates the window over owner, hidden, without running it (the gallery, tests).
+    bool Open(HWND owner);
 
     // The main window's "exit with confirmation": true when the program should end now (the
     // caller posts WM_QUIT). Without ConfirmExit 1 that is at once; while a confirmation is

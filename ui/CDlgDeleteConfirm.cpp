@@ -45,10 +45,14 @@ int CDlgDeleteConfirm::Answer(HWND owner, const std::vector<std::string>& unknow
     return dialog.Run(owner) == IDOK ? 1 : 0;
 }
 
-int CDlgDeleteConfirm::Run(HWND owner) {
+bool CDlgDeleteConfirm::Open(HWND owner) {
     m_groups = UnknownAddOns(GameFolder(), TemporaryFolder()).Group(m_unknownFiles, m_listedFiles);
-    if (m_groups.empty()) return IDOK;
-    if (!Create(owner, "不明插件", kWidth, kCollapsedHeight)) return IDCANCEL;
+    if (m_groups.empty()) return false;
+    return Create(owner, "不明插件", kWidth, kCollapsedHeight);
+}
+
+int CDlgDeleteConfirm::Run(HWND owner) {
+    if (!Open(owner)) return m_groups.empty() ? IDOK : IDCANCEL;
     // Once the loop runs the window is up and the word field can take the keyboard.
     QTimer::singleShot(0, Window(), [this] { FocusWord(); });
     return DoModal();

@@ -31,6 +31,9 @@ class CDlgDeleteConfirm : public CSkinDialog {
     // Groups the files and asks over owner: IDOK (1) isolate, IDCANCEL (2) keep. When no
     // group is left to ask about, IDOK at once without showing anything.
     int Run(HWND owner);
+    // Groups the files and creates the window hidden, without running it (the gallery,
+    // tests); false when nothing is left to ask about.
+    bool Open(HWND owner);
 
     // The answer to WM_VM_CONFIRM_DELETE from [Update] DeleteMode: 1 isolates and 2 keeps
     // without asking, anything else asks. 1 isolate, 0 keep.

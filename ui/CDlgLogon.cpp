@@ -46,8 +46,12 @@ CDlgLogon::CDlgLogon()
           QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
       }) {}
 
+bool CDlgLogon::Open(HWND owner) {
+    return Create(owner, "用户登录", kWidth, kHeight);
+}
+
 int CDlgLogon::Run(HWND owner) {
-    if (!Create(owner, "用户登录", kWidth, kHeight)) return IDCANCEL;
+    if (!Open(owner)) return IDCANCEL;
     QTimer::singleShot(0, Window(), [this] { FocusControl(kLoginId); });
     return DoModal();
 }

@@ -28,6 +28,8 @@ class CDlgLogon : public CSkinDialog {
 
     // Shows the logon over owner: IDOK (1) after a successful login, else IDCANCEL (2).
     int Run(HWND owner);
+    // Creates the window over owner, hidden, without running it (the gallery, tests).
+    bool Open(HWND owner);
 
     // Who opens the registration, password and portal pages (the desktop's browser unless
     // replaced, as tests do).

@@ -92,8 +92,12 @@ CSettingDialog::CSettingDialog()
           return dialog.selectedFiles().first().toStdString();
       }) {}
 
+bool CSettingDialog::Open(HWND owner) {
+    return Create(owner, "设置", kWidth, kHeight);
+}
+
 int CSettingDialog::Run(HWND owner) {
-    if (!Create(owner, "设置", kWidth, kHeight)) return IDCANCEL;
+    if (!Open(owner)) return IDCANCEL;
     return DoModal();
 }
 

@@ -31,6 +31,8 @@ class CSettingDialog : public CSkinDialog {
 
     // Shows the settings over owner: IDOK (1) after a complete save, else IDCANCEL (2).
     int Run(HWND owner);
+    // Creates the window over owner, hidden, without running it (the gallery, tests).
+    bool Open(HWND owner);
 
     // Replaces the file-open dialog (tests).
     void SetFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
