@@ -5,6 +5,7 @@
 
 #include "skin/CMessageBoxWnd.h"
 #include "skin/CUIButton.h"
+#include "skin/CUIEdit.h"
 #include "skin/CUILabel.h"
 #include "skin/CUILabelLine.h"
 #include "skin/CUIProgressBar.h"
@@ -197,6 +198,12 @@ CUIButton* CSkinDialog::CreateButton(int id, int l, int t, int r, int b, std::st
 
 CUILabel* CSkinDialog::CreateLabel(int id, int l, int t, int r, int b, std::string_view text) {
     return MakeControl<CUILabel>(id, l, t, r, b, text);
+}
+
+CUIEdit* CSkinDialog::CreateEdit(int id, int l, int t, int r, int b, std::string_view text) {
+    auto* edit = MakeControl<CUIEdit>(id, l, t, r, b, {});
+    if (edit && !text.empty()) edit->SetText(text, true);
+    return edit;
 }
 
 CUIProgressBar* CSkinDialog::CreateProgressBar(int id, int l, int t, int r, int b,

@@ -23,6 +23,7 @@
 namespace vm {
 
 class CUIButton;
+class CUIEdit;
 class CUILabel;
 class CUILabelLine;
 class CUIProgressBar;
@@ -63,6 +64,9 @@ class CSkinDialog : public CWindowWnd, public INotifyUI {
                             std::string_view text = {});
     CUILabel* CreateLabel(int id, int left, int top, int right, int bottom,
                           std::string_view text = {});
+    // The initial text is set with a TextChanged notification.
+    CUIEdit* CreateEdit(int id, int left, int top, int right, int bottom,
+                        std::string_view text = {});
     CUIProgressBar* CreateProgressBar(int id, int left, int top, int right, int bottom,
                                       std::string_view text = {});
     CUILabelLine* CreateLabelLine(int id, int left, int top, int right, int bottom,

@@ -43,7 +43,7 @@ class CUILabel : public CUIControl {
 
     void SetText(std::string_view text) override;
     bool Activate() override;
-    const char* GetClass() const override { return "LabelUI"; }
+    const char* GetClass() const override { return "LabelPanelUI"; }
     UINT GetControlFlags() const override;
     SIZE EstimateSize(SIZE available) override;
     void Init() override;

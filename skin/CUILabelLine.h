@@ -10,7 +10,7 @@ class CUILabelLine : public CUIControl {
     void SetUpperColor(COLORREF color) { m_upper = color; }
     void SetLowerColor(COLORREF color) { m_lower = color; }
 
-    const char* GetClass() const override { return "LabelLineUI"; }
+    const char* GetClass() const override { return "LabelLinelUI"; }
     UINT GetControlFlags() const override { return 0; }
     SIZE EstimateSize(SIZE) override { return SIZE{m_pos.Width(), 2}; }
     void DoPaint(CDC& dc, const RECT& paint) override;

@@ -112,7 +112,8 @@ TEST(SkinDialog, FactoriesNameByIdAndFillContainingLayouts) {
     EXPECT_EQ(inside->GetText(), "在内");
     EXPECT_EQ(dlg.FindControl(5), inside);
     EXPECT_STREQ(dlg.FindControl(15)->GetClass(), "ProgressBarUI");
-    EXPECT_STREQ(dlg.FindControl(40)->GetClass(), "LabelLineUI");
+    EXPECT_STREQ(dlg.FindControl(40)->GetClass(), "LabelLinelUI");
+    EXPECT_STREQ(inside->GetClass(), "LabelPanelUI");
     dlg.Render();
     EXPECT_EQ(inside->GetPos(), (RECT{160, 110, 200, 130}));
 }
