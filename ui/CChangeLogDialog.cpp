@@ -46,8 +46,8 @@ bool CChangeLogDialog::OnInitDialog() {
     m_viewer->SetText(text);
     m_viewer->show();
 
-    CreateLabel(1001, 14, 9, w - 58, 29, "<f UIFONT_TITLE>更新日志")
-        ->SetTextColor(RGB(253, 230, 249));
+    CreateTitleLabel(*this, 1001, 14, 9, w - 58, 29, "<f UIFONT_TITLE>更新日志",
+                     RGB(253, 230, 249));
     CreateCloseBox(*this, kClose, w - 34, 6, w - 7, 33);
     CreateFaceButton(*this, kCloseButton, (w - 74) / 2, h - 45, (w - 74) / 2 + 74, h - 20,
                      "<c #DDCDFF>关闭");

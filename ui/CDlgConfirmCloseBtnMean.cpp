@@ -26,8 +26,7 @@ int CDlgConfirmCloseBtnMean::Run(HWND owner) {
 bool CDlgConfirmCloseBtnMean::OnInitDialog() {
     CSkinDialog::OnInitDialog();
     const int w = kWidth;
-    CreateLabel(0, 15, 8, 100, 25, "<f UIFONT_TITLE>关闭按钮确认")
-        ->SetTextColor(RGB(255, 255, 255));
+    CreateTitleLabel(*this, 0, 15, 8, 100, 25, "<f UIFONT_TITLE>关闭按钮确认", RGB(255, 255, 255));
     CreateCloseBox(*this, 1, w - 32, 4, w - 4, 31);
     CreateIconLabel(*this, 2, 5, 35, 58, 89);
     CreateLabel(3, 60, 45, 360, 60)->SetTextColor(kGrey);

@@ -47,7 +47,7 @@ int CDlgConfirmExit::Run(HWND owner) {
 
 bool CDlgConfirmExit::OnInitDialog() {
     CSkinDialog::OnInitDialog();
-    CreateLabel(0, 15, 8, 80, 25, "<f UIFONT_TITLE>退出")->SetTextColor(RGB(255, 255, 255));
+    CreateTitleLabel(*this, 0, 15, 8, 80, 25, "<f UIFONT_TITLE>退出", RGB(255, 255, 255));
     CreateCloseBox(*this, 1, 277, 5, 304, 32);
     CreateIconLabel(*this, 2, 5, 35, 58, 89);
     CreateLabel(3, 60, 45, 360, 60, "该操作将结束Velmora插件更新客户端的运行。")

@@ -112,7 +112,7 @@ bool CSettingDialog::OnInitDialog() {
     SetEditFrameColors(RGB(105, 61, 125), kNoColor);
     SetReadOnlyEditFrameColors(RGB(140, 128, 142), kNoColor);
 
-    CreateLabel(1001, 12, 5, 50, 30, "<f UIFONT_TITLE>设置")->SetTextColor(RGB(221, 202, 255));
+    CreateTitleLabel(*this, 1001, 12, 5, 50, 30, "<f UIFONT_TITLE>设置", RGB(221, 202, 255));
     CreateButton(kClose, W - 33, 5, W - 6, 32)->LoadImage(res::IDP_MSGBOX_CLOSE);
     m_sheet = CreatePageSheet(kSheetId, 20, 54, 470, 362);
     m_sheet->LoadTabImage(res::IDP_TAB);

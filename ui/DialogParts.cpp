@@ -5,6 +5,7 @@
 #include "skin/CUIButton.h"
 #include "skin/CUILabel.h"
 #include "skin/IUIChecked.h"
+#include "skin/MarkupLayout.h"
 #include "skin/ResourceLoader.h"
 
 namespace vm {
@@ -22,6 +23,15 @@ CUILabel* CreateIconLabel(CSkinDialog& dialog, int id, int left, int top, int ri
         // The icon keeps its own size instead of filling the whole cell.
         label->SetImageSize(icon.width(), icon.height());
     }
+    return label;
+}
+
+CUILabel* CreateTitleLabel(CSkinDialog& dialog, int id, int left, int top, int right, int bottom,
+                           std::string_view text, COLORREF color) {
+    CUILabel* label = dialog.CreateLabel(id, left, top, right, bottom, text);
+    if (!label) return nullptr;
+    label->SetTextColor(color);
+    label->SetTextStyle(DT_SINGLELINE);
     return label;
 }
 

@@ -15,6 +15,10 @@ class CUILabel;
 
 // The information icon (our stand-in for the system's) as an icon label.
 CUILabel* CreateIconLabel(CSkinDialog& dialog, int id, int left, int top, int right, int bottom);
+// A window title ("<f UIFONT_TITLE>..."). That tag leaves the text without line metrics, so
+// the title is laid out from the top instead of centred on a zero-height line.
+CUILabel* CreateTitleLabel(CSkinDialog& dialog, int id, int left, int top, int right, int bottom,
+                           std::string_view text, COLORREF color);
 // A close box drawn from the message box's four-frame close image.
 CUIButton* CreateCloseBox(CSkinDialog& dialog, int id, int left, int top, int right, int bottom);
 // A check box with the default check sprite.

@@ -28,6 +28,10 @@
 #include "ui/QtStartupUi.h"
 
 namespace vm {
+int GalleryDialogs(const QString& outDir);  // GalleryDialogs.cpp
+}
+
+namespace vm {
 namespace {
 
 QString g_out;
@@ -393,5 +397,6 @@ int main(int argc, char** argv) {
     vm::MessageBoxes();
     vm::StateImages();
     vm::WindowPreviews();
+    vm::g_failures += vm::GalleryDialogs(vm::g_out);
     return vm::g_failures == 0 ? 0 : 1;
 }
