@@ -8,6 +8,7 @@
 #include "skin/CUIEdit.h"
 #include "skin/CUILabel.h"
 #include "skin/CUILabelLine.h"
+#include "skin/CUIPageSheet.h"
 #include "skin/CUIProgressBar.h"
 #include "skin/CUIWndLayer.h"
 #include "skin/ResourceLoader.h"
@@ -214,6 +215,17 @@ CUIProgressBar* CSkinDialog::CreateProgressBar(int id, int l, int t, int r, int 
 CUILabelLine* CSkinDialog::CreateLabelLine(int id, int l, int t, int r, int b,
                                            std::string_view text) {
     return MakeControl<CUILabelLine>(id, l, t, r, b, text);
+}
+
+CUIPageSheet* CSkinDialog::CreatePageSheet(int id, int l, int t, int r, int b,
+                                           std::string_view text) {
+    if (!m_root) return nullptr;
+    auto* sheet = static_cast<CUIPageSheet*>(m_root->Add(std::make_unique<CUIPageSheet>()));
+    sheet->SetId(id);
+    sheet->SetPos(l, t, r, b);
+    sheet->SetName(std::to_string(id));
+    if (!text.empty()) sheet->SetText(text);
+    return sheet;
 }
 
 CDialogLayoutUI* CSkinDialog::AddLayout(int left, int top, int right, int bottom) {

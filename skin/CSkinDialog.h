@@ -24,6 +24,7 @@ namespace vm {
 
 class CUIButton;
 class CUIEdit;
+class CUIPageSheet;
 class CUILabel;
 class CUILabelLine;
 class CUIProgressBar;
@@ -70,6 +71,9 @@ class CSkinDialog : public CWindowWnd, public INotifyUI {
     CUIProgressBar* CreateProgressBar(int id, int left, int top, int right, int bottom,
                                       std::string_view text = {});
     CUILabelLine* CreateLabelLine(int id, int left, int top, int right, int bottom,
+                                  std::string_view text = {});
+    // A page sheet goes straight into the root (its pages hold the controls).
+    CUIPageSheet* CreatePageSheet(int id, int left, int top, int right, int bottom,
                                   std::string_view text = {});
     // A further layout inside the root at a fixed rectangle.
     CDialogLayoutUI* AddLayout(int left, int top, int right, int bottom);

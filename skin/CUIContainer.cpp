@@ -5,17 +5,22 @@
 
 #include "skin/CDC.h"
 #include "skin/CUIManager.h"
+#include "skin/CUIVScrollBar.h"
 
 namespace vm {
 namespace {
+std::unique_ptr<CUIControl> MakeDefaultBar() {
+    return std::make_unique<CUIVScrollBar>();
+}
+
 CUIContainer::ScrollBarFactory& Factory() {
-    static CUIContainer::ScrollBarFactory factory;
+    static CUIContainer::ScrollBarFactory factory = MakeDefaultBar;
     return factory;
 }
 }  // namespace
 
 void CUIContainer::SetScrollBarFactory(ScrollBarFactory factory) {
-    Factory() = std::move(factory);
+    Factory() = factory ? std::move(factory) : CUIContainer::ScrollBarFactory(MakeDefaultBar);
 }
 
 CUIContainer::~CUIContainer() {

@@ -17,7 +17,7 @@ namespace vm {
 class CUIContainer : public CUIControl, public IContainerUI {
   public:
     // Makes the bar control of a container whose content outgrew it; it must answer
-    // GetInterface("ScrollBar"). Until one is set, containers do not scroll.
+    // GetInterface("ScrollBar"). Null brings back the default, a CUIVScrollBar.
     using ScrollBarFactory = std::function<std::unique_ptr<CUIControl>()>;
     static void SetScrollBarFactory(ScrollBarFactory factory);
 
