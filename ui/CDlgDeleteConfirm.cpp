@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTimer>
 
 #include "app/CVelmoraApp.h"
 #include "app/GameFolder.h"
@@ -13,6 +12,7 @@
 #include "skin/CUIEdit.h"
 #include "skin/CUILabel.h"
 #include "skin/CWndListCtrl.h"
+#include "skin/MarkupLayout.h"
 #include "skin/UINotify.h"
 #include "ui/CGroupFrame.h"
 #include "ui/DialogParts.h"
@@ -53,8 +53,7 @@ bool CDlgDeleteConfirm::Open(HWND owner) {
 
 int CDlgDeleteConfirm::Run(HWND owner) {
     if (!Open(owner)) return m_groups.empty() ? IDOK : IDCANCEL;
-    // Once the loop runs the window is up and the word field can take the keyboard.
-    QTimer::singleShot(0, Window(), [this] { FocusWord(); });
+    FocusWhenActive(*this, kWordId);
     return DoModal();
 }
 
@@ -104,10 +103,6 @@ bool CDlgDeleteConfirm::OnInitDialog() {
     m_list->hide();
     SetRoundCorner(5);
     return true;
-}
-
-void CDlgDeleteConfirm::FocusWord() {
-    if (CUIControl* word = FindControl(kWordId)) Manager().SetFocus(word);
 }
 
 void CDlgDeleteConfirm::ToggleDetails() {

@@ -53,7 +53,6 @@ class CDlgDeleteConfirm : public CSkinDialog {
 
   private:
     void ToggleDetails();
-    void FocusWord();
     void Finish(bool isolate);
 
     std::vector<std::string> m_unknownFiles;

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QTimer>
 #include <QUrl>
 
 #include "app/CVelmoraApp.h"
@@ -52,7 +51,7 @@ bool CDlgLogon::Open(HWND owner) {
 
 int CDlgLogon::Run(HWND owner) {
     if (!Open(owner)) return IDCANCEL;
-    QTimer::singleShot(0, Window(), [this] { FocusControl(kLoginId); });
+    FocusWhenActive(*this, kLoginId);
     return DoModal();
 }
 

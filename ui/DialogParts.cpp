@@ -1,6 +1,9 @@
 #include "ui/DialogParts.h"
 
 #include <QImage>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
 
 #include "skin/CUIButton.h"
 #include "skin/CUILabel.h"
@@ -53,6 +56,22 @@ CUIButton* CreateFaceButton(CSkinDialog& dialog, int id, int left, int top, int 
     CUIButton* button = dialog.CreateButton(id, left, top, right, bottom, text);
     if (button) button->SetImage(CSkinDialog::GetButtonFaceImage());
     return button;
+}
+
+void FocusWhenActive(CSkinDialog& dialog, int id) {
+    QWidget* window = dialog.Window();
+    if (!window) return;
+    auto* timer = new QTimer(window);
+    auto tries = std::make_shared<int>(0);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, window, [&dialog, id, timer, tries, window] {
+        // Without a window manager activation may never come: focus after a second anyway.
+        if (!window->isActiveWindow() && ++*tries < 100) return;
+        timer->stop();
+        timer->deleteLater();
+        if (CUIControl* control = dialog.FindControl(id)) dialog.Manager().SetFocus(control);
+    });
+    timer->start();
 }
 
 bool IsChecked(CSkinDialog& dialog, int id) {

@@ -27,6 +27,9 @@ CUIButton* CreateCheckBox(CSkinDialog& dialog, int id, int left, int top, int ri
 // A push button on the default button face.
 CUIButton* CreateFaceButton(CSkinDialog& dialog, int id, int left, int top, int right, int bottom,
                             std::string_view text);
+// Gives control `id` the focus once the dialog's window is the active one (activating the
+// window takes the keyboard itself, which would end an edit field's typing at once).
+void FocusWhenActive(CSkinDialog& dialog, int id);
 // Whether the check box (or radio button) `id` is checked; false when there is none.
 bool IsChecked(CSkinDialog& dialog, int id);
 void SetChecked(CSkinDialog& dialog, int id, bool checked);

@@ -53,7 +53,10 @@ class LogonDialog : public DialogTest {
     static void Type(CDlgLogon* d, int id, const QString& text) {
         ClickControl(d, id);
         auto* edit = static_cast<CUIEdit*>(d->FindControl(id));
-        ASSERT_NE(edit->GetOverlay(), nullptr);
+        if (!edit->GetOverlay()) {
+            ADD_FAILURE() << "no edit overlay over control " << id;
+            return;
+        }
         QTest::keyClicks(edit->GetOverlay(), text);
     }
     std::string Guest(const char* key) { return theApp().GetProfileString("Guest", key, "<none>"); }

@@ -12,10 +12,15 @@
 
 #include "app/CVelmoraApp.h"
 #include "net/Passport.h"
+#include "skin/CSkinEdit.h"
+#include "skin/CUIPageSheet.h"
 #include "skin/NativeWindow.h"
+#include "ui/CChangeLogDialog.h"
 #include "ui/CDlgConfirmCloseBtnMean.h"
 #include "ui/CDlgConfirmExit.h"
+#include "ui/CDlgDeleteConfirm.h"
 #include "ui/CDlgLogon.h"
+#include "ui/CSettingDialog.h"
 
 namespace vm {
 
@@ -49,6 +54,11 @@ struct Out {
     }
 };
 
+void Touch(const std::filesystem::path& p) {
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream(p) << "x";
+}
+
 }  // namespace
 
 int GalleryDialogs(const QString& outDir) {
@@ -70,6 +80,39 @@ int GalleryDialogs(const QString& outDir) {
         out.Save(logon, "dialog-logon-stored.png");
     }
 
+    app.WriteProfileInt("Path", "PathType", 1);
+    app.WriteProfileString("Path", "CustomPath", "/home/player/Games/Tovrin/Tovrin.exe");
+    for (int page = 0; page < 3; ++page) {
+        CSettingDialog settings;
+        settings.Open(nullptr);
+        settings.Sheet()->SelectItem(page);
+        out.Save(settings, QString("dialog-settings-page%1.png").arg(page));
+    }
+
+    const std::filesystem::path game = std::filesystem::path(program.path().toStdString()) / "game";
+    app.m_gameFolder.Set(game.string() + "/");
+    std::vector<std::string> unknown;
+    for (const char* f :
+         {"Interface/Foo/Foo.lua", "Interface/Foo/Foo.toc", "Interface/Foo/art/a.tga",
+          "Interface/BarMeter/core.lua", "Interface/notes.txt", "Interface/QuestHelper/qh.lua",
+          "Interface/QuestHelper/data.lua"}) {
+        Touch(game / f);
+        unknown.push_back((game / f).string());
+    }
+    for (bool expanded : {false, true}) {
+        CDlgDeleteConfirm question(unknown, {});
+        question.Open(nullptr);
+        if (expanded) {
+            // The details button, pressed and released.
+            const RECT r = question.FindControl(1010)->GetPos();
+            const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            question.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, at);
+            question.SendMessage(WM_LBUTTONUP, 0, at);
+        }
+        out.Save(question, expanded ? "dialog-unknown-addons-expanded.png"
+                                    : "dialog-unknown-addons-collapsed.png");
+    }
+
     {
         CDlgConfirmCloseBtnMean close({});
         close.Open(nullptr);
@@ -79,6 +122,19 @@ int GalleryDialogs(const QString& outDir) {
         out.Save(exit, "dialog-exit.png");
     }
 
+    std::string log;
+    for (int i = 1; i <= 60; ++i)
+        log += "v1.0" + std::to_string(i) + "：更新了插件 Foo、BarMeter 的界面与数据文件（第 " +
+               std::to_string(i) + " 次修订）。\n";
+    app.m_updateInfo.Set({{"Version", "1.019"}, {"ChangeLog", log}});
+    {
+        CChangeLogDialog changes;
+        changes.Open(nullptr);
+        QScrollBar* bar = changes.Viewer()->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+        out.Save(changes, "dialog-changelog.png");
+    }
+    app.m_updateInfo.Set({});
     return out.failures;
 }
 
