@@ -33,6 +33,10 @@
 #include "ui/QtStartupUi.h"
 
 namespace vm {
+int GalleryDialogs(const QString& outDir);  // GalleryDialogs.cpp
+}
+
+namespace vm {
 namespace {
 
 QString g_out;
@@ -402,5 +406,6 @@ int main(int argc, char** argv) {
     vm::g_failures += vm::GalleryWizard(vm::g_out);
     vm::g_failures += vm::GalleryStartup(vm::g_out);
     vm::g_failures += vm::GalleryMainWindow(vm::g_out);
+    vm::g_failures += vm::GalleryDialogs(vm::g_out);
     return vm::g_failures == 0 ? 0 : 1;
 }
