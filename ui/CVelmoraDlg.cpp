@@ -41,9 +41,15 @@
 #include "skin/UITheme.h"
 #include "skin/WindowTarget.h"
 #include "ui/CAboutDlg.h"
+#include "ui/CChangeLogDialog.h"
+#include "ui/CDlgConfirmCloseBtnMean.h"
+#include "ui/CDlgConfirmExit.h"
+#include "ui/CDlgDeleteConfirm.h"
 #include "ui/CDlgExport.h"
 #include "ui/CDlgImport.h"
+#include "ui/CDlgLogon.h"
 #include "ui/CDlgUploadCombatLog.h"
+#include "ui/CSettingDialog.h"
 #include "ui/CWizardSheet.h"
 #include "ui/DesktopShortcut.h"
 #include "ui/MainWindowTexts.h"
@@ -1080,11 +1086,15 @@ LRESULT CVelmoraDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // ---- the other windows -------------------------------------------------------------------
 
 void CVelmoraDlg::OpenLogon() {
-    // The logon dialog logs in itself; its success arrives as WM_VM_ACCOUNT_CHANGED.
+    // The logon dialog logs in itself; its success also arrives as WM_VM_ACCOUNT_CHANGED.
+    CDlgLogon dlg;
+    if (dlg.Run(Window()) == IDOK) RefreshLoginState();
 }
 
 void CVelmoraDlg::OpenSettings() {
-    // The settings dialog, modal; then no game start stays pending behind it.
+    // Whatever the answer, no game start stays pending behind the dialog.
+    CSettingDialog dlg;
+    dlg.Run(Window());
     SetRunGameTimer(false);
 }
 
@@ -1093,24 +1103,27 @@ void CVelmoraDlg::RunWizard() {
     CWizardSheet::Run(Window());
 }
 
-bool CVelmoraDlg::AskDeleteUnknown(const std::vector<std::string>&,
-                                   const std::vector<std::string>&) {
-    // The unknown add-on confirmation; until it exists the files stay where they are.
-    return false;
+bool CVelmoraDlg::AskDeleteUnknown(const std::vector<std::string>& candidates,
+                                   const std::vector<std::string>& listPaths) {
+    return CDlgDeleteConfirm::Answer(Window(), candidates, listPaths) != 0;
 }
 
 void CVelmoraDlg::AskCloseMeaning() {
-    // The close-button question; until it exists its default answer: into the tray.
-    PostMessage(WM_VM_HIDE_TO_TRAY, 0, 0);
+    // The answer comes back as WM_VM_HIDE_TO_TRAY or WM_VM_EXIT_CONFIRMED.
+    static_assert(CDlgConfirmCloseBtnMean::kHideMessage == WM_VM_HIDE_TO_TRAY &&
+                  CDlgConfirmCloseBtnMean::kExitMessage == WM_VM_EXIT_CONFIRMED);
+    CDlgConfirmCloseBtnMean dlg(m_target);
+    dlg.Run(Window());
 }
 
 int CVelmoraDlg::ConfirmExit() {
-    // The exit confirmation; until it exists the answer is yes.
-    return IDYES;
+    CDlgConfirmExit dlg;
+    return dlg.Run(Window());
 }
 
 void CVelmoraDlg::OpenChangeLog() {
-    // The change-log dialog, modal.
+    CChangeLogDialog dlg;
+    dlg.Run(Window());
 }
 
 void CVelmoraDlg::OpenExport() {
