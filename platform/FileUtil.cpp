@@ -30,7 +30,8 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     return out;
 }
 
-bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                     std::optional<std::filesystem::perms> wanted) {
     std::string tmpl = path.string() + ".XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
@@ -45,7 +46,10 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
     };
     mode_t mode = 0644;
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    if (wanted)
+        mode = static_cast<mode_t>(*wanted) & 07777;
+    else if (::stat(path.c_str(), &st) == 0)
+        mode = st.st_mode & 07777;
     if (::fchmod(fd, mode) != 0) return fail();
     const char* p = bytes.data();
     size_t left = bytes.size();
@@ -70,6 +74,25 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
         return false;
     }
     return true;
+}
+
+bool EnsurePrivateDir(const std::filesystem::path& dir) {
+    std::error_code ec;
+    if (dir.has_parent_path()) std::filesystem::create_directories(dir.parent_path(), ec);
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    return (st.st_mode & 077) == 0 || ::chmod(dir.c_str(), st.st_mode & 07700) == 0;
+}
+
+bool TightenFileMode(const std::filesystem::path& path, std::filesystem::perms mode) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    const mode_t allowed = static_cast<mode_t>(mode) & 07777;
+    if ((st.st_mode & 07777 & ~allowed) == 0) return true;
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return false;
+    return ::chmod(path.c_str(), st.st_mode & allowed) == 0;
 }
 
 std::filesystem::path ExecutablePath() {

@@ -13,4 +13,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // ASCII-only lower-casing, as used for path keys and case-insensitive names.
 std::string AsciiLower(std::string_view s);
 
+// text without its control characters (C0 apart from LF and TAB, DEL, and the UTF-8 encoded
+// C1 ones): a server's words printed on a terminal can then never move the cursor, recolour
+// or retitle it.
+std::string WithoutControlCharacters(std::string_view text);
+
 }  // namespace platform

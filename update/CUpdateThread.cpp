@@ -11,6 +11,7 @@
 #include "app/GameFolder.h"
 #include "app/Globals.h"
 #include "app/TemporaryFolder.h"
+#include "net/HttpUrl.h"
 #include "net/Statistics.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
@@ -164,7 +165,7 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     auto noCache = info.find(kInfoNoCacheMode);
     m_noCache = noCache != info.end() && noCache->second == "1";
 
-    std::string listUrl = m_baseUrl + m_setFolder + "/" + kFileListArchiveName;
+    std::string listUrl = m_baseUrl + EncodeUrlPath(m_setFolder + "/" + kFileListArchiveName);
     if (m_noCache) listUrl.append("?").append(CacheBuster());
     std::optional<std::string> document =
         FetchFileList(m_setFolder, listUrl, [this](const std::string& url, const fs::path& file) {
@@ -254,7 +255,7 @@ UpdateOutcome CUpdateThread::FileUpdate() {
 bool CUpdateThread::FetchFile(const std::string& local, const std::string& remote,
                               std::string& reason, std::optional<std::string>& digest) {
     digest.reset();
-    const std::string url = m_baseUrl + m_setFolder + "/" + Slashes(remote);
+    const std::string url = m_baseUrl + EncodeUrlPath(m_setFolder + "/" + Slashes(remote));
     std::error_code ec;
     fs::create_directories(fs::path(local).parent_path(), ec);
 
