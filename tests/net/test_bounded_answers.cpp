@@ -48,8 +48,9 @@ class BoundedAnswers : public PassportTest {
         PassportTest::TearDown();
     }
     void AllEndless(Fault fault) {
-        for (const char* path : {"/stat.php", "/passport_verify_account.php", "/client/public.php",
-                                 "/passport_download_files.php"})
+        services.SetFault("/stat.php", fault);
+        for (const char* path :
+             {"/passport_verify_account.php", "/client/public.php", "/passport_download_files.php"})
             server.SetFault(path, fault);
     }
     // The community login of one member: with no answer it fails (or throws its connection
@@ -88,7 +89,7 @@ TEST_F(BoundedAnswers, EndlessBodiesStopAtTheCapAndMemoryStaysSmall) {
 #ifndef VM_SANITIZED
     EXPECT_LT(PeakRssKiB(), 64 * 1024);
 #endif
-    EXPECT_EQ(server.RequestsTo("/stat.php").size(), 1u);
+    EXPECT_EQ(services.RequestsTo("/stat.php").size(), 1u);
     EXPECT_EQ(server.RequestsTo("/client/public.php").size(), 1u);
 }
 
@@ -108,11 +109,11 @@ TEST_F(BoundedAnswers, StatisticsPingClosesWithoutReadingTheBody) {
     // A deadline far away: only not reading the body can end the ping early.
     limits.oneShotDeadlineMs = 600000;
     CScopedRequestLimits longer(limits);
-    server.SetFault("/stat.php", Fault::Trickle(std::chrono::milliseconds(500)));
+    services.SetFault("/stat.php", Fault::Trickle(std::chrono::milliseconds(500)));
     const auto start = Clock::now();
     PassportFireAndForget(StatUrl(0, "uid", "verify"));
     EXPECT_LT(Clock::now() - start, kGiveUp);
-    EXPECT_EQ(server.RequestsTo("/stat.php").size(), 1u);
+    EXPECT_EQ(services.RequestsTo("/stat.php").size(), 1u);
 }
 
 TEST_F(BoundedAnswers, AnAnnouncedOversizedAnswerIsRefusedBeforeItsBody) {

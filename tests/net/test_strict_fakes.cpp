@@ -166,7 +166,7 @@ TEST_F(PassportTest, PassportFakeRefusesAnotherTypeAndAnotherPart) {
 }
 
 TEST_F(PassportTest, DataServerTakesOnlyTheUploadOfItsOwnProbe) {
-    DataServerFake data(server);
+    DataServerFake data(services);
     data.SetProbeAnswer("42:abc");
     const std::string type = "multipart/form-data, boundary=velmoraboundary1";
     auto field = [](const std::string& name, const std::string& value) {
@@ -180,13 +180,13 @@ TEST_F(PassportTest, DataServerTakesOnlyTheUploadOfItsOwnProbe) {
                "filename=\"datafile.gz\"\r\nContent-Type: application/octet-stream\r\n"
                "Content-Transfer-Encoding: binary\r\n\r\nD\r\n--velmoraboundary1--\r\n";
     };
-    const std::string upload = server.Url("/main.php");
+    const std::string upload = services.Url("/main.php");
     // No probe yet: nothing is taken.
     EXPECT_EQ(Send("POST", upload, form("42"), type).status, 400);
     // A probe without its fixed query is no probe.
-    EXPECT_EQ(Send("GET", server.Url("/main.php?ping=ping")).status, 400);
-    ASSERT_EQ(Send("GET", server.Url("/main.php?cache=0&module=velmora_tvrn_data_receiver"
-                                     "&ping=ping"))
+    EXPECT_EQ(Send("GET", services.Url("/main.php?ping=ping")).status, 400);
+    ASSERT_EQ(Send("GET", services.Url("/main.php?cache=0&module=velmora_tvrn_data_receiver"
+                                       "&ping=ping"))
                   .body,
               "42:abc");
     EXPECT_EQ(Send("POST", upload, form("41"), type).status, 400);  // another id
@@ -204,10 +204,11 @@ TEST_F(PassportTest, StatisticsPingCarriesThePassportCookieOfTheStore) {
     PassportFake passport(server);
     passport.AddUser({"alice", "pw", "Alice", ""});
     ASSERT_TRUE(PassportLogin("alice", "pw", kRememberCookieSeconds));
-    server.Reply("/stat.php", "ok");
+    services.Reply("/stat.php", "ok");
     ASSERT_FALSE(BuildPassportCookieHeader(CookieSource::StoreOnly).empty());
     PassportFireAndForget(StatUrl(4, "u", "v"));
-    const auto pings = server.RequestsTo("/stat.php");
+    const auto pings = services.RequestsTo("/stat.php");
+    EXPECT_TRUE(server.RequestsTo("/stat.php").empty());
     ASSERT_EQ(pings.size(), 1u);
     EXPECT_NE(pings[0].Header("Cookie").find(std::string(PassportFake::kSessionCookie) + "="),
               std::string::npos)
