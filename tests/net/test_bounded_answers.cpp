@@ -85,8 +85,9 @@ TEST_F(BoundedAnswers, EndlessBodiesStopAtTheCapAndMemoryStaysSmall) {
     EXPECT_LT(Clock::now() - start, kGiveUp);
     const long grownKiB = PeakRssKiB() - before;
     std::printf("peak RSS %ld KiB, grown by %ld KiB\n", PeakRssKiB(), grownKiB);
-    EXPECT_LT(grownKiB, 16 * 1024);
+    // The sanitizer's quarantine keeps freed blocks: only the plain build measures.
 #ifndef VM_SANITIZED
+    EXPECT_LT(grownKiB, 16 * 1024);
     EXPECT_LT(PeakRssKiB(), 64 * 1024);
 #endif
     EXPECT_EQ(services.RequestsTo("/stat.php").size(), 1u);
