@@ -2,8 +2,12 @@
 
 #include <strings.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "app/CrashFrame.h"
 #include "app/Globals.h"
+#include "app/TemporaryFolder.h"
 #include "app/messages.h"
 #include "platform/Clock.h"
 #include "platform/FileUtil.h"
@@ -12,6 +16,7 @@ namespace vm {
 
 namespace {
 constexpr char kInstanceName[] = "Velmora-TVRN";
+constexpr char kUnguardedNote[] = "无法建立单实例锁，本次运行不检查是否已有另一个Velmora在运行。";
 constexpr char kProfileName[] = "Velmora.ini";
 }  // namespace
 
@@ -126,11 +131,15 @@ bool CVelmoraApp::InitInstance(int argc, char** argv, IStartupUi& ui) {
         if (cmd.unregister || cmd.regserver) return 0;
 
         // 9. One copy per user; a second one brings the first to the front and ends.
-        m_instance = std::make_unique<platform::SingleInstance>(kInstanceName);
+        // A runtime folder that cannot hold the lock falls back to our private temporary
+        // folder, and at worst the program runs unguarded: it never ends without a word.
+        m_instance = std::make_unique<platform::SingleInstance>(
+            kInstanceName, [] { return std::filesystem::path(TemporaryFolder()); });
         if (!m_instance->Acquire([this] { PostTo(MainTarget(), WM_VM_ACTIVATE, 0, 0); })) {
             m_instance.reset();
             return 0;
         }
+        if (!m_instance->IsGuarded()) std::fprintf(stderr, "Velmora-TVRN: %s\n", kUnguardedNote);
 
         // 10. Shared skin images and message-box appearance.
         ui.InitSkinDefaults();

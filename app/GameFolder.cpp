@@ -22,6 +22,14 @@ std::string WithTrailingSlash(std::string s) {
     return s;
 }
 
+// The folder part of a `CustomPath`, with its trailing '/'. Without a separator the value
+// names the folder itself.
+std::string FolderOfCustomPath(const std::string& custom) {
+    const size_t slash = custom.rfind('/');
+    if (slash == std::string::npos) return custom + "/";
+    return custom.substr(0, slash + 1);
+}
+
 bool IsFile(const fs::path& p) {
     std::error_code ec;
     return !p.empty() && fs::is_regular_file(p, ec);
@@ -41,10 +49,14 @@ std::string ResolveGameFolder() {
     // An empty custom path would make every game file relative to whatever the working
     // directory is; the program folder is the only sensible place then.
     if (custom.empty()) return ProgramFolder();
-    const size_t slash = custom.rfind('/');
-    // Without a separator the value names the folder itself.
-    if (slash == std::string::npos) return custom + "/";
-    return custom.substr(0, slash + 1);
+    return FolderOfCustomPath(custom);
+}
+
+fs::path GameAccountFolder() {
+    const std::string custom = theApp().GetProfileString(kPathSection, "CustomPath", "");
+    const std::string folder = custom.empty() ? GameFolder() : FolderOfCustomPath(custom);
+    if (folder.empty() || folder.front() != '/') return {};
+    return fs::path(folder) / "Account";
 }
 
 std::string ResolveGameExecutable() {

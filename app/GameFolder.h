@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,13 @@ std::string ProgramFolder();
 // ResolveGameExecutable writes a `CustomPath` naming the launcher back as the game itself.
 std::string ResolveGameFolder();
 std::string ResolveGameExecutable();
+
+// The game's per-account settings folder "Account" (no trailing '/'), the one place its
+// location is derived: beside the executable named by `Path`/`CustomPath` (the text up to its
+// last '/', by the same rule as the game folder), else in the game folder. Empty when that
+// would not be an absolute path, for example a Windows path copied from another machine's
+// settings: then nothing is packed from or restored into the working directory.
+std::filesystem::path GameAccountFolder();
 
 // Resolves both and caches them in the application object. The start-up step runs this;
 // the setup wizard and the settings dialog call it again after changing the path settings.

@@ -36,6 +36,7 @@ bool HasPackableEntries(const fs::path& folder) {
 
 std::vector<std::string> ListAccounts() {
     std::vector<std::string> names;
+    if (AccountFolder().empty()) return names;
     std::error_code ec;
     for (fs::directory_iterator it(AccountFolder(), ec), end; !ec && it != end; it.increment(ec))
         if (!it->is_symlink(ec) && it->is_directory(ec))
@@ -59,7 +60,8 @@ std::string AccountNameFromArchive(const fs::path& archive) {
 }
 
 bool ExportAccount(const std::string& account, const fs::path& target) {
-    if (!IsValidAccountName(account) || target.empty()) return false;
+    // An unusable game location gives no folder; never fall back to the current one.
+    if (!IsValidAccountName(account) || target.empty() || AccountFolder().empty()) return false;
     const fs::path folder = AccountFolder() / account;
     std::error_code ec;
     if (!fs::is_directory(folder, ec) || fs::is_directory(target, ec)) return false;

@@ -6,6 +6,7 @@
 #include "net/CCookieStore.h"
 #include "net/CPartFile.h"
 #include "net/Multipart.h"
+#include "net/RequestLimits.h"
 #include "platform/FileUtil.h"
 
 namespace vm {
@@ -77,6 +78,9 @@ std::string CCommunityTransport::RequestOnce(const std::string& path, const Para
         request.headers.push_back("Content-Type:   application/x-www-form-urlencoded");
         request.body = form;
     }
+    const RequestLimits limits = CurrentRequestLimits();
+    request.deadlineMs = DeadlineWithBody(limits.communityDeadlineMs, form.size());
+    request.maxBodyBytes = limits.answerCap;
     std::string answer;
     int status = 0;
     request.onHead = [&status](const HttpResponseHead& head) {
@@ -116,6 +120,7 @@ CCommunityTransport::RawData CCommunityTransport::FetchRaw(const std::string& ur
     int status = 0;
     HttpRequest request;
     request.url = url;
+    request.deadlineMs = CurrentRequestLimits().communityDeadlineMs;
     request.onHead = [&status](const HttpResponseHead& head) {
         status = head.status;
         return status == 200;
@@ -140,7 +145,15 @@ HttpResponseHead CCommunityTransport::GetHeadWithoutRedirect(const std::string& 
     HttpRequest request;
     request.url = url;
     request.followRedirects = false;
+    request.deadlineMs = CurrentRequestLimits().communityDeadlineMs;
+    // Only the head is wanted: the body is never read, however long it would be.
+    std::optional<HttpResponseHead> head;
+    request.onHead = [&head](const HttpResponseHead& h) {
+        head = h;
+        return false;
+    };
     HttpResult result = Run(std::move(request));
+    if (head) return *head;
     if (!result.Ok()) Fail();
     return result.head;
 }
@@ -167,6 +180,9 @@ bool CCommunityTransport::UploadMultipart(const std::string& path, const std::st
                        std::string(kCommunityMultipartHeader)};
     request.bodyLength = body.size();
     request.bodyPiece = kPiece;
+    const RequestLimits limits = CurrentRequestLimits();
+    request.deadlineMs = DeadlineWithBody(limits.communityDeadlineMs, body.size());
+    request.maxBodyBytes = limits.answerCap;
     request.bodyReader = [&](char* buffer, std::size_t max) -> std::optional<std::size_t> {
         if (sent == body.size()) return 0;
         if (progress && progress->IsCancelled()) {

@@ -85,6 +85,8 @@ void CCookieStore::ReloadShared() {
 
 void CCookieStore::Load() {
     if (m_jar.empty()) return;
+    // A jar left readable by others (an earlier version wrote it 0644) is narrowed first.
+    (void)platform::TightenFileMode(m_jar, platform::kPrivateFileMode);
     if (std::optional<std::string> text = platform::ReadWholeFile(m_jar))
         m_cookies = ParseJar(*text, Now());
 }
@@ -130,9 +132,9 @@ void CCookieStore::SaveLocked() const {
                 '\t' + c.path + '\t' + (c.secure ? "TRUE" : "FALSE") + '\t' +
                 std::to_string(c.expires) + '\t' + c.name + '\t' + c.value + '\n';
     }
-    std::error_code ec;
-    std::filesystem::create_directories(m_jar.parent_path(), ec);
-    platform::WriteFileAtomic(m_jar, text);
+    // Passport cookies live for years: nobody but the user may read them.
+    if (!platform::EnsurePrivateDir(m_jar.parent_path())) return;
+    platform::WriteFileAtomic(m_jar, text, platform::kPrivateFileMode);
 }
 
 void CCookieStore::SetFromResponse(const std::string& url,

@@ -8,6 +8,7 @@
 #include "net/CPartFile.h"
 #include "net/HttpUrl.h"
 #include "net/NetMessages.h"
+#include "net/RequestLimits.h"
 #include "platform/FileUtil.h"
 
 namespace vm {
@@ -63,6 +64,7 @@ std::string HttpFetchToString(const std::string& url) {
     int httpError = 0;
     HttpRequest request;
     request.url = url;
+    request.maxBodyBytes = CurrentRequestLimits().answerCap;
     request.onHead = [&](const HttpResponseHead& head) {
         if (!IsHttpError(head.status)) return true;
         httpError = head.status;

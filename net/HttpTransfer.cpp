@@ -29,11 +29,17 @@ struct TransferState {
     HttpResponseHead head;
     bool headDelivered = false;
     bool aborted = false;
+    bool tooLarge = false;
     std::uint64_t bodyBytes = 0;
     std::uint64_t sent = 0;
 
     bool DeliverHead() {
         headDelivered = true;
+        if (request->maxBodyBytes && head.contentLength &&
+            *head.contentLength > request->maxBodyBytes) {
+            tooLarge = true;
+            return false;
+        }
         if (request->onHead && !request->onHead(head)) aborted = true;
         return !aborted;
     }
@@ -73,6 +79,10 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* st = static_cast<TransferState*>(user);
     const size_t n = size * count;
     if (!st->headDelivered && !st->DeliverHead()) return 0;
+    if (st->request->maxBodyBytes && st->bodyBytes + n > st->request->maxBodyBytes) {
+        st->tooLarge = true;
+        return 0;
+    }
     if (st->request->onData && !st->request->onData(data, n)) {
         st->aborted = true;
         return 0;
@@ -171,6 +181,7 @@ HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
     if (!r.userAgent.empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, r.userAgent.c_str());
     if (r.direct) curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
     if (r.connectTimeoutMs > 0) curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, r.connectTimeoutMs);
+    if (r.deadlineMs > 0) curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, r.deadlineMs);
     if (r.idleTimeoutSec > 0) {
         // An idle limit, not a total one: a large file that keeps flowing is never cut off.
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -209,7 +220,12 @@ HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
     result.head = std::move(st.head);
     result.bodyBytes = st.bodyBytes;
     result.cookiesSet = std::move(st.cookiesSet);
-    if (st.aborted) {
+    if (st.tooLarge) {
+        result.outcome = HttpResult::Outcome::NetworkError;
+        result.tooLarge = true;
+        result.errorText =
+            "服务器的回应超过 " + std::to_string(r.maxBodyBytes / 1024) + " KB，已停止接收。";
+    } else if (st.aborted) {
         result.outcome = HttpResult::Outcome::Aborted;
     } else if (code == CURLE_OK) {
         result.outcome = HttpResult::Outcome::Ok;
@@ -217,6 +233,15 @@ HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
         result.outcome = HttpResult::Outcome::NetworkError;
         result.bodyCutShort = code == CURLE_PARTIAL_FILE;
         result.errorText = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
+        curl_off_t spentUs = 0;
+        curl_easy_getinfo(h, CURLINFO_TOTAL_TIME_T, &spentUs);
+        // The idle limit ends with the same code; only the deadline gets its own words.
+        if (code == CURLE_OPERATION_TIMEDOUT && r.deadlineMs > 0 &&
+            spentUs / 1000 + 100 >= r.deadlineMs) {
+            result.pastDeadline = true;
+            result.errorText = "服务器在 " + std::to_string((r.deadlineMs + 999) / 1000) +
+                               " 秒内没有完成回应，已停止等待。";
+        }
     }
     return result;
 }

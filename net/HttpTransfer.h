@@ -42,6 +42,11 @@ struct HttpRequest {
     std::string userAgent;
     long connectTimeoutMs = 0;  // 0: the library's default
     long idleTimeoutSec = 0;    // abort when nothing moves for this long; 0: never
+    // Overall deadline of the whole request (a trickling server cannot hold a worker for
+    // ever); 0: none, for transfers whose length is the user's own business (files).
+    long deadlineMs = 0;
+    // An answer body longer than this stops the transfer (held in memory); 0: no cap.
+    std::uint64_t maxBodyBytes = 0;
     // Called once the final response's head is known (before its body); false aborts.
     std::function<bool(const HttpResponseHead&)> onHead;
     // Called with each piece of the body; false aborts.
@@ -58,6 +63,8 @@ struct HttpResult {
     HttpResponseHead head;
     std::uint64_t bodyBytes = 0;
     bool bodyCutShort = false;  // the connection ended before Content-Length bytes came
+    bool tooLarge = false;      // the body passed maxBodyBytes (a network error)
+    bool pastDeadline = false;  // deadlineMs ran out (a network error)
     std::string errorText;      // the transfer library's text for a network error
     // Every Set-Cookie value of every response on the way (redirects included), with the URL
     // that answered it, for the cookie store.

@@ -82,6 +82,45 @@ std::optional<HttpUrl> ParseHttpUrl(const std::string& url) {
     return out;
 }
 
+std::string EncodeUrlPath(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += ch;
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0f];
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> DecodeUrlPath(std::string_view encoded) {
+    auto digit = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    out.reserve(encoded.size());
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] != '%') {
+            out += encoded[i];
+            continue;
+        }
+        if (i + 2 >= encoded.size() || digit(encoded[i + 1]) < 0 || digit(encoded[i + 2]) < 0)
+            return std::nullopt;
+        out += static_cast<char>(digit(encoded[i + 1]) * 16 + digit(encoded[i + 2]));
+        i += 2;
+    }
+    return out;
+}
+
 std::string HostToOrigin(const std::string& hostAndPort) {
     return "http://" + hostAndPort;
 }

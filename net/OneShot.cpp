@@ -5,6 +5,7 @@
 
 #include "net/CCookieStore.h"
 #include "net/HttpTransfer.h"
+#include "net/RequestLimits.h"
 #include "net/endpoints.h"
 
 namespace vm {
@@ -60,11 +61,13 @@ std::string MergeCookies(const std::string& manual, const std::string& automatic
 
 }  // namespace
 
-std::optional<OneShotResult> OneShotRequest(const std::string& verb, const std::string& url,
-                                            OneShotFlags flags, std::string_view extraHeaders,
-                                            std::string_view body, const std::string& cookieText,
-                                            std::string* errorText) {
-    const bool autoCookies = !HasFlag(flags, OneShotFlags::NoAutoCookies);
+namespace {
+
+// The request as every one-shot call sends it; answers go to the caller's callbacks.
+HttpRequest MakeOneShotRequest(const std::string& verb, const std::string& url, OneShotFlags flags,
+                               std::string_view extraHeaders, std::string_view body,
+                               const std::string& cookieText) {
+    const RequestLimits limits = CurrentRequestLimits();
     HttpRequest request;
     request.method = verb;
     request.url = url;
@@ -72,6 +75,8 @@ std::optional<OneShotResult> OneShotRequest(const std::string& verb, const std::
     request.direct = true;
     request.connectTimeoutMs = kConnectTimeoutMs;
     request.idleTimeoutSec = kIdleTimeoutSec;
+    request.deadlineMs = DeadlineWithBody(limits.oneShotDeadlineMs, body.size());
+    request.maxBodyBytes = limits.answerCap;
     request.headers.push_back("Accept: */*");
     if (verb == "POST") {
         for (std::string& line : SplitHeaderLines(extraHeaders))
@@ -83,9 +88,20 @@ std::optional<OneShotResult> OneShotRequest(const std::string& verb, const std::
     }
     AddHeaderIfNew(request.headers, "Cache-Control: no-cache");
     std::string cookies = cookieText;
-    if (autoCookies) cookies = MergeCookies(cookies, CCookieStore::Shared().CookiesFor(url));
+    if (!HasFlag(flags, OneShotFlags::NoAutoCookies))
+        cookies = MergeCookies(cookies, CCookieStore::Shared().CookiesFor(url));
     if (!cookies.empty()) AddHeaderIfNew(request.headers, "Cookie: " + cookies);
+    return request;
+}
 
+}  // namespace
+
+std::optional<OneShotResult> OneShotRequest(const std::string& verb, const std::string& url,
+                                            OneShotFlags flags, std::string_view extraHeaders,
+                                            std::string_view body, const std::string& cookieText,
+                                            std::string* errorText) {
+    const bool autoCookies = !HasFlag(flags, OneShotFlags::NoAutoCookies);
+    HttpRequest request = MakeOneShotRequest(verb, url, flags, extraHeaders, body, cookieText);
     OneShotResult out;
     request.onData = [&out](const char* data, std::size_t n) {
         out.body.append(data, n);
@@ -124,8 +140,17 @@ std::optional<std::string> OneShotPost(const std::string& url, OneShotFlags flag
 }
 
 void PassportFireAndForget(const std::string& url) {
-    (void)OneShotRequest("GET", url, OneShotFlags::NoCacheWrite, {}, {},
-                         BuildPassportCookieHeader(CookieSource::StoreOnly));
+    HttpRequest request = MakeOneShotRequest("GET", url, OneShotFlags::NoCacheWrite, {}, {},
+                                             BuildPassportCookieHeader(CookieSource::StoreOnly));
+    // Nobody reads the answer: the connection closes as soon as its head is in. Cookies the
+    // statistics server sets are kept like any other answer's.
+    request.onHead = [](const HttpResponseHead&) { return false; };
+    HttpResult result;
+    {
+        CurlHandle handle = MakeCurlHandle();
+        result = RunTransfer(handle.get(), request);
+    }
+    CCookieStore::Shared().SetFromTransfer(result.cookiesSet);
 }
 
 Guarded<std::vector<std::string>>& SessionCookieList() {

@@ -12,6 +12,7 @@
 #include "net/endpoints.h"
 #include "platform/DataProtection.h"
 #include "platform/Text.h"
+#include "update/Utf8.h"
 
 namespace vm {
 namespace {
@@ -118,13 +119,29 @@ std::optional<StoredCredentials> LoadStoredCredentials() {
     return StoredCredentials{protection.UnprotectFromHex(door), protection.UnprotectFromHex(key)};
 }
 
+bool IsPlausibleAccountName(std::string_view text) {
+    if (text.empty() || text.size() > kMaxAccountNameBytes || !IsValidUtf8(text)) return false;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7f || c == '<' || c == '>' || c == '&') return false;
+    }
+    // C1 controls in their UTF-8 form.
+    for (std::size_t i = 0; i + 1 < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) == 0xc2 &&
+            (static_cast<unsigned char>(text[i + 1]) & 0xe0) == 0x80)
+            return false;
+    return true;
+}
+
 int CCheckAccountThread::RunTask() {
     const std::string cookies = BuildPassportCookieHeader(CookieSource::StoreOnly);
-    std::optional<std::string> text =
-        OneShotGet(PassportVerifyUrl() + "?func=check", OneShotFlags::NoCacheWrite, cookies);
-    if (!text) return 0;
-    if (!text->empty()) {
-        PassportAccountText().Set(*text);
+    std::optional<OneShotResult> answer = OneShotRequest(
+        "GET", PassportVerifyUrl() + "?func=check", OneShotFlags::NoCacheWrite, {}, {}, cookies);
+    if (!answer) return 0;
+    // Only a real answer naming an account is taken: an error page, markup or a control
+    // sequence never becomes the name the window shows, nor counts as a logged-in start.
+    if (answer->status == 200 && IsPlausibleAccountName(answer->body)) {
+        PassportAccountText().Set(answer->body);
         theApp().StartStatistic(5);
     }
     PostTo(m_pMainWnd, WM_VM_ACCOUNT_CHANGED);

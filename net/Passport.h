@@ -17,6 +17,11 @@ constexpr int kRememberCookieSeconds = 157680000;  // five years
 // every read and write goes through Get/Set/With.
 Guarded<std::string>& PassportAccountText();
 
+// What the account check takes as the account's name: UTF-8 of at most kMaxAccountNameBytes,
+// without control characters or markup ("<", ">", "&").
+inline constexpr std::size_t kMaxAccountNameBytes = 128;
+bool IsPlausibleAccountName(std::string_view text);
+
 // Whole-text match of the e-mail pattern the community login is chosen by.
 bool IsEmailAddress(std::string_view text);
 

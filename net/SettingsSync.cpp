@@ -18,6 +18,7 @@
 #include "net/CDownloadConfigThread.h"
 #include "net/CUploadConfigThread.h"
 #include "net/HttpFetch.h"
+#include "net/HttpUrl.h"
 #include "net/Multipart.h"
 #include "net/NetMessages.h"
 #include "net/OneShot.h"
@@ -34,6 +35,8 @@ namespace {
 constexpr char kNoSettings[] = "没找到配置文件";
 constexpr char kUnknownError[] = "未知错误";
 constexpr char kUnknownErrorFormat[] = "未知错误：";
+constexpr char kNoAccountFolder[] = "游戏路径设置无效，找不到账号配置目录：";
+constexpr char kBadTicketPath[] = "服务器给出的下载地址无效：";
 
 bool EndsWith(std::string_view name, std::string_view tail) {
     return name.size() >= tail.size() && name.substr(name.size() - tail.size()) == tail;
@@ -89,6 +92,7 @@ void ShowRestoreError(const std::string& detail) {
 
 fs::path AccountFolderOf(const std::optional<std::string>& subFolder) {
     fs::path folder = AccountFolder();
+    if (folder.empty()) return folder;
     if (subFolder && !subFolder->empty()) folder /= *subFolder;
     return folder;
 }
@@ -109,11 +113,7 @@ std::string Line(std::string_view text) {
 }  // namespace
 
 fs::path AccountFolder() {
-    const std::string custom = theApp().GetProfileString("Path", "CustomPath");
-    if (!custom.empty()) return fs::path(custom.substr(0, custom.rfind('/') + 1)) / "Account";
-    // The game folder's own "Account" (the folder part of the game folder would be its
-    // parent's).
-    return fs::path(GameFolder()) / "Account";
+    return GameAccountFolder();
 }
 
 fs::path SettingsArchive() {
@@ -122,6 +122,7 @@ fs::path SettingsArchive() {
 
 bool PackAccountFolder(const std::optional<std::string>& subFolder, const fs::path& archive) {
     const fs::path folder = AccountFolderOf(subFolder);
+    if (folder.empty()) return false;  // nothing of ours to pack: "没找到配置文件"
     std::error_code ec;
     if (Listing(folder, ec).empty()) return false;
 
@@ -160,6 +161,10 @@ bool DeleteFolderTree(const fs::path& path) {
 
 bool RestoreAccountFolder(const std::optional<std::string>& subFolder, const fs::path& archive) {
     const fs::path target = AccountFolderOf(subFolder);
+    if (target.empty()) {
+        ShowRestoreError(kNoAccountFolder + theApp().GetProfileString("Path", "CustomPath"));
+        return false;
+    }
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
     std::optional<fs::path> staging = MakeSiblingFolder(target, ".restore-");
@@ -220,9 +225,22 @@ DownloadTicket ParseDownloadTicket(std::string_view answer) {
         lf == std::string_view::npos
             ? std::string()
             : Line(answer.substr(lf + 1).substr(0, answer.substr(lf + 1).find('\n')));
-    if (first == "success" && !second.empty())
-        ticket.url = PassportOrigin() + second;
-    else if (first.starts_with("error"))
+    if (first == "success" && !second.empty()) {
+        // The server names a path on its own origin; a value that would lead elsewhere (another
+        // host, port or scheme) is never followed.
+        const std::string url = PassportOrigin() + second;
+        const std::optional<HttpUrl> passport = ParseHttpUrl(PassportOrigin());
+        const std::optional<HttpUrl> parsed = ParseHttpUrl(url);
+        const bool plainPath =
+            second[0] == '/' && second.find_first_of("\\@") == std::string::npos &&
+            std::none_of(second.begin(), second.end(),
+                         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+        if (plainPath && passport && parsed && parsed->Origin() == passport->Origin() &&
+            parsed->object == second)
+            ticket.url = url;
+        else
+            ticket.error = kBadTicketPath + platform::WithoutControlCharacters(second);
+    } else if (first.starts_with("error"))
         ticket.error = first.substr(std::min<std::size_t>(6, first.size()));
     else
         ticket.error = kUnknownErrorFormat + first;

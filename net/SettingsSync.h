@@ -13,8 +13,8 @@ namespace vm {
 
 constexpr char kSettingsArchiveName[] = "tvrnconfig.dat";
 
-// The game's "Account" folder, without a trailing '/': beside the executable named by
-// [Path] CustomPath, or in the game folder when that is not set.
+// The game's "Account" folder, without a trailing '/': GameAccountFolder() (app/GameFolder.h),
+// empty when the settings name no usable folder.
 std::filesystem::path AccountFolder();
 // The archive in the program's temporary folder.
 std::filesystem::path SettingsArchive();

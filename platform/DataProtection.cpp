@@ -50,8 +50,7 @@ std::optional<std::string> ReadKeyFile(const std::filesystem::path& path) {
 // Writes a fresh key beside path and links it into place; when another process was first,
 // its key wins and is read back.
 std::optional<std::string> CreateKeyFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
+    if (!platform::EnsurePrivateDir(path.parent_path())) return std::nullopt;
     std::string key(kKeyBytes, '\0');
     if (RAND_bytes(reinterpret_cast<unsigned char*>(key.data()), kKeyBytes) != 1)
         return std::nullopt;

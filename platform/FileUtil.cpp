@@ -63,12 +63,35 @@ bool WriteBesideThenRename(const std::filesystem::path& path, const SiblingWrite
     return true;
 }
 
-bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                     std::optional<std::filesystem::perms> wanted) {
     SiblingWrite how{path.string() + ".XXXXXX"};
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) how.mode = st.st_mode & 07777;
+    if (wanted)
+        how.mode = static_cast<unsigned>(*wanted) & 07777;
+    else if (::stat(path.c_str(), &st) == 0)
+        how.mode = st.st_mode & 07777;
     return WriteBesideThenRename(path, how,
                                  [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); });
+}
+
+bool EnsurePrivateDir(const std::filesystem::path& dir) {
+    std::error_code ec;
+    if (dir.has_parent_path()) std::filesystem::create_directories(dir.parent_path(), ec);
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    return (st.st_mode & 077) == 0 || ::chmod(dir.c_str(), st.st_mode & 07700) == 0;
+}
+
+bool TightenFileMode(const std::filesystem::path& path, std::filesystem::perms mode) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    const mode_t allowed = static_cast<mode_t>(mode) & 07777;
+    if ((st.st_mode & 07777 & ~allowed) == 0) return true;
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return false;
+    return ::chmod(path.c_str(), st.st_mode & allowed) == 0;
 }
 
 std::filesystem::path ExecutablePath() {

@@ -14,8 +14,23 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
 // Writes bytes to a sibling temporary file, flushes it and renames it over path, so readers
 // see either the old or the new content, never a torn one. An existing file's mode bits are
-// kept. Returns false (and leaves path untouched) on any failure.
-bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+// kept (0644 for a new one) unless mode is given: then the file gets exactly that mode,
+// whatever it had and whatever the umask (0600 for a file that holds a secret). Returns false
+// (and leaves path untouched) on any failure.
+bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                     std::optional<std::filesystem::perms> mode = std::nullopt);
+
+// Owner read and write only: cookies, the data-protection key, stored sessions.
+inline constexpr std::filesystem::perms kPrivateFileMode =
+    std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+
+// Creates dir (with its parents) as a folder only its owner may enter (0700) and narrows an
+// existing one of ours that is wider. false when dir is not a folder of this user afterwards.
+bool EnsurePrivateDir(const std::filesystem::path& dir);
+
+// Narrows an existing file of this user to mode when it allows more; true when the file is
+// absent or now has no more than mode.
+bool TightenFileMode(const std::filesystem::path& path, std::filesystem::perms mode);
 
 // How WriteBesideThenRename names and finishes the sibling file.
 struct SiblingWrite {

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -26,7 +27,8 @@ bool FillAddress(const std::filesystem::path& path, sockaddr_un& addr) {
 }
 }  // namespace
 
-SingleInstance::SingleInstance(std::string name) : m_name(std::move(name)) {}
+SingleInstance::SingleInstance(std::string name, std::function<std::filesystem::path()> privateDir)
+    : m_name(std::move(name)), m_privateDir(std::move(privateDir)), m_dir(RuntimeDir()) {}
 
 SingleInstance::~SingleInstance() {
     if (m_listener.joinable()) {
@@ -51,45 +53,90 @@ std::filesystem::path SingleInstance::RuntimeDir() {
 
 std::filesystem::path SingleInstance::LockPath() const {
     // The temporary folder is shared by every user, so the name carries the user id.
-    return RuntimeDir() / (m_name + "-" + std::to_string(::getuid()) + ".lock");
+    return m_dir / (m_name + "-" + std::to_string(::getuid()) + ".lock");
 }
 
 std::filesystem::path SingleInstance::SocketPath() const {
-    return RuntimeDir() / (m_name + "-" + std::to_string(::getuid()) + ".sock");
+    return m_dir / (m_name + "-" + std::to_string(::getuid()) + ".sock");
+}
+
+SingleInstance::TryResult SingleInstance::TryLockIn(const std::filesystem::path& dir) {
+    m_dir = dir;
+    const int fd = ::open(LockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return TryResult::Unusable;
+    struct stat st {};
+    // Someone else's file of that name proves nothing about our copies.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        return TryResult::Unusable;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        m_lockFd = fd;
+        return TryResult::Held;
+    }
+    const int err = errno;
+    ::close(fd);
+    // Only a lock that is taken means another copy; other errors (no locks on this file
+    // system) make the folder useless for the guard.
+    return err == EWOULDBLOCK ? TryResult::Busy : TryResult::Unusable;
 }
 
 bool SingleInstance::Acquire(std::function<void()> onActivate) {
-    m_lockFd = ::open(LockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (m_lockFd >= 0 && ::flock(m_lockFd, LOCK_EX | LOCK_NB) == 0) {
-        m_onActivate = std::move(onActivate);
-        sockaddr_un addr;
-        if (!FillAddress(SocketPath(), addr)) return true;
-        ::unlink(SocketPath().c_str());  // a crashed copy's socket
-        m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (m_listenFd < 0) return true;
-        if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(m_listenFd, 4) != 0 || ::pipe2(m_wakePipe, O_CLOEXEC) != 0) {
-            ::close(m_listenFd);
-            m_listenFd = -1;
-            return true;  // still the only copy; it just cannot be activated
+    std::vector<std::filesystem::path> dirs;
+    if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x && *x) dirs.emplace_back(x);
+    const char* t = std::getenv("TMPDIR");
+    dirs.emplace_back(t && *t ? t : "/tmp");
+    bool askedPrivate = false;
+    for (std::size_t i = 0; i <= dirs.size(); ++i) {
+        if (i == dirs.size()) {
+            if (!m_privateDir || askedPrivate) break;
+            askedPrivate = true;
+            dirs.push_back(m_privateDir());
         }
-        m_listener = std::thread([this] { Listen(); });
-        return true;
+        const std::filesystem::path dir = dirs[i];
+        if (dir.empty()) continue;
+        switch (TryLockIn(dir)) {
+            case TryResult::Held:
+                m_onActivate = std::move(onActivate);
+                StartListening();
+                return true;
+            case TryResult::Busy:
+                (void)ActivateOther();
+                return false;
+            case TryResult::Unusable:
+                break;
+        }
     }
-    if (m_lockFd >= 0) {
-        ::close(m_lockFd);
-        m_lockFd = -1;
+    m_dir = RuntimeDir();
+    return true;  // unguarded, but running
+}
+
+void SingleInstance::StartListening() {
+    sockaddr_un addr;
+    if (!FillAddress(SocketPath(), addr)) return;
+    ::unlink(SocketPath().c_str());  // a crashed copy's socket
+    m_listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listenFd < 0) return;
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(m_listenFd, 4) != 0 || ::pipe2(m_wakePipe, O_CLOEXEC) != 0) {
+        ::close(m_listenFd);
+        m_listenFd = -1;
+        return;  // still the only copy; it just cannot be activated
     }
-    // Another copy holds the lock: ask it to come to the front, then end.
+    m_listener = std::thread([this] { Listen(); });
+}
+
+bool SingleInstance::ActivateOther() const {
+    // Another copy holds the lock: ask it to come to the front.
     sockaddr_un addr;
     if (!FillAddress(SocketPath(), addr)) return false;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-        [[maybe_unused]] ssize_t n = ::send(fd, kRequest, sizeof kRequest - 1, MSG_NOSIGNAL);
-    }
+    bool sent = false;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
+        sent = ::send(fd, kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) > 0;
     ::close(fd);
-    return false;
+    return sent;
 }
 
 void SingleInstance::Listen() {

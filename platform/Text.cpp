@@ -97,4 +97,20 @@ std::string AsciiLower(std::string_view s) {
     return out;
 }
 
+std::string WithoutControlCharacters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7f) continue;
+        if (c == 0xc2 && i + 1 < text.size() &&
+            (static_cast<unsigned char>(text[i + 1]) & 0xe0) == 0x80) {
+            ++i;  // U+0080..U+009F
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 }  // namespace platform

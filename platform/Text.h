@@ -19,4 +19,9 @@ inline constexpr std::string_view kAsciiBlanks = " \t\r\n";
 // s without the leading and trailing characters found in blanks.
 std::string_view Trim(std::string_view s, std::string_view blanks = kAsciiBlanks);
 
+// text without its control characters (C0 apart from LF and TAB, DEL, and the UTF-8 encoded
+// C1 ones): a server's words printed on a terminal can then never move the cursor, recolour
+// or retitle it.
+std::string WithoutControlCharacters(std::string_view text);
+
 }  // namespace platform

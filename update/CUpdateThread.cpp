@@ -12,6 +12,7 @@
 #include "app/Globals.h"
 #include "app/TemporaryFolder.h"
 #include "archive/ZipArchive.h"
+#include "net/HttpUrl.h"
 #include "net/Statistics.h"
 #include "platform/Clock.h"
 #include "platform/FileUtil.h"
@@ -165,7 +166,7 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     auto noCache = info.find(kInfoNoCacheMode);
     m_noCache = noCache != info.end() && noCache->second == "1";
 
-    std::string listUrl = m_baseUrl + m_setFolder + "/" + kFileListArchiveName;
+    std::string listUrl = m_baseUrl + EncodeUrlPath(m_setFolder + "/" + kFileListArchiveName);
     if (m_noCache) listUrl.append("?").append(CacheBuster());
     std::optional<std::string> document =
         FetchFileList(m_setFolder, listUrl, [this](const std::string& url, const fs::path& file) {
@@ -255,7 +256,7 @@ UpdateOutcome CUpdateThread::FileUpdate() {
 bool CUpdateThread::FetchFile(const std::string& local, const std::string& remote,
                               std::string& reason, std::optional<std::string>& digest) {
     digest.reset();
-    const std::string url = m_baseUrl + m_setFolder + "/" + Slashes(remote);
+    const std::string url = m_baseUrl + EncodeUrlPath(m_setFolder + "/" + Slashes(remote));
     std::error_code ec;
     fs::create_directories(fs::path(local).parent_path(), ec);
 

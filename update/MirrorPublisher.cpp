@@ -10,6 +10,7 @@
 #include "app/Version.h"
 #include "archive/SafePath.h"
 #include "archive/ZipArchive.h"
+#include "net/HttpUrl.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "platform/Text.h"
@@ -52,10 +53,17 @@ bool IsPlainFolderChar(char c) {
            c == '_' || c == '-';
 }
 
-// A name from the add-on folder that the list and every client can carry unchanged.
+// A name from the add-on folder that the list and every client can carry unchanged: safe
+// below Interface, UTF-8 without control characters (the list's XML would not keep them),
+// and fetched as itself through the request path every client builds for it.
 bool IsPublishableName(const std::string& relative) {
     auto safe = SafeRelativePath(relative);
-    return safe && *safe == relative && IsValidUtf8(relative);
+    if (!safe || *safe != relative || !IsValidUtf8(relative)) return false;
+    for (const char c : relative)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+    const std::string requested = EncodeUrlPath("/" + relative);
+    const std::optional<HttpUrl> url = ParseHttpUrl("http://mirror" + requested);
+    return url && url->object == requested && DecodeUrlPath(requested) == "/" + relative;
 }
 
 bool IsInside(const fs::path& inner, const fs::path& outer) {

@@ -9,6 +9,7 @@
 #include "app/GameFolder.h"
 #include "app/Globals.h"
 #include "app/messages.h"
+#include "net/HttpUrl.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileUtil.h"
 #include "update/Download.h"
@@ -80,8 +81,8 @@ SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& 
     const fs::path client = programDir / kNewClientFileName;
     const fs::path updater = programDir / kUpdaterFileName;
 
-    switch (
-        FetchProgram(WithQuery(base + value(kInfoClient), noCache, cacheBuster), client, target)) {
+    switch (FetchProgram(WithQuery(base + EncodeUrlPath(value(kInfoClient)), noCache, cacheBuster),
+                         client, target)) {
         case Fetched::Cancelled:
             return SelfUpdateResult::Stop;
         case Fetched::Failed:
@@ -89,8 +90,8 @@ SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& 
         case Fetched::Ok:
             break;
     }
-    switch (FetchProgram(WithQuery(base + value(kInfoUpdater), noCache, cacheBuster), updater,
-                         target)) {
+    switch (FetchProgram(WithQuery(base + EncodeUrlPath(value(kInfoUpdater)), noCache, cacheBuster),
+                         updater, target)) {
         case Fetched::Cancelled:
             return SelfUpdateResult::Stop;
         case Fetched::Failed: {

@@ -122,6 +122,25 @@ TEST_F(StartupTest, SecondCopyDuringTheSplashDeliversNothingAndStillEnds) {
     EXPECT_EQ(Log(), "skin\nstat 0\nsplash /\nmain\nstat 3\n");
 }
 
+TEST_F(StartupTest, UnusableRuntimeFolderNeverEndsTheProgramSilently) {
+    WriteIni("[Update]\nServer=1\n");
+    // No runtime folder, and the temporary folder's lock name is taken by a folder.
+    fs::create_directories(root / "tmp" / ("Velmora-TVRN-" + std::to_string(::getuid()) + ".lock"));
+    const std::vector<std::string> env = {"XDG_RUNTIME_DIR=/nonexistent",
+                                          "TMPDIR=" + (root / "tmp").string()};
+    std::vector<std::string> firstEnv = env;
+    firstEnv.push_back("PROBE_WINDOW=1");
+    pid_t first = Start({}, firstEnv);
+    ASSERT_TRUE(WaitForLog("main window")) << Log();
+    // The lock went to the private temporary folder, where a second copy finds it.
+    EXPECT_TRUE(fs::exists(root / "tmp/Velmora-TVRN" /
+                           ("Velmora-TVRN-" + std::to_string(::getuid()) + ".lock")));
+    EXPECT_EQ(Run({}, env), 0);
+    ASSERT_TRUE(WaitForLog("activated"));
+    EXPECT_EQ(Wait(first), 0);
+    EXPECT_EQ(Log(), "skin\nstat 0\nsplash /\nmain window\nactivated\nstat 3\n");
+}
+
 TEST(CommandLineInfo, RecognisesSwitchesWithEitherPrefixInAnyCase) {
     const char* args[] = {"prog", "-rEgSeRvEr", "Embedding", "/AUTOMATION"};
     auto info = vm::CommandLineInfo::Parse(4, const_cast<char**>(args));

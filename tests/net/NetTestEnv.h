@@ -16,7 +16,9 @@
 namespace vm::test {
 
 // Every network test: a private data folder (the cookie jar never touches the user's), no
-// proxy, a scripted prompter, and all endpoints pointing at one in-process server.
+// proxy, a scripted prompter, and the endpoints pointing at two in-process servers: the
+// statistics and data servers on `services`, everything else on `server`. A request sent to
+// the wrong service then goes unanswered.
 class NetTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -30,8 +32,8 @@ class NetTest : public ::testing::Test {
         theApp().SetPrompter(prompter);
         Endpoints e;
         e.passportOrigin = server.Origin();
-        e.statServer = server.Origin();
-        e.dataServer = server.Origin();
+        e.statServer = services.Origin();
+        e.dataServer = services.Origin();
         e.communityHost = server.HostPort();
         e.avatarHost = server.HostPort();
         e.gameHost = "game.test.example";
@@ -41,6 +43,7 @@ class NetTest : public ::testing::Test {
 
     ScopedTempDir home;
     TestServer server;
+    TestServer services;
     std::shared_ptr<ScriptedPrompter> prompter = std::make_shared<ScriptedPrompter>();
 };
 

@@ -42,7 +42,7 @@ class GameData : public PassportTest {
         theApp().m_gameFolder.Set({});
         PassportTest::TearDown();
     }
-    DataServerFake data{server};
+    DataServerFake data{services};
 };
 
 TEST_F(GameData, UploadSignsTheProbeTokenAndTheDigests) {
@@ -70,7 +70,7 @@ TEST_F(GameData, UploadSignsTheProbeTokenAndTheDigests) {
     ASSERT_EQ(block.size(), packed.size() + 128);
     EXPECT_EQ(f.at("checksum"), platform::Md5Hex(block));
 
-    auto reqs = server.RequestsTo("/main.php");
+    auto reqs = services.RequestsTo("/main.php");
     ASSERT_EQ(reqs.size(), 2u);
     EXPECT_EQ(reqs[0].target, "/main.php?cache=0&module=velmora_tvrn_data_receiver&ping=ping");
     EXPECT_EQ(reqs[1].Header("Content-Type"), "multipart/form-data, boundary=velmoraboundary1");
@@ -105,7 +105,7 @@ TEST_F(GameData, RefusedProbeOrNothingToSendSendsNothing) {
         data.SetProbeAnswer(answer);
         UploadGameData();
     }
-    server.SetFault("/main.php", Fault::Status(500).Times(1));
+    services.SetFault("/main.php", Fault::Status(500).Times(1));
     UploadGameData();
     theApp().m_collectedData.Set({});
     data.SetProbeAnswer("1:t");

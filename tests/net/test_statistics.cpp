@@ -35,13 +35,13 @@ class Statistic : public NetTest {
   protected:
     void SetUp() override {
         NetTest::SetUp();
-        server.Reply("/stat.php", "whatever");
+        services.Reply("/stat.php", "whatever");
     }
     // Waits for the n-th statistics request (workers are never joined).
     std::vector<RecordedRequest> WaitForPings(std::size_t n) {
-        for (int i = 0; i < 1000 && server.RequestsTo("/stat.php").size() < n; ++i)
+        for (int i = 0; i < 1000 && services.RequestsTo("/stat.php").size() < n; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return server.RequestsTo("/stat.php");
+        return services.RequestsTo("/stat.php");
     }
 };
 

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -7,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "platform/SingleInstance.h"
@@ -83,6 +86,70 @@ TEST_F(SingleInstanceTest, GarbageOnTheSocketActivatesNothing) {
     }
     EXPECT_TRUE(WaitUntil([&] { return activations >= 1; }));
     EXPECT_EQ(activations.load(), 1);
+}
+
+// A runtime folder that cannot hold the lock: XDG_RUNTIME_DIR missing, and the temporary
+// folder's lock name taken by something that is no lock of ours. The private folder is used.
+class SingleInstanceFallback : public SingleInstanceTest {
+  protected:
+    void SetUp() override {
+        SingleInstanceTest::SetUp();
+        setenv("XDG_RUNTIME_DIR", (dir / "missing").c_str(), 1);
+        setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+        fs::create_directories(dir / "tmp");
+        fs::create_directories(dir / "private");
+        platform::SingleInstance probe("VmTest");
+        // In the temporary folder the lock's name is a folder: it cannot be opened as a file.
+        fs::create_directories(dir / "tmp" / probe.LockPath().filename());
+    }
+    void TearDown() override {
+        unsetenv("TMPDIR");
+        SingleInstanceTest::TearDown();
+    }
+    std::function<fs::path()> Private() {
+        return [this] { return dir / "private"; };
+    }
+};
+
+TEST_F(SingleInstanceFallback, UnusableRuntimeFoldersFallBackToThePrivateFolder) {
+    std::atomic<int> activations{0};
+    platform::SingleInstance first("VmTest", Private());
+    ASSERT_TRUE(first.Acquire([&] { ++activations; }));
+    EXPECT_TRUE(first.IsGuarded());
+    EXPECT_EQ(first.LockPath().parent_path(), dir / "private");
+    // A second copy with the same surroundings finds the first there and activates it.
+    platform::SingleInstance second("VmTest", Private());
+    EXPECT_FALSE(second.Acquire({}));
+    EXPECT_TRUE(WaitUntil([&] { return activations == 1; }));
+}
+
+TEST_F(SingleInstanceFallback, ALockFileOfAnotherUserIsNoReasonToEnd) {
+    platform::SingleInstance probe("VmTest");
+    fs::remove(dir / "tmp" / probe.LockPath().filename());
+    const fs::path foreign = dir / "tmp" / probe.LockPath().filename();
+    int fd = ::open(foreign.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::fchown(fd, 4242, 4242), 0);
+    } else {
+        ::close(fd);
+        GTEST_SKIP() << "needs a file owned by another user";
+    }
+    // Held by that other user's copy, too: still not ours.
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    platform::SingleInstance first("VmTest", Private());
+    EXPECT_TRUE(first.Acquire({}));
+    EXPECT_EQ(first.LockPath().parent_path(), dir / "private");
+    ::close(fd);
+}
+
+TEST_F(SingleInstanceFallback, WithoutAnyUsableFolderTheProgramRunsUnguarded) {
+    platform::SingleInstance first("VmTest");  // no private folder either
+    EXPECT_TRUE(first.Acquire({}));
+    EXPECT_FALSE(first.IsGuarded());
+    platform::SingleInstance second("VmTest", [this] { return dir / "missing-too"; });
+    EXPECT_TRUE(second.Acquire({}));
+    EXPECT_FALSE(second.IsGuarded());
 }
 
 }  // namespace

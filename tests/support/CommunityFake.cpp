@@ -1,6 +1,8 @@
 #include "tests/support/CommunityFake.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 namespace vm::test {
 namespace {
@@ -67,18 +69,108 @@ std::string CharacterElement(const CommunityFake::Character& c) {
            Attr("race", c.race) + Attr("isPrimary", c.primary ? 1 : 0) + "/>";
 }
 
-// Query and form-body parameters together (first value of each name).
+// What the service takes for each operation: its verb and exactly these fields ("*" marks
+// an operation that takes one of several; the multipart ones name their part's file).
+struct Operation {
+    const char* verb;
+    std::vector<std::string> fields;
+    const char* partFile = nullptr;
+};
+
+const std::map<std::string, Operation>& Operations() {
+    static const std::map<std::string, Operation> ops = {
+        {"getUserInfo", {"GET", {"uid"}}},
+        {"vcode", {"GET", {}}},
+        {"createUser", {"POST", {"username", "email", "password", "question", "answer", "vcode"}}},
+        {"login", {"POST", {"username", "password", "expires"}}},
+        {"logout", {"GET", {}}},
+        {"user.getUserInfo", {"GET", {}}},
+        {"friend.add", {"POST", {"uid", "msg"}}},
+        {"friend.delete", {"GET", {"uid"}}},
+        {"friend.getList", {"GET", {}}},
+        {"character.setPrimary", {"POST", {"region", "realm", "name"}}},
+        {"character.getList", {"GET", {}}},
+        {"character.add",
+         {"POST",
+          {"region", "realm", "name", "gender", "race", "class", "level", "guild", "vcode"}}},
+        {"character.remove", {"POST", {"region", "realm", "name"}}},
+        {"character.upload", {"POST", {}, "armory"}},
+        {"SMS.check", {"GET", {}}},
+        {"SMS.send", {"POST", {"uid", "content"}}},
+        {"notification.get", {"GET", {}}},
+        {"user.search", {"POST", {"*uid", "*username", "*email"}}},
+        {"user.searchByCharacter",
+         {"POST", {"character_region", "character_realm", "character_name"}}},
+        {"settings.download", {"GET", {}}},
+        {"settings.upload", {"POST", {}, "config"}},
+    };
+    return ops;
+}
+
+// The operation's own parameters: the query of a GET, the form body of a POST (whose query
+// only names the operation). Never both, as the service reads them.
 std::map<std::string, std::string> ParamsOf(const httplib::Request& req) {
     std::map<std::string, std::string> params;
-    for (const auto& [k, v] : req.params) params.emplace(k, v);
-    if (req.method == "POST" &&
-        req.get_header_value("Content-Type").find("x-www-form-urlencoded") != std::string::npos) {
+    if (req.method == "GET") {
+        for (const auto& [k, v] : req.params) params.emplace(k, v);
+        return params;
+    }
+    for (const auto& [k, v] : req.params)
+        if (k == "a" || k == "m") params.emplace(k, v);
+    if (req.get_header_value("Content-Type").find("x-www-form-urlencoded") != std::string::npos) {
         httplib::Params body;
         httplib::detail::parse_query_text(req.body, body);
         for (const auto& [k, v] : body)
             if (!k.empty()) params.emplace(k, v);
     }
     return params;
+}
+
+// Empty when the request is what the service takes for op; otherwise why it is refused.
+std::string Refusal(const std::string& op, const httplib::Request& req,
+                    const std::map<std::string, std::string>& params) {
+    const auto it = Operations().find(op);
+    if (it == Operations().end()) return {};  // answered as an unknown method
+    const Operation& o = it->second;
+    if (req.method != o.verb) return "wrong verb " + req.method;
+    if (o.partFile) return {};
+    std::vector<std::string> given;
+    for (const auto& [k, v] : params)
+        if (k != "a" && k != "m") given.push_back(k);
+    if (!o.fields.empty() && o.fields[0][0] == '*') {
+        // Exactly one of the alternatives.
+        if (given.size() != 1) return "one search field expected";
+        for (const std::string& f : o.fields)
+            if (given[0] == f.substr(1)) return {};
+        return "unknown field " + given[0];
+    }
+    for (const std::string& g : given)
+        if (std::find(o.fields.begin(), o.fields.end(), g) == o.fields.end())
+            return "unknown field " + g;
+    for (const std::string& f : o.fields)
+        if (!params.count(f)) return "missing field " + f;
+    return {};
+}
+
+// The file of a community multipart body, when the body is laid out as the service takes it:
+// its own content type, one part named "data" with the operation's file name.
+std::optional<std::string> CommunityPart(const httplib::Request& req, const std::string& fileName) {
+    if (req.get_header_value(TestServer::kRealContentType) !=
+        "multipart/form-data, boundary=VelmoraBoundary")
+        return std::nullopt;
+    const std::string head =
+        "--VelmoraBoundary\r\n"
+        "Content-Disposition: form-data; name=\"data\"; filename=\"" +
+        fileName +
+        "\"\r\n"
+        "Content-Type: application/octet-stream\r\n"
+        "Content-Transfer-Encoding: binary\r\n\r\n";
+    const std::string tail = "\r\n--VelmoraBoundary--\r\n";
+    const std::string& body = req.body;
+    if (body.size() < head.size() + tail.size() || body.compare(0, head.size(), head) != 0 ||
+        body.compare(body.size() - tail.size(), tail.size(), tail) != 0)
+        return std::nullopt;
+    return body.substr(head.size(), body.size() - head.size() - tail.size());
 }
 
 std::string Get(const std::map<std::string, std::string>& p, const std::string& key) {
@@ -88,14 +180,6 @@ std::string Get(const std::map<std::string, std::string>& p, const std::string& 
 
 std::uint32_t Uid(const std::map<std::string, std::string>& p) {
     return static_cast<std::uint32_t>(std::strtoul(Get(p, "uid").c_str(), nullptr, 10));
-}
-
-// The file bytes of a community multipart body.
-std::string MultipartFile(const std::string& body) {
-    const auto start = body.find("\r\n\r\n");
-    const auto end = body.rfind("\r\n--VelmoraBoundary--");
-    if (start == std::string::npos || end == std::string::npos || end < start + 4) return {};
-    return body.substr(start + 4, end - start - 4);
 }
 
 void Xml(httplib::Response& res, const std::string& xml) {
@@ -169,6 +253,11 @@ std::map<std::string, std::string> CommunityFake::LastLogin() const {
     return m_lastLogin;
 }
 
+std::vector<std::string> CommunityFake::Refused() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_refused;
+}
+
 std::string CommunityFake::LastArmory() const {
     std::lock_guard<std::mutex> g(m_lock);
     return m_lastArmory;
@@ -202,6 +291,10 @@ void CommunityFake::Public(const httplib::Request& req, httplib::Response& res) 
     const std::string op = Get(p, "a");
     std::lock_guard<std::mutex> g(m_lock);
     m_log.push_back(op);
+    if (const std::string why = Refusal(op, req, p); !why.empty()) {
+        m_refused.push_back(op + ": " + why);
+        return Xml(res, Fail(20, why));
+    }
     if (op == "vcode") {
         res.status = 200;
         res.set_content(kVerifyPicture, "image/gif");
@@ -256,6 +349,10 @@ void CommunityFake::Member(const httplib::Request& req, httplib::Response& res) 
     const std::string op = Get(p, "m") + "." + Get(p, "a");
     std::lock_guard<std::mutex> g(m_lock);
     m_log.push_back(op);
+    if (const std::string why = Refusal(op, req, p); !why.empty()) {
+        m_refused.push_back(op + ": " + why);
+        return Xml(res, Fail(20, why));
+    }
     User* me = SessionUser(req);
     if (!me) return Xml(res, Fail(21, "not logged in"));
     Xml(res, MemberAnswer(*me, op, p, req));
@@ -323,8 +420,13 @@ std::string CommunityFake::MemberAnswer(User& me, const std::string& op, const P
         return Ok();
     }
     if (op == "character.upload") {
-        m_lastArmory = MultipartFile(req.body);
-        return m_lastArmory.empty() ? Fail(123, "no file") : Ok();
+        const std::optional<std::string> file = CommunityPart(req, "armory");
+        if (!file || file->empty()) {
+            m_refused.push_back(op + ": no armory part");
+            return Fail(123, "no file");
+        }
+        m_lastArmory = *file;
+        return Ok();
     }
     if (op == "SMS.check")
         return Ok(Attr("message", me.messages) + Attr("friends", me.friendRequests));
@@ -345,8 +447,13 @@ std::string CommunityFake::MemberAnswer(User& me, const std::string& op, const P
         return me.settings.empty() ? Fail(1020, "nothing stored")
                                    : Ok(Attr("info", "/files/settings.dat"));
     if (op == "settings.upload") {
-        me.settings = MultipartFile(req.body);
-        return me.settings.empty() ? Fail(123, "no file") : Ok();
+        const std::optional<std::string> file = CommunityPart(req, "config");
+        if (!file || file->empty()) {
+            m_refused.push_back(op + ": no config part");
+            return Fail(123, "no file");
+        }
+        me.settings = *file;
+        return Ok();
     }
     if (op == "user.search" || op == "user.searchByCharacter") {
         std::string children;
@@ -377,7 +484,8 @@ void CommunityFake::Level(const httplib::Request& req, httplib::Response& res) {
     m_log.push_back("level");
     const User* u = Find(Uid(p));
     res.status = 200;
-    if (!u || u->levelText.empty()) {
+    if (Get(p, "action") != "level" || !p.count("uid")) m_refused.push_back("level: bad query");
+    if (!u || u->levelText.empty() || Get(p, "action") != "level") {
         res.set_content(std::string(kXmlHead) + "<bbs success=\"0\"/>", "text/xml");
         return;
     }

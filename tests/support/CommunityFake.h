@@ -11,6 +11,10 @@
 //   fake.Log();   // {"login", "friend.getList", ...}: "a" of public requests, "m.a" of member
 //                 // requests, "level", "avatar", "avatar-image", "settings-file"
 //
+// Like the service it refuses (code 20) a request with the wrong verb, a missing or unknown
+// field, parameters of a POST sent in its query, and (code 123) an upload whose multipart part
+// is not named as the service expects; Refused() lists every refusal.
+//
 // Thread-safe: handlers run on the server's threads, the accessors on the test's.
 
 #include <cstdint>
@@ -75,6 +79,8 @@ class CommunityFake {
     void ClearLog();
     // The parameters of the last login ("username", "password", "expires").
     std::map<std::string, std::string> LastLogin() const;
+    // "operation: reason" of every request refused, in order.
+    std::vector<std::string> Refused() const;
     // The file bytes of the last armory upload.
     std::string LastArmory() const;
 
@@ -100,6 +106,7 @@ class CommunityFake {
     std::vector<std::string> m_log;
     Params m_lastLogin;
     std::string m_lastArmory;
+    std::vector<std::string> m_refused;
     int m_nextToken = 1;
     std::uint32_t m_nextUid = 1000;
 };

@@ -1,20 +1,52 @@
 #include "tests/support/DataServerFake.h"
 
+#include <optional>
+
 namespace vm::test {
+namespace {
+constexpr char kModule[] = "velmora_tvrn_data_receiver";
+}  // namespace
 
 DataServerFake::DataServerFake(TestServer& server) {
     server.On("GET", "/main.php", [this](const httplib::Request& req, httplib::Response& res) {
         std::lock_guard<std::mutex> g(m_lock);
-        if (req.get_param_value("ping") != "ping") {
+        if (req.get_param_value("ping") != "ping" || req.get_param_value("cache") != "0" ||
+            req.get_param_value("module") != kModule) {
+            m_refused.push_back("probe: " + req.target);
+            res.status = 400;
             res.set_content("error:bad request", "text/plain");
             return;
         }
         ++m_probes;
+        // The id the probe hands out is the one upload the server then takes.
+        m_issuedId = m_probeAnswer.substr(0, m_probeAnswer.find(':'));
         res.set_content(m_probeAnswer, "text/plain");
     });
     server.On("POST", "/main.php", [this](const httplib::Request& req, httplib::Response& res) {
         Fields fields = ParseMultipart(req.body, "velmoraboundary1");
         std::lock_guard<std::mutex> g(m_lock);
+        std::string why;
+        const auto field = [&](const char* name) {
+            auto it = fields.find(name);
+            return it == fields.end() ? std::optional<std::string>() : it->second;
+        };
+        if (req.get_header_value(TestServer::kRealContentType) !=
+            "multipart/form-data, boundary=velmoraboundary1")
+            why = "content type";
+        else if (fields.size() != 6 || field("cache") != "0" || field("module") != kModule ||
+                 !field("checksum") || !field("rup") || !field("data"))
+            why = "fields";
+        else if (req.body.find("name=\"data\"; filename=\"datafile.gz\"\r\n") == std::string::npos)
+            why = "data part";
+        else if (!m_issuedId || field("qelid") != *m_issuedId)
+            why = "id not from a probe";
+        if (!why.empty()) {
+            m_refused.push_back("upload: " + why);
+            res.status = 400;
+            res.set_content("error:bad request", "text/plain");
+            return;
+        }
+        m_issuedId.reset();
         m_uploads.push_back(std::move(fields));
         res.set_content("ok", "text/plain");
     });
@@ -23,6 +55,11 @@ DataServerFake::DataServerFake(TestServer& server) {
 void DataServerFake::SetProbeAnswer(std::string answer) {
     std::lock_guard<std::mutex> g(m_lock);
     m_probeAnswer = std::move(answer);
+}
+
+std::vector<std::string> DataServerFake::Refused() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_refused;
 }
 
 int DataServerFake::ProbeCount() const {

@@ -8,10 +8,16 @@
 //   ... UploadGameData against server.Origin() ...
 //   data.Uploads()[0].at("qelid");   // "42"; "data" holds the raw data block
 //
+// Like the server it refuses (status 400) a probe without its fixed query and an upload that
+// is not the multipart form it reads (its content type, exactly the six fields, the data part
+// named "datafile.gz") or whose "qelid" is not the id the last probe handed out (an id is
+// good for one upload); such uploads are not in Uploads() but in Refused().
+//
 // Thread-safe: handlers run on the server's threads, the accessors on the test's.
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +36,7 @@ class DataServerFake {
     void SetProbeAnswer(std::string answer);
     int ProbeCount() const;
     std::vector<Fields> Uploads() const;
+    std::vector<std::string> Refused() const;
 
     // The parts of a multipart body by their names; values are the raw bytes.
     static Fields ParseMultipart(const std::string& body, const std::string& boundary);
@@ -39,6 +46,8 @@ class DataServerFake {
     std::string m_probeAnswer = "1:token";
     int m_probes = 0;
     std::vector<Fields> m_uploads;
+    std::vector<std::string> m_refused;
+    std::optional<std::string> m_issuedId;
 };
 
 }  // namespace vm::test

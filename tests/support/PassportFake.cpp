@@ -83,17 +83,33 @@ std::vector<std::string> PassportFake::Log() const {
     return m_log;
 }
 
+std::vector<std::string> PassportFake::Refused() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_refused;
+}
+
+long PassportFake::LastCookieSeconds() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_lastCookieSeconds;
+}
+
 void PassportFake::ClearLog() {
     std::lock_guard<std::mutex> g(m_lock);
     m_log.clear();
 }
 
 std::optional<std::string> PassportFake::MultipartFile(const std::string& body) {
-    const auto start = body.find("\r\n\r\n");
-    const auto end = body.rfind("\r\n--velmoraboundary1--");
-    if (start == std::string::npos || end == std::string::npos || end < start + 4)
+    // One part named "data" holding "tvrnconfig.dat", as the upload script reads it.
+    const std::string head =
+        "--velmoraboundary1\r\n"
+        "Content-Disposition: form-data; name=\"data\"; filename=\"tvrnconfig.dat\"\r\n"
+        "Content-Type: application/octet-stream\r\n"
+        "Content-Transfer-Encoding: binary\r\n\r\n";
+    const std::string tail = "\r\n--velmoraboundary1--\r\n";
+    if (body.size() < head.size() + tail.size() || body.compare(0, head.size(), head) != 0 ||
+        body.compare(body.size() - tail.size(), tail.size(), tail) != 0)
         return std::nullopt;
-    return body.substr(start + 4, end - start - 4);
+    return body.substr(head.size(), body.size() - head.size() - tail.size());
 }
 
 PassportFake::User* PassportFake::SessionUser(const httplib::Request& req) {
@@ -110,6 +126,7 @@ void PassportFake::Verify(const httplib::Request& req, httplib::Response& res) {
         const std::string name = req.get_param_value("loginusername");
         const std::string password = req.get_param_value("loginpassword");
         const long seconds = std::atol(req.get_param_value("cookietimeinsec").c_str());
+        m_lastCookieSeconds = seconds;
         for (std::size_t i = 0; i < m_users.size(); ++i) {
             if (m_users[i].userName != name || m_users[i].password != password) continue;
             const std::string token = "t" + std::to_string(m_nextToken++);
@@ -129,6 +146,8 @@ void PassportFake::Verify(const httplib::Request& req, httplib::Response& res) {
         User* me = SessionUser(req);
         res.set_content(me ? me->accountText : "", "text/plain");
     } else {
+        m_refused.push_back("verify: func " + func);
+        res.status = 400;
         res.set_content("error:bad request", "text/plain");
     }
 }
@@ -137,12 +156,20 @@ void PassportFake::Upload(const httplib::Request& req, httplib::Response& res) {
     std::lock_guard<std::mutex> g(m_lock);
     m_log.push_back("upload");
     User* me = SessionUser(req);
-    std::optional<std::string> file = MultipartFile(req.body);
-    if (!me)
+    std::optional<std::string> file;
+    if (req.get_header_value(TestServer::kRealContentType) ==
+        "multipart/form-data, boundary=velmoraboundary1")
+        file = MultipartFile(req.body);
+    if (req.get_param_value("type") != "tvrnconfig") {
+        m_refused.push_back("upload: type " + req.get_param_value("type"));
+        res.status = 400;
+        res.set_content("error:bad request", "text/plain");
+    } else if (!me)
         res.set_content(kTimeout, "text/plain");
-    else if (!file || file->empty())
+    else if (!file || file->empty()) {
+        m_refused.push_back("upload: no tvrnconfig.dat part");
         res.set_content("error:上传的文件无效", "text/plain");
-    else {
+    } else {
         me->archive = *file;
         res.set_content("success", "text/plain");
     }
@@ -152,7 +179,11 @@ void PassportFake::Download(const httplib::Request& req, httplib::Response& res)
     std::lock_guard<std::mutex> g(m_lock);
     m_log.push_back("download");
     User* me = SessionUser(req);
-    if (!me)
+    if (req.get_param_value("type") != "tvrnconfig") {
+        m_refused.push_back("download: type " + req.get_param_value("type"));
+        res.status = 400;
+        res.set_content("error:bad request", "text/plain");
+    } else if (!me)
         res.set_content(kTimeout, "text/plain");
     else if (me->archive.empty())
         res.set_content("error:服务器上没有你的配置", "text/plain");

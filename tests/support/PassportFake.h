@@ -11,6 +11,10 @@
 //   ... PassportLogin against server.Origin() ...
 //   passport.Log();   // {"login", "check", "upload", "download", "file"}
 //
+// Like the server it refuses (status 400) an upload or download without "type=tvrnconfig" and
+// an unknown "func", and does not take an upload whose one part is not "data" holding
+// "tvrnconfig.dat" under its own content type; Refused() lists every refusal.
+//
 // Thread-safe: handlers run on the server's threads, the accessors on the test's.
 
 #include <map>
@@ -44,6 +48,9 @@ class PassportFake {
     // Every session ends, as when the server restarts.
     void DropSessions();
     std::vector<std::string> Log() const;
+    std::vector<std::string> Refused() const;
+    // The cookie lifetime the last login asked for ("cookietimeinsec").
+    long LastCookieSeconds() const;
     void ClearLog();
     // The file part of a passport multipart body; nullopt when it is not one.
     static std::optional<std::string> MultipartFile(const std::string& body);
@@ -61,6 +68,8 @@ class PassportFake {
     std::vector<User> m_users;
     std::map<std::string, std::size_t> m_sessions;  // token -> user index
     std::vector<std::string> m_log;
+    std::vector<std::string> m_refused;
+    long m_lastCookieSeconds = -1;
     int m_nextToken = 1;
 };
 

@@ -10,7 +10,7 @@
 
 namespace vm::test {
 namespace {
-constexpr char kRealType[] = "X-Vm-Real-Content-Type";
+constexpr const char* kRealType = TestServer::kRealContentType;
 }  // namespace
 
 std::string RecordedRequest::Header(const std::string& name) const {
@@ -157,6 +157,10 @@ void TestServer::Dispatch(const httplib::Request& req, httplib::Response& res) {
         m_requests.push_back(std::move(rec));
     }
     std::optional<Fault> fault = TakeFault(req.path);
+    if (fault && (fault->kind == Fault::Kind::Endless || fault->kind == Fault::Kind::Trickle)) {
+        ApplyFault(*fault, res);  // whatever the route would have answered
+        return;
+    }
     if (fault && fault->kind == Fault::Kind::Status) {
         res.status = fault->status;
         res.set_content("fault " + std::to_string(fault->status), "text/plain");
@@ -246,6 +250,28 @@ void TestServer::ApplyFault(const Fault& fault, httplib::Response& res) {
                     if (gate) (void)gate->WaitFor(std::chrono::seconds(30));
                     return sink.write(body->data() + offset, length);
                 });
+            break;
+        }
+        case Fault::Kind::Endless: {
+            res.status = 200;
+            auto block = std::make_shared<std::string>(64 * 1024, 'x');
+            res.set_chunked_content_provider(type, [block](size_t, httplib::DataSink& sink) {
+                return sink.is_writable() && sink.write(block->data(), block->size());
+            });
+            break;
+        }
+        case Fault::Kind::Trickle: {
+            res.status = 200;
+            const auto delay = fault.delay;
+            res.set_chunked_content_provider(type, [delay](size_t, httplib::DataSink& sink) {
+                // Short naps, so that a stopping server is not held up for long.
+                for (auto slept = std::chrono::milliseconds(0); slept < delay;
+                     slept += std::chrono::milliseconds(50)) {
+                    if (!sink.is_writable()) return false;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+                return sink.is_writable() && sink.write("x", 1);
+            });
             break;
         }
         case Fault::Kind::WrongLength: {

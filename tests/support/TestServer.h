@@ -16,8 +16,10 @@
 //   Status(n)          answer n with a short text body;
 //   DropAfter(n)       announce the whole body (or range), send n bytes of it, close;
 //   Slow(delay)        send the body in 512-byte pieces, waiting delay before each;
-//   WrongLength(n)     announce n bytes as Content-Length but send the real body, then close.
-//   Held(gate)         announce the body, then send it only once gate is set (30 s at most).
+//   WrongLength(n)     announce n bytes as Content-Length but send the real body, then close;
+//   Held(gate)         announce the body, then send it only once gate is set (30 s at most);
+//   Endless()          status 200 and a chunked body that never ends (until the client goes);
+//   Trickle(delay)     status 200 and a chunked body of one byte per delay, never ending.
 // A fault applies to the body the route would have given (file or handler answer); with
 // `times` set it applies to that many requests only, later ones are answered normally.
 //
@@ -63,7 +65,7 @@ struct RecordedRequest {
 };
 
 struct Fault {
-    enum class Kind { Status, DropAfter, Slow, WrongLength, Held };
+    enum class Kind { Status, DropAfter, Slow, WrongLength, Held, Endless, Trickle };
     Kind kind = Kind::Status;
     int status = 500;
     std::size_t bytes = 0;
@@ -80,6 +82,8 @@ struct Fault {
         f.gate = std::move(gate);
         return f;
     }
+    static Fault Endless() { return {Kind::Endless, 200}; }
+    static Fault Trickle(std::chrono::milliseconds d) { return {Kind::Trickle, 200, 0, d}; }
     Fault Times(int n) const {
         Fault f = *this;
         f.times = n;
@@ -90,6 +94,9 @@ struct Fault {
 class TestServer {
   public:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+    // Handlers find a multipart request's own Content-Type under this header (the library's
+    // parser is kept off such bodies).
+    static constexpr char kRealContentType[] = "X-Vm-Real-Content-Type";
 
     TestServer();
     ~TestServer();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/CVelmoraApp.h"
+#include "platform/Text.h"
 #include "tools/cli/CliCommand.h"
 #include "tools/cli/CliOptions.h"
 #include "update/MirrorEndpoints.h"
@@ -30,7 +31,9 @@ int RunInfo(const std::vector<std::string>& args) {
     const UpdateInfoMap info = app.m_updateInfo.Get();
     auto value = [&](const char* key) {
         auto it = info.find(key);
-        return it == info.end() ? std::string("（未发布）") : it->second;
+        // The mirror's words: printed without anything that could drive the terminal.
+        return it == info.end() ? std::string("（未发布）")
+                                : platform::WithoutControlCharacters(it->second);
     };
     std::cout << "镜像: " << app.m_mirrorBaseUrl.Get() << "\n"
               << "发布的客户端版本: " << value(kInfoVersion) << "（本机 " << kClientVersion
@@ -46,7 +49,8 @@ int RunInfo(const std::vector<std::string>& args) {
     if (sets.empty()) std::cout << "  （没有发布任何插件集）\n";
     for (std::size_t i = 0; i < sets.size(); ++i) {
         const bool selected = chosenFound ? sets[i].first == chosen : i == 0;
-        std::cout << (selected ? "* " : "  ") << sets[i].first << "  " << sets[i].second << "\n";
+        std::cout << (selected ? "* " : "  ") << platform::WithoutControlCharacters(sets[i].first)
+                  << "  " << platform::WithoutControlCharacters(sets[i].second) << "\n";
     }
     return kExitOk;
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "platform/Text.h"
+
 namespace vm::cli {
 
 namespace {
@@ -45,7 +47,9 @@ void TerminalOutput::DrawLocked() {
 void TerminalOutput::Line(const std::string& text, bool toStderr) {
     std::lock_guard<std::mutex> g(m_lock);
     ClearLocked();
-    (toStderr ? std::cerr : std::cout) << text << "\n" << std::flush;
+    // Lines may carry a server's words: nothing in them may drive the terminal.
+    (toStderr ? std::cerr : std::cout) << platform::WithoutControlCharacters(text) << "\n"
+                                       << std::flush;
     DrawLocked();
 }
 
