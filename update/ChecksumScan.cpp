@@ -29,9 +29,10 @@ class Hasher {
     Hasher(ChecksumCache& cache, ChecksumMap& map, ChecksumScanResult& result)
         : m_cache(cache), m_map(map), m_result(result) {}
 
-    void File(const std::string& path, bool ambiguous) {
+    void File(const std::string& path, bool ambiguous,
+              std::optional<platform::FileTimeHalves> time) {
         const std::string key = platform::AsciiLower(path);
-        const auto time = WriteTimeOf(path);
+        if (!time) time = WriteTimeOf(path);
         if (!ambiguous && time) {
             if (const auto* cached = m_cache.Find(key); cached && cached->time == *time) {
                 m_map.Insert(path, cached->checksum);
@@ -79,7 +80,11 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
     result.cancelled = !WalkInterface(
         gameFolder, stop,
         [&](const WalkedFile& file) {
-            if (file.regular) hasher.File(file.path, file.ambiguous);
+            if (file.regular)
+                hasher.File(file.path, file.ambiguous,
+                            file.hasTime ? std::optional(platform::SplitFileTime(
+                                               platform::FileTimeFromTimespec(file.writeTime)))
+                                         : std::nullopt);
             if (file.foreign) walk.foreign.push_back(file.path);
             walk.files.push_back(file.path);
         },

@@ -66,10 +66,12 @@ class Walker {
 
     bool Entries(const std::string& dir, bool ambiguous, bool foreign) {
         std::vector<Item> items;
+        // Open while its entries are visited: their times are read relative to it, which
+        // costs the kernel far less than a lookup of every full path.
+        std::unique_ptr<DIR, CloseDir> d(::opendir(dir.c_str()));
+        if (!d) return true;  // unreadable folders are skipped
+        const int dfd = ::dirfd(d.get());
         {
-            std::unique_ptr<DIR, CloseDir> d(::opendir(dir.c_str()));
-            if (!d) return true;  // unreadable folders are skipped
-            const int dfd = ::dirfd(d.get());
             while (const dirent* e = ::readdir(d.get())) {
                 const std::string_view name = e->d_name;
                 if (name == "." || name == "..") continue;
@@ -120,13 +122,20 @@ class Walker {
                     break;
                 }
                 case Kind::File:
-                case Kind::Other:
+                case Kind::Other: {
                     if (IsInstallLeftover(item.name)) {
                         if (m_leftovers && !foreign) m_leftovers->push_back(path);
                         break;
                     }
-                    m_visit(WalkedFile{std::move(path), item.kind == Kind::File, clash, foreign});
+                    WalkedFile file{std::move(path), item.kind == Kind::File, clash, foreign};
+                    struct stat st {};
+                    if (file.regular && ::fstatat(dfd, item.name.c_str(), &st, 0) == 0) {
+                        file.hasTime = true;
+                        file.writeTime = st.st_mtim;
+                    }
+                    m_visit(file);
                     break;
+                }
             }
         }
         return true;

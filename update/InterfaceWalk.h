@@ -1,5 +1,7 @@
 #pragma once
 
+#include <time.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -13,6 +15,8 @@ struct WalkedFile {
     bool regular = false;    // a regular file (or a link to one); else a pipe, a broken link...
     bool ambiguous = false;  // a name on its way differs from a neighbour's only in letter case
     bool foreign = false;    // reached through a folder link that leads out of the game folder
+    bool hasTime = false;    // writeTime was read (regular files)
+    timespec writeTime{};    // last-write time, read with the walk
 };
 
 // What one walk of Interface found, shared by the checksum scan and the comparison so that
