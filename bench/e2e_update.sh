@@ -12,8 +12,8 @@
 #     throughput or more.
 #  3. Peak resident memory of a first install of 20,000 files.  Goal: at most 64 MiB.
 #
-# Each figure is the best of N runs (default 3), the two sides taking turns; the page cache
-# is warm. Needs nginx (Debian's nginx-light), curl and GNU time; velmora from a Release
+# Each figure is the best of N runs (default 3), the two sides taking turns, with the ratio
+# of each pair of runs and the worst of them; the page cache is warm. Needs nginx (Debian's nginx-light), curl and GNU time; velmora from a Release
 # build (default build-release/bin/velmora).
 set -euo pipefail
 
@@ -195,8 +195,13 @@ first_install_row() {
     local bv bc
     bv=$(min "${v[@]}")
     bc=$(min "${c[@]}")
+    local pairs=()
+    for ((i = 0; i < RUNS; i++)); do
+        pairs+=("$(awk -v v="${v[i]}" -v c="${c[i]}" 'BEGIN { printf "%.2f", c / v }')")
+    done
     echo "$bv $bc $(awk -v v="$bv" -v c="$bc" 'BEGIN { printf "%.2f", c / v }')" \
-        "$(printf '%s,' "${v[@]}")" "$(printf '%s,' "${c[@]}")"
+        "$(printf '%s,' "${v[@]}")" "$(printf '%s,' "${c[@]}")" \
+        "$(printf '%s,' "${pairs[@]}")" "$(min "${pairs[@]}")"
 }
 
 no_change_row() {
@@ -213,8 +218,13 @@ no_change_row() {
     local bv bf
     bv=$(min "${v[@]}")
     bf=$(min "${f[@]}")
+    local pairs=()
+    for ((i = 0; i < RUNS; i++)); do
+        pairs+=("$(awk -v v="${v[i]}" -v f="${f[i]}" 'BEGIN { printf "%.2f", v / f }')")
+    done
     echo "$bv $bf $(awk -v v="$bv" -v f="$bf" 'BEGIN { printf "%.2f", v / f }')" \
-        "$(printf '%s,' "${v[@]}")" "$(printf '%s,' "${f[@]}")"
+        "$(printf '%s,' "${v[@]}")" "$(printf '%s,' "${f[@]}")" \
+        "$(printf '%s,' "${pairs[@]}")" "$(max "${pairs[@]}")"
 }
 
 peak_rss_mib() {
@@ -244,20 +254,20 @@ start_nginx
 
 printf '%-58s %9s %9s %7s %7s\n' "work (best of $RUNS)" velmora reference ratio goal
 if want no-change; then
-    read -r v r ratio vs rs < <(no_change_row small)
+    read -r v r ratio vs rs ps worst < <(no_change_row small)
     printf '%-58s %8ss %8ss %6sx %7s\n' "no-change run, 10,000 x 1 KB vs find" "$v" "$r" "$ratio" \
         "<= 2.0x"
-    echo "    runs: velmora $vs find $rs"
+    echo "    runs: velmora $vs find $rs ratio per run $ps worst ${worst}x"
 fi
 if want install; then
-    read -r v r ratio vs rs < <(first_install_row random)
+    read -r v r ratio vs rs ps worst < <(first_install_row random)
     printf '%-58s %8ss %8ss %6sx %7s\n' "first install, 2,000 x 25 KB incompressible vs curl" "$v" \
         "$r" "$ratio" ">= 1.0x"
-    echo "    runs: velmora $vs curl $rs"
-    read -r v r ratio vs rs < <(first_install_row text)
+    echo "    runs: velmora $vs curl $rs ratio per run $ps worst ${worst}x"
+    read -r v r ratio vs rs ps worst < <(first_install_row text)
     printf '%-58s %8ss %8ss %6sx %7s\n' "first install, 2,000 x 25 KB compressible vs curl" "$v" \
         "$r" "$ratio" ">= 1.0x"
-    echo "    runs: velmora $vs curl $rs"
+    echo "    runs: velmora $vs curl $rs ratio per run $ps worst ${worst}x"
 fi
 if want rss; then
     read -r first again < <(peak_rss_mib many)
