@@ -51,8 +51,10 @@ int CWorkerThread::InitInstance() {
 
 void CWorkerThread::ThreadMain(Priority priority) {
     if (priority == Priority::Lowest) {
-        // Per-thread nice value on Linux; failure only means normal priority.
-        [[maybe_unused]] int rc = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+        // Per-thread nice value on Linux, two steps below normal like the lowest thread
+        // priority of a normal process: a larger step lets any busy program starve the scan
+        // the update run waits for. Failure only means normal priority.
+        [[maybe_unused]] int rc = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 2);
     }
     InitInstance();
     ExitInstance();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -7,13 +8,20 @@
 
 namespace vm {
 
-// The local checksum scan on its own worker at the lowest priority. The main window resets
-// g_scanDone and clears g_cancelUpdate, then starts it; it fills ChecksumMap::Instance(),
-// rewrites "vmmd5index.dat" in the temporary folder and always sets g_scanDone at the end.
+// The local checksum scan on its own worker at the lowest priority. The main window clears
+// g_cancelUpdate and starts it (Launch); it fills ChecksumMap::Instance(), rewrites
+// "vmmd5index.dat" in the temporary folder when an entry changed and always sets g_scanDone
+// at the end. Each run's scan has its own generation: a scan of an earlier run that is still
+// going stops early and never sets g_scanDone for a newer one; scans never overlap.
 class CChecksumThread : public CWorkerThread {
   public:
-    // Starts a scan with the application's game folder at the lowest priority.
+    // Starts a new run's scan with the application's game folder: resets g_scanDone for it.
     static bool Launch();
+    // Begins a new scan generation (g_scanDone reset); what Launch does first, for starters
+    // that fill the fields themselves.
+    static std::uint64_t NewGeneration();
+
+    CChecksumThread();
 
     // Empty: the application's game folder and the temporary folder's cache file.
     std::string m_gameFolder;
@@ -21,6 +29,9 @@ class CChecksumThread : public CWorkerThread {
 
   protected:
     int RunTask() override;
+
+  private:
+    std::uint64_t m_generation;
 };
 
 }  // namespace vm

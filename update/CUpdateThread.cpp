@@ -1,5 +1,9 @@
 #include "update/CUpdateThread.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -24,6 +28,8 @@
 #include "update/FileEntries.h"
 #include "update/FileInstall.h"
 #include "update/FileListParser.h"
+#include "update/InterfaceWalk.h"
+#include "update/LookAhead.h"
 #include "update/SelfUpdate.h"
 #include "update/UpdateInfo.h"
 #include "update/UpdateInfoFetch.h"
@@ -44,6 +50,10 @@ constexpr char kDone[] = "更新完成。";
 constexpr char kAlreadyRunning[] = "另一个更新正在进行，请等它结束后再试。";
 constexpr char kNoSets[] = "更新信息中没有任何插件集，无法更新。";
 constexpr char kListUnreadable[] = "更新文件列表无法解析。";
+// Files whose archives may wait in memory ahead of the one being written.
+constexpr std::size_t kFilesAhead = 4;
+
+constexpr char kFallbackLock[] = "游戏目录所在的文件系统不支持文件锁，改用临时文件夹中的锁。";
 
 // g_updateRunning is 1 while a run that holds the folder works.
 struct RunningFlag {
@@ -79,6 +89,37 @@ std::string AddOnComponent(const std::string& belowInterface) {
     return platform::AsciiLower(belowInterface.substr(0, belowInterface.find('/')));
 }
 
+// Where this game folder's run keeps its downloads: two installs updating at once never
+// share a staged file (each file arrives under a fresh name in its own run's folder).
+std::string StagingFolder(const std::string& temp, const std::string& gameFolder) {
+    std::error_code ec;
+    const fs::path real = fs::canonical(gameFolder, ec);
+    return temp + "staging/" + platform::Md5Hex(ec ? gameFolder : real.string()).substr(0, 16) +
+           "/";
+}
+
+// Gives from's file the name to as well (to's old file, if any, loses that name).
+bool LinkReplacing(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0) return true;
+    if (errno == ENOENT && ::access(from.c_str(), F_OK) == 0) {
+        std::error_code ec;
+        fs::create_directories(fs::path(to).parent_path(), ec);
+        if (::link(from.c_str(), to.c_str()) == 0) return true;
+    }
+    if (errno != EEXIST) return false;
+    struct stat a {};
+    struct stat b {};
+    if (::stat(from.c_str(), &a) == 0 && ::stat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+        a.st_ino == b.st_ino)
+        return true;
+    const std::string sibling = to + ".vmnew." + std::to_string(::getpid()) + ".0";
+    ::unlink(sibling.c_str());
+    if (::link(from.c_str(), sibling.c_str()) != 0) return false;
+    if (::rename(sibling.c_str(), to.c_str()) == 0) return true;
+    ::unlink(sibling.c_str());
+    return false;
+}
+
 }  // namespace
 
 std::string CacheBuster() {
@@ -106,6 +147,7 @@ int CUpdateThread::RunTask() {
         PostUpdateEnd(m_pMainWnd, UpdateOutcome::Failed);
         return 0;
     }
+    if (lock->UsesFallback()) SendStatus(m_pMainWnd, kFallbackLock);
     RunningFlag running;
 
     if (app.m_refreshRequest.exchange(0)) {
@@ -196,25 +238,37 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     BuildEntries(m_entries);
     const std::string temp = TemporaryFolder();
     for (const tagFILEINFO& entry : m_entries) m_listPaths.push_back(temp + entry.localPath);
+    m_staging = StagingFolder(temp, m_gameFolder);
 
     DiskComparison comparison = CompareWithDisk(m_entries, m_gameFolder);
     m_toDownload = std::move(comparison.toDownload);
     m_current = std::move(comparison.current);
     m_localFiles = std::move(comparison.localFiles);
     m_removalCandidates = std::move(comparison.removalCandidates);
+    // Siblings of an install a crash interrupted; no other run is installing (we hold the
+    // run lock), so they are nobody's.
+    for (const std::string& leftover : comparison.leftovers) ::unlink(leftover.c_str());
     if (Cancelled()) return End(UpdateOutcome::Cancelled);
 
+    // The next files' archives arrive while this one is written: one request at a time on
+    // the one connection, in list order, a few files ahead.
     const std::size_t n = m_toDownload.size();
+    LookAhead<Prefetched> ahead(n, kFilesAhead, [this](std::size_t k) { return Prefetch(k); });
     for (std::size_t i = 0; i < n; ++i) {
         if (Cancelled()) return End(UpdateOutcome::Cancelled);
         const tagFILEINFO& entry = m_toDownload[i];
-        const std::string copy = temp + entry.localPath;
-        SendStatus(m_pMainWnd, Format("更新文件：%s", FileNameOf(copy)));
+        const std::string shared = temp + entry.localPath;
+        const std::string copy = m_staging + entry.localPath;
+        SendStatus(m_pMainWnd, Format("更新文件：%s", FileNameOf(shared)));
         SendTo(m_pMainWnd, WM_VM_TOTAL_PROGRESS, i, static_cast<std::intptr_t>(n));
-        if (platform::Md5HexOfFile(copy) == entry.checksum) continue;  // from an earlier run
+        Prefetched archive = ahead.Take();
+        if (Cancelled()) return End(UpdateOutcome::Cancelled);
+        // From an earlier run (checked again: the list may name one file twice).
+        if (archive.staged && platform::Md5HexOfFile(copy) == entry.checksum) continue;
+        if (archive.staged) archive = Prefetch(i);
         std::string reason;
         std::optional<std::string> digest;
-        if (!FetchFile(copy, entry.remotePath, reason, digest)) {
+        if (!FetchFile(copy, entry.remotePath, reason, digest, archive)) {
             if (Cancelled()) return End(UpdateOutcome::Cancelled);
             SendStatus(m_pMainWnd, "下载文件失败：" + entry.localPath + "（" + reason + "）");
             return End(UpdateOutcome::Failed);
@@ -228,12 +282,20 @@ UpdateOutcome CUpdateThread::FileUpdate() {
                        "文件校验失败：" + entry.localPath + "，下载的内容与更新列表不符。");
             return End(UpdateOutcome::Failed);
         }
+        // Kept under its common name too, for the next run of any game folder.
+        [[maybe_unused]] const bool shareable = LinkReplacing(copy, shared);
     }
 
     if (WaitForCommitGate() == UpdateOutcome::Cancelled) return End(UpdateOutcome::Cancelled);
-    if (!Commit()) {
-        SendStatus(m_pMainWnd, kCommitFailed);
-        return End(UpdateOutcome::Failed);
+    switch (Commit()) {
+        case UpdateOutcome::Succeeded:
+            break;
+        case UpdateOutcome::Cancelled:
+            // Files installed so far stay; nothing is moved aside after a cancel.
+            return End(UpdateOutcome::Cancelled);
+        case UpdateOutcome::Failed:
+            SendStatus(m_pMainWnd, kCommitFailed);
+            return End(UpdateOutcome::Failed);
     }
     Remove();
 
@@ -241,8 +303,14 @@ UpdateOutcome CUpdateThread::FileUpdate() {
         SendStatus(m_pMainWnd, kNothingToDo);
     } else {
         if (!m_toDownload.empty()) PostTo(m_pMainWnd, WM_VM_FILES_CHANGED);
-        if (m_moveFailures == 0) {
+        if (m_moveFailures == 0 && m_linkedOutside == 0) {
             SendStatus(m_pMainWnd, kDone);
+        } else if (m_moveFailures == 0) {
+            char text[256];
+            std::snprintf(text, sizeof text,
+                          "更新完成，但有%zu个文件位于链接到游戏目录之外的文件夹中，没有更新。",
+                          m_linkedOutside);
+            SendStatus(m_pMainWnd, text);
         } else {
             char text[256];
             std::snprintf(text, sizeof text, "更新完成，但有%zu个文件未能移到%s，仍留在原处。",
@@ -253,22 +321,51 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     return UpdateOutcome::Succeeded;
 }
 
+std::string CUpdateThread::FileUrl(const std::string& remote) const {
+    return m_baseUrl + EncodeUrlPath(m_setFolder + "/" + Slashes(remote));
+}
+
+CUpdateThread::Prefetched CUpdateThread::Prefetch(std::size_t index) {
+    Prefetched result;
+    const tagFILEINFO& entry = m_toDownload[index];
+    if (Cancelled()) {
+        result.why.cancelled = true;
+        return result;
+    }
+    const std::string copy = m_staging + entry.localPath;
+    if (platform::Md5HexOfFile(copy) == entry.checksum) {
+        result.staged = true;  // from an earlier run
+        return result;
+    }
+    // Fetched earlier for any game folder: this run's own name for it is checked.
+    const std::string shared = TemporaryFolder() + entry.localPath;
+    if (LinkReplacing(shared, copy) && platform::Md5HexOfFile(copy) == entry.checksum) {
+        result.staged = true;
+        return result;
+    }
+    // The archive is small and only passes through: it is held in memory, not written.
+    std::string archiveUrl = FileUrl(entry.remotePath) + ".z";
+    if (m_noCache) archiveUrl.append("?").append(CacheBuster());
+    result.progress = std::make_shared<DeferredTarget>();
+    result.rc = DownloadToMemory(archiveUrl, result.packed, ProgressKind::File, ShowErrors::No,
+                                 result.progress, &result.why);
+    return result;
+}
+
 bool CUpdateThread::FetchFile(const std::string& local, const std::string& remote,
-                              std::string& reason, std::optional<std::string>& digest) {
+                              std::string& reason, std::optional<std::string>& digest,
+                              Prefetched& archive) {
     digest.reset();
-    const std::string url = m_baseUrl + EncodeUrlPath(m_setFolder + "/" + Slashes(remote));
+    const std::string url = FileUrl(remote);
     std::error_code ec;
     fs::create_directories(fs::path(local).parent_path(), ec);
 
-    // The archive is small and only passes through: it is held in memory, not written.
-    std::string archiveUrl = url + ".z";
-    if (m_noCache) archiveUrl.append("?").append(CacheBuster());
-    DownloadFailure why;
-    std::string packed;
-    if (DownloadToMemory(archiveUrl, packed, ProgressKind::File, ShowErrors::No, m_pMainWnd,
-                         &why) == 0) {
+    // The archive's file bar, shown now that this file's turn has come.
+    if (archive.progress) archive.progress->Replay(m_pMainWnd);
+    DownloadFailure why = archive.why;
+    if (archive.rc == 0) {
         // The mirror packs each file alone under its own name; only that entry is taken.
-        std::optional<std::string> bytes = ReadZipEntry(packed, FileNameOf(local));
+        std::optional<std::string> bytes = ReadZipEntry(archive.packed, FileNameOf(local));
         if (bytes && WriteFileReplacing(local, *bytes)) {
             digest = platform::Md5Hex(*bytes);
             return true;
@@ -291,12 +388,26 @@ UpdateOutcome CUpdateThread::WaitForCommitGate() {
     return Cancelled() ? UpdateOutcome::Cancelled : UpdateOutcome::Succeeded;
 }
 
-bool CUpdateThread::Commit() {
-    const std::string temp = TemporaryFolder();
+UpdateOutcome CUpdateThread::Commit() {
+    std::map<std::string, bool> inside;  // per destination folder
     for (const tagFILEINFO& entry : m_toDownload) {
-        if (!InstallFile(temp + entry.localPath, m_gameFolder + entry.localPath)) return false;
+        if (Cancelled()) return UpdateOutcome::Cancelled;
+        const std::string destination = m_gameFolder + entry.localPath;
+        const std::string folder = fs::path(destination).parent_path().string();
+        auto known = inside.find(folder);
+        if (known == inside.end())
+            known = inside.emplace(folder, StaysInsideGameFolder(folder, m_gameFolder)).first;
+        if (!known->second) {
+            // A linked add-on folder shared with another place: never written through.
+            ++m_linkedOutside;
+            SendStatus(m_pMainWnd,
+                       "文件位于链接到游戏目录之外的文件夹中，没有更新：" + entry.localPath);
+            continue;
+        }
+        if (!InstallFile(m_staging + entry.localPath, destination)) return UpdateOutcome::Failed;
+        if (m_onInstalled) m_onInstalled(entry);
     }
-    return true;
+    return UpdateOutcome::Succeeded;
 }
 
 void CUpdateThread::MoveAside(const std::string& path) {

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/CWorkerThread.h"
 #include "update/CFileListModel.h"
+#include "update/DeferredTarget.h"
+#include "update/Download.h"
 #include "update/OnceADayTest.h"
 #include "update/UpdateOutcome.h"
 #include "update/tagFILEINFO.h"
@@ -35,26 +39,44 @@ class CUpdateThread : public CWorkerThread {
     std::vector<std::string> m_removalCandidates;
     std::vector<std::string> m_listPaths;  // temporary copy of every entry
 
+    // Called on the run's thread after each file is installed (tests cancel mid-commit).
+    std::function<void(const tagFILEINFO&)> m_onInstalled;
+
   protected:
     int RunTask() override;
 
   private:
+    // What the look-ahead found for one file to download.
+    struct Prefetched {
+        bool staged = false;  // the right file is already in the staging folder
+        int rc = -1;          // the archive download's result
+        std::string packed;   // the archive, when rc is 0
+        DownloadFailure why;
+        std::shared_ptr<DeferredTarget> progress;  // its file bar, shown when its turn comes
+    };
+
     UpdateOutcome FileUpdate();
-    // Brings the file into the temporary folder; digest is its MD5 when it was at hand.
+    std::string FileUrl(const std::string& remote) const;
+    // Runs ahead of the download loop on a thread of its own.
+    Prefetched Prefetch(std::size_t index);
+    // Brings the file into the temporary folder from its fetched archive, else plain; digest
+    // is its MD5 when it was at hand.
     bool FetchFile(const std::string& local, const std::string& remote, std::string& reason,
-                   std::optional<std::string>& digest);
+                   std::optional<std::string>& digest, Prefetched& archive);
     UpdateOutcome WaitForCommitGate();
-    bool Commit();
+    UpdateOutcome Commit();
     void Remove();
     void MoveAside(const std::string& path);
     bool IsOurAddOn(const std::string& folder);
     UpdateOutcome End(UpdateOutcome outcome);
 
     std::string m_gameFolder;
+    std::string m_staging;  // this game folder's own staging folder in the temporary folder
     std::string m_baseUrl;
     std::string m_setFolder;
     bool m_noCache = false;
     std::size_t m_moveFailures = 0;
+    std::size_t m_linkedOutside = 0;  // files not installed: their folder links outside
     std::map<std::string, AddOnRecord> m_addOnInfo;  // read "info.ini" files, by folder
 };
 

@@ -88,7 +88,12 @@ const ChecksumCache::Entry* ChecksumCache::Find(const std::string& key) const {
 
 bool ChecksumCache::Store(const std::string& key, Entry entry) {
     if (key.empty() || key.find('\n') != std::string::npos) return false;
-    m_entries[key] = std::move(entry);
+    auto [it, added] = m_entries.try_emplace(key, entry);
+    if (!added) {
+        if (it->second.time == entry.time && it->second.checksum == entry.checksum) return true;
+        it->second = std::move(entry);
+    }
+    m_changed = true;
     return true;
 }
 

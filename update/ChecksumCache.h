@@ -39,9 +39,12 @@ class ChecksumCache {
     bool Store(const std::string& key, Entry entry);
     std::size_t Size() const { return m_entries.size(); }
     const std::map<std::string, Entry>& Entries() const { return m_entries; }
+    // true once Store added an entry or changed one since the cache was loaded.
+    bool Changed() const { return m_changed; }
 
   private:
     std::map<std::string, Entry> m_entries;
+    bool m_changed = false;
 };
 
 }  // namespace vm

@@ -29,6 +29,20 @@ void ChecksumMap::Clear() {
     m_byPath.clear();
     m_byFoldedPath.clear();
     m_foldedValid = true;
+    m_walk.reset();
+}
+
+void ChecksumMap::SetWalk(InterfaceWalk walk) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_walk = std::move(walk);
+}
+
+std::optional<InterfaceWalk> ChecksumMap::TakeWalk(const std::string& root) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (!m_walk || m_walk->root != root) return std::nullopt;
+    std::optional<InterfaceWalk> walk = std::move(m_walk);
+    m_walk.reset();
+    return walk;
 }
 
 void ChecksumMap::Insert(const std::string& path, std::string checksum) {

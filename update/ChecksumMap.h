@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "update/InterfaceWalk.h"
+
 namespace vm {
 
 // Checksums of the installed add-on files found by the last scan, keyed by full path.
@@ -26,12 +28,18 @@ class ChecksumMap {
     // Path to checksum, for display and tests.
     std::map<std::string, std::string> Snapshot() const;
 
+    // The scan's complete walk of Interface, kept for the comparison so the run walks once.
+    void SetWalk(InterfaceWalk walk);
+    // The walk of root when the last scan completed one (taken out), else nullopt.
+    std::optional<InterfaceWalk> TakeWalk(const std::string& root);
+
   private:
     mutable std::mutex m_lock;
     std::map<std::string, std::string> m_byPath;
     // Lower-cased path to every path of that spelling, rebuilt when stale.
     mutable std::map<std::string, std::vector<std::string>> m_byFoldedPath;
     mutable bool m_foldedValid = true;
+    std::optional<InterfaceWalk> m_walk;
 };
 
 }  // namespace vm

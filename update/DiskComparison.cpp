@@ -1,15 +1,14 @@
 #include "update/DiskComparison.h"
 
-#include <filesystem>
+#include <algorithm>
 #include <set>
-#include <system_error>
 
 #include "app/Globals.h"
 #include "platform/Text.h"
 #include "update/ChecksumMap.h"
+#include "update/InterfaceWalk.h"
 
 namespace vm {
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -34,14 +33,8 @@ bool IsProtectedPath(std::string_view fullPath) {
 
 std::vector<std::string> WalkInterfaceFiles(const std::string& gameFolder) {
     std::vector<std::string> files;
-    std::error_code ec;
-    fs::recursive_directory_iterator it(WithSlash(gameFolder) + "Interface",
-                                        fs::directory_options::skip_permission_denied, ec);
-    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_directory(typeError)) continue;
-        files.push_back(it->path().string());
-    }
+    WalkInterface(
+        gameFolder, {}, [&](const WalkedFile& file) { files.push_back(file.path); }, nullptr);
     return files;
 }
 
@@ -74,11 +67,35 @@ DiskComparison CompareEntriesWithDisk(const std::vector<tagFILEINFO>& entries,
 
 DiskComparison CompareWithDisk(const std::vector<tagFILEINFO>& entries,
                                const std::string& gameFolder) {
-    std::vector<std::string> walked = WalkInterfaceFiles(gameFolder);
     g_scanDone.Wait();
-    return CompareEntriesWithDisk(
-        entries, gameFolder, std::move(walked),
+    // The scan has walked the folder already; walk again only when it could not finish.
+    std::string root = gameFolder;
+    while (!root.empty() && root.back() == '/') root.pop_back();
+    root += "/Interface";
+    std::optional<InterfaceWalk> walk = ChecksumMap::Instance().TakeWalk(root);
+    if (!walk) {
+        walk.emplace();
+        WalkInterface(
+            gameFolder, {},
+            [&](const WalkedFile& file) {
+                if (file.foreign) walk->foreign.push_back(file.path);
+                walk->files.push_back(file.path);
+            },
+            &walk->leftovers);
+    }
+    std::vector<std::string>& foreign = walk->foreign;
+    DiskComparison result = CompareEntriesWithDisk(
+        entries, gameFolder, std::move(walk->files),
         [](const std::string& path) { return ChecksumMap::Instance().Find(path); });
+    result.leftovers = std::move(walk->leftovers);
+    // Files in a shared folder outside the game folder are compared, never moved aside.
+    if (!foreign.empty()) {
+        std::sort(foreign.begin(), foreign.end());
+        std::erase_if(result.removalCandidates, [&](const std::string& path) {
+            return std::binary_search(foreign.begin(), foreign.end(), path);
+        });
+    }
+    return result;
 }
 
 }  // namespace vm

@@ -17,6 +17,7 @@ struct DiskComparison {
     std::vector<std::string> localFiles;         // full paths found under Interface
     std::vector<std::string> removalCandidates;  // full paths the list no longer carries,
                                                  // in path order, protected ones left out
+    std::vector<std::string> leftovers;          // install siblings a crash left behind
 };
 
 // true for the game's own interface files and the user's "usedforself" folder, which are
@@ -25,8 +26,8 @@ struct DiskComparison {
 // "interface/selectchar.xml" or "interface/usedforself/".
 bool IsProtectedPath(std::string_view fullPath);
 
-// Full paths of every file below gameFolder + "Interface" (folders descended, links to
-// folders not followed, unreadable folders skipped).
+// Full paths of every file below gameFolder + "Interface", walked as WalkInterface walks it
+// (folder links followed by its rule, unreadable folders skipped, install leftovers left out).
 std::vector<std::string> WalkInterfaceFiles(const std::string& gameFolder);
 
 // Checksum of a file found by the scan, by full path.
@@ -39,8 +40,10 @@ DiskComparison CompareEntriesWithDisk(const std::vector<tagFILEINFO>& entries,
                                       std::vector<std::string> walked,
                                       const ChecksumLookup& lookup);
 
-// The update run's comparison: walks the game's Interface folder, waits for g_scanDone and
-// looks checksums up in the scan's map. Runs on the calling (worker) thread.
+// The update run's comparison: waits for g_scanDone, takes the scan's walk of the game's
+// Interface folder (walks it itself when the scan could not finish) and looks checksums up
+// in the scan's map. Files reached through a link out of the game folder are never removal
+// candidates. Runs on the calling (worker) thread.
 DiskComparison CompareWithDisk(const std::vector<tagFILEINFO>& entries,
                                const std::string& gameFolder);
 

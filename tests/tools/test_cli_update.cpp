@@ -101,6 +101,23 @@ TEST_F(CliUpdate, FirstRunInstallsSecondFindsNothing) {
     EXPECT_TRUE(Contains(out, "没有需要更新的文件。\n")) << out;
 }
 
+TEST_F(CliUpdate, LinesComeInTheRunsOrderWithAndWithoutChanges) {
+    std::string out;
+    ASSERT_EQ(Velmora("update", out), 0) << out;
+    const std::string game = "游戏目录: " + (work / "game").string() + "/\n";
+    EXPECT_EQ(out, game +
+                       "检测需要更新的文件...\n"
+                       "更新文件：a.lua\n"
+                       "进度: 0/2\n"
+                       "更新文件：b.lua\n"
+                       "进度: 1/2\n"
+                       "更新完成。\n");
+    ASSERT_EQ(Velmora("update", out), 0) << out;
+    EXPECT_EQ(out, game +
+                       "检测需要更新的文件...\n"
+                       "没有需要更新的文件。\n");
+}
+
 TEST_F(CliUpdate, FailedFileGivesExitStatusOne) {
     server.SetFault("/TVRN/Interface/A/b.lua.z", Fault::Status(500));
     server.SetFault("/TVRN/Interface/A/b.lua", Fault::Status(500));

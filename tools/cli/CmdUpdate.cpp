@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/CVelmoraApp.h"
+#include "app/CWorkerThread.h"
 #include "app/GameFolder.h"
 #include "app/Globals.h"
 #include "app/messages.h"
@@ -26,6 +27,13 @@ namespace {
 
 constexpr int kExitCancelled = 2;
 constexpr auto kTick = std::chrono::milliseconds(100);
+constexpr auto kPoll = std::chrono::milliseconds(1);
+
+// A scan started for a run that does not happen stops; its cache is kept whole.
+void StopScan() {
+    g_cancelUpdate.store(1);
+    g_scanDone.WaitFor(std::chrono::seconds(10));
+}
 
 // Ctrl+C (or a polite kill) cancels the run the way the window's stop button does; a second
 // Ctrl+C ends the program at once.
@@ -109,15 +117,21 @@ int RunUpdate(const std::vector<std::string>& args) {
     TerminalOutput& out = TerminalOutput::Instance();
     out.Line("游戏目录: " + GameFolder());
 
+    // The scan needs only the game folder: it walks while the update information and the
+    // file list arrive.
+    g_cancelUpdate.store(0);
+    const bool scanning = CChecksumThread::Launch();
+
     // What the splash screen does before the window opens.
     g_infoReady.Reset();
     CRealmInfoThread::Launch(target);
-    while (!g_infoReady.IsSet()) target->HandleNext(handle, kTick);
+    while (!g_infoReady.IsSet()) target->HandleNext(handle, kPoll);
     while (target->HandleNext(handle, std::chrono::milliseconds(0))) {
     }
     if (!options.Flag("--force")) {
         const AutoUpdateDecision decision = DecideAutomaticUpdate();
         if (decision != AutoUpdateDecision::Start) {
+            StopScan();
             out.Line(AutoUpdateDecisionText(decision));
             if (state.infoFailed) {
                 PrintError("获取更新信息失败。");
@@ -130,19 +144,24 @@ int RunUpdate(const std::vector<std::string>& args) {
     // The window's start of a run; there is no page to wait for and no shortcut to offer.
     app.m_commitGate.store(1);
     g_shortcutOffered.Set();
-    g_cancelUpdate.store(0);
-    g_scanDone.Reset();
     std::signal(SIGINT, CancelUpdate);
     std::signal(SIGTERM, CancelUpdate);
-    CChecksumThread::Launch();
+    if (!scanning) {
+        PrintError("无法启动更新。");
+        return kExitFailed;
+    }
     if (!CUpdateThread::Launch(target)) {
-        g_cancelUpdate.store(1);
+        StopScan();
         PrintError("无法启动更新。");
         return kExitFailed;
     }
     while (!state.ended) target->HandleNext(handle, kTick);
-    // A cancelled self-update posts its end before its last status line.
-    while (target->HandleNext(handle, kTick)) {
+    // Let the scan end (it has finished unless the run failed before comparing; its cache is
+    // saved either way), and show what the run still says: a cancelled self-update posts its
+    // end before its last status line.
+    g_cancelUpdate.store(1);
+    while (CWorkerThread::LiveCount() > 0) target->HandleNext(handle, kPoll);
+    while (target->HandleNext(handle, std::chrono::milliseconds(0))) {
     }
     target->Close();
     out.Finish();
@@ -155,9 +174,6 @@ int RunUpdate(const std::vector<std::string>& args) {
             "请再次运行 velmora update 更新插件。");
         return kExitOk;
     }
-    // Let the scan finish its cache before the process goes.
-    g_cancelUpdate.store(1);
-    g_scanDone.WaitFor(std::chrono::seconds(10));
     switch (state.outcome) {
         case UpdateOutcome::Succeeded:
             return kExitOk;

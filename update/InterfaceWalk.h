@@ -1,0 +1,49 @@
+#pragma once
+
+#include <time.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vm {
+
+// One non-folder entry found below Interface.
+struct WalkedFile {
+    std::string path;        // full path as reached from the game folder
+    bool regular = false;    // a regular file (or a link to one); else a pipe, a broken link...
+    bool ambiguous = false;  // a name on its way differs from a neighbour's only in letter case
+    bool foreign = false;    // reached through a folder link that leads out of the game folder
+    bool hasTime = false;    // writeTime was read (regular files)
+    timespec writeTime{};    // last-write time, read with the walk
+};
+
+// What one walk of Interface found, shared by the checksum scan and the comparison so that
+// a run walks the tree once.
+struct InterfaceWalk {
+    std::string root;                    // the Interface folder walked
+    std::vector<std::string> files;      // every non-folder entry, in walk order
+    std::vector<std::string> foreign;    // those reached through a link out of the game folder
+    std::vector<std::string> leftovers;  // install siblings a crash left behind
+};
+
+// true for the name of a sibling an install writes before renaming it over the real file
+// ("x.lua.vmnew.123.0" or "x.lua.vmnew.AbC12z"): a leftover when no run is installing.
+bool IsInstallLeftover(std::string_view name);
+
+// Walks gameFolder + "Interface" recursively, each folder's entries in name order (names
+// equal but for case next to each other). Folder links are followed when their target lies
+// inside the game folder or is a folder the user owns, never into a folder already on the
+// way down (no loops); other folder links are not walked. Install leftovers are collected in
+// leftovers instead of being visited. Stops (returning false) as soon as stop() is true.
+bool WalkInterface(const std::string& gameFolder, const std::function<bool()>& stop,
+                   const std::function<void(const WalkedFile&)>& visit,
+                   std::vector<std::string>* leftovers);
+
+// true when path (an existing file or folder, or one to be created) lies inside
+// gameFolder once every link on its way is resolved: installing never writes through a link
+// to a place outside the game folder.
+bool StaysInsideGameFolder(const std::string& path, const std::string& gameFolder);
+
+}  // namespace vm
