@@ -9,12 +9,12 @@
 #include <string>
 
 #include "app/CVelmoraApp.h"
+#include "archive/ZipArchive.h"
 #include "net/AccountSettings.h"
 #include "net/SettingsSync.h"
 #include "platform/FileUtil.h"
 #include "tests/support/ScopedTempDir.h"
 #include "tests/support/ScriptedPrompter.h"
-#include "archive/ZipArchive.h"
 
 namespace vm::test {
 namespace {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/CVelmoraApp.h"
+#include "archive/ZipArchive.h"
 #include "net/AccountSettings.h"
 #include "platform/FileUtil.h"
 #include "tests/support/ScopedTempDir.h"
@@ -18,7 +19,6 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/CDlgExport.h"
 #include "ui/CDlgImport.h"
-#include "archive/ZipArchive.h"
 
 namespace vm::test {
 namespace {

@@ -12,8 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Version.h"
+#include "GalleryMainWindow.h"
 #include "GalleryPartThree.h"
+#include "GalleryStartup.h"
+#include "GalleryWizard.h"
+#include "app/Version.h"
 #include "res/MainWindowPolygons.h"
 #include "res/ResourceIds.h"
 #include "skin/CDC.h"
@@ -27,9 +30,6 @@
 #include "skin/IUIChecked.h"
 #include "skin/MarkupLayout.h"
 #include "skin/ResourceLoader.h"
-#include "GalleryWizard.h"
-#include "GalleryMainWindow.h"
-#include "GalleryStartup.h"
 #include "ui/QtStartupUi.h"
 
 namespace vm {
