@@ -12,7 +12,7 @@
 #include "net/endpoints.h"
 #include "platform/DataProtection.h"
 #include "platform/Text.h"
-#include "update/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace vm {
 namespace {

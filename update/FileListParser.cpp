@@ -13,7 +13,7 @@
 #include "app/CVelmoraApp.h"
 #include "archive/SafePath.h"
 #include "update/CFileListModel.h"
-#include "update/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace vm {
 namespace {

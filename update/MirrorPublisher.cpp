@@ -18,7 +18,7 @@
 #include "update/FileListParser.h"
 #include "update/MirrorEndpoints.h"
 #include "update/UpdateInfo.h"
-#include "update/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace vm {
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 
 #include "update/AddOnInfo.h"
 #include "update/Download.h"
-#include "update/Utf8.h"
+#include "platform/Utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);

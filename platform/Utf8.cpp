@@ -1,4 +1,4 @@
-#include "update/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace vm {
 
