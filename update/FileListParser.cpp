@@ -12,8 +12,8 @@
 
 #include "app/CVelmoraApp.h"
 #include "archive/SafePath.h"
-#include "update/CFileListModel.h"
 #include "platform/Utf8.h"
+#include "update/CFileListModel.h"
 
 namespace vm {
 namespace {

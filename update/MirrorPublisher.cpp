@@ -14,11 +14,11 @@
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "platform/Text.h"
+#include "platform/Utf8.h"
 #include "update/ChecksumText.h"
 #include "update/FileListParser.h"
 #include "update/MirrorEndpoints.h"
 #include "update/UpdateInfo.h"
-#include "platform/Utf8.h"
 
 namespace vm {
 namespace fs = std::filesystem;

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/Utf8.h"
 #include "update/AddOnInfo.h"
 #include "update/Download.h"
-#include "platform/Utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
