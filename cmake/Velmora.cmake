@@ -67,7 +67,7 @@ function(vm_test name)
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
         PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} RESOURCE_LOCK ${name}
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELMORA_TEST_BIN=${CMAKE_BINARY_DIR}/bin;VELMORA_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+            ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endfunction()
 
 # vm_fuzz(name SOURCE file LIBS ...): a libFuzzer target, run briefly by ctest. It starts from

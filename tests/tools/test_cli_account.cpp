@@ -9,14 +9,14 @@
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
 #include "tests/support/ScopedTempDir.h"
+#include "tests/support/TestPaths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 fs::path Bin(const std::string& name) {
-    const char* bin = std::getenv("VELMORA_TEST_BIN");
-    return fs::path(bin ? bin : ".") / name;
+    return vm::test::BinDir() / name;
 }
 
 std::string Quote(const std::string& s) {

@@ -15,6 +15,7 @@
 #include "platform/IniFile.h"
 #include "platform/Md5.h"
 #include "tests/support/ScopedTempDir.h"
+#include "tests/support/TestPaths.h"
 #include "update/MirrorPublisher.h"
 
 namespace fs = std::filesystem;
@@ -22,8 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path Bin(const std::string& name) {
-    const char* bin = std::getenv("VELMORA_TEST_BIN");
-    return fs::path(bin ? bin : ".") / name;
+    return vm::test::BinDir() / name;
 }
 
 std::string Quote(const std::string& s) {

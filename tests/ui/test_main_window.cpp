@@ -253,8 +253,10 @@ TEST_F(MainWindow, UnknownAddOnsFollowDeleteMode) {
     theApp().WriteProfileInt("Update", "DeleteMode", 1);
     EXPECT_EQ(SendTo(w.Target(), WM_VM_CONFIRM_DELETE, c, p), 1);
     EXPECT_EQ(w.deleteQuestions, 0);
+    // Asked: a file outside the game's add-on folders counts in no group, so the question
+    // answers "isolate" without showing a window.
     theApp().WriteProfileInt("Update", "DeleteMode", 0);
-    EXPECT_EQ(SendTo(w.Target(), WM_VM_CONFIRM_DELETE, c, p), 0);
+    EXPECT_EQ(SendTo(w.Target(), WM_VM_CONFIRM_DELETE, c, p), 1);
     EXPECT_EQ(w.deleteQuestions, 1);
 }
 
