@@ -252,13 +252,9 @@ std::size_t Layout::TextRun(const MarkupToken& t) {
     std::size_t n = run.size();
     std::size_t afterBlank = 0;
     bool cut = false;
-    long estimate = 0;
     for (std::size_t k = 1; k <= run.size(); ++k) {
-        // The average width is a cheap estimate; measure exactly only near the right edge. A
-        // full-width (CJK) character is about twice the average, so it counts three times: the
-        // estimate must never fall short, or a Chinese line is drawn past the edge unmeasured.
-        estimate += run[k - 1] >= 0x1100 ? 3 : 1;
-        long w = static_cast<long>(m_tm.aveCharWidth) * estimate;
+        // The average width is a cheap estimate; measure exactly only near the right edge.
+        long w = static_cast<long>(m_tm.aveCharWidth) * static_cast<long>(k);
         if (m_x + w >= m_rc.right) w = m_cv.TextWidth(run.substr(0, k));
         if (m_x + w >= m_rc.right) {
             n = k;

@@ -142,36 +142,6 @@ TEST(MarkupLayout, LinkWrappedOverTwoLinesGivesTwoBoxesAndHoverUnderlinesOnePiec
     EXPECT_EQ(hover.lines[0].color, 0x123456u);
 }
 
-// Full-width characters twice the average, as in a CJK font.
-class WideCanvas : public FakeCanvas {
-  public:
-    int TextWidth(std::u16string_view text) override {
-        int w = FakeCanvas::TextWidth(text);
-        for (char16_t c : text)
-            if (c >= 0x1100) w += 6 + font - 1;
-        return w;
-    }
-};
-
-TEST(MarkupLayout, ChineseLineWrapsAtTheEdgeInsteadOfRunningPastIt) {
-    // Ten characters of 12 pixels in a box 60 wide: five a line, none beyond the edge.
-    WideCanvas canvas;
-    MarkupParams p;
-    p.rect = {0, 0, 60, 100};
-    p.textColor = 0x123456;
-    p.style = DT_WORDBREAK;
-    LayoutMarkup(canvas, u"游戏设置更新选项目录", p);
-    ASSERT_GE(canvas.drawn.size(), 2u);
-    std::string all;
-    for (const Drawn& d : canvas.drawn) {
-        const int width = canvas.TextWidth(platform::Utf8ToUtf16(d.text));
-        EXPECT_LE(d.x + width, 60) << d.text;
-        all += d.text;
-    }
-    EXPECT_EQ(all, "游戏设置更新选项目录");
-    EXPECT_GT(canvas.drawn.back().y, canvas.drawn.front().y);
-}
-
 TEST(MarkupLayout, MoreLinksThanCapacityAreDrawnButNotStored) {
     Layout r("<a>a</a> <a>b</a> <a>c</a>", {0, 0, 300, 50}, 0, 2);
     EXPECT_EQ(r.result.linkCount, 2);
