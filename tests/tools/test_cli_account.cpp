@@ -8,26 +8,16 @@
 
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
+#include "tests/support/CommandLine.h"
 #include "tests/support/ScopedTempDir.h"
-#include "tests/support/TestPaths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Bin(const std::string& name) {
-    return vm::test::BinDir() / name;
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using vm::test::Bin;
+using vm::test::Contains;
+using vm::test::Quote;
 
 void Write(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());

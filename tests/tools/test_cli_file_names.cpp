@@ -14,27 +14,17 @@
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
 #include "platform/Md5.h"
+#include "tests/support/CommandLine.h"
 #include "tests/support/ScopedTempDir.h"
-#include "tests/support/TestPaths.h"
 #include "update/MirrorPublisher.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Bin(const std::string& name) {
-    return vm::test::BinDir() / name;
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using vm::test::Bin;
+using vm::test::Contains;
+using vm::test::Quote;
 
 // Names a player's add-ons really carry, and the ones a request line would misread.
 const std::map<std::string, std::string> kAwkwardFiles = {

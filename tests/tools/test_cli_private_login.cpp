@@ -12,22 +12,15 @@
 #include "platform/ChildProcess.h"
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
+#include "tests/support/CommandLine.h"
 #include "tests/support/ScopedTempDir.h"
-#include "tests/support/TestPaths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Bin(const std::string& name) {
-    return vm::test::BinDir() / name;
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using vm::test::Bin;
+using vm::test::Quote;
 
 unsigned ModeOf(const fs::path& p) {
     struct stat st {};

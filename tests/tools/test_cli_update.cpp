@@ -13,8 +13,8 @@
 #include "platform/ChildProcess.h"
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
+#include "tests/support/CommandLine.h"
 #include "tests/support/ScopedTempDir.h"
-#include "tests/support/TestPaths.h"
 #include "tests/support/TestServer.h"
 #include "update/MirrorPublisher.h"
 #include "update/UpdateRunLock.h"
@@ -24,19 +24,9 @@ using vm::test::Fault;
 
 namespace {
 
-fs::path Bin(const std::string& name) {
-    return vm::test::BinDir() / name;
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using vm::test::Bin;
+using vm::test::Contains;
+using vm::test::Quote;
 
 // `velmora` against a mirror on the test server, with its own program and game folders.
 class CliUpdate : public ::testing::Test {

@@ -12,8 +12,8 @@
 #include "net/GameDataUpload.h"
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
+#include "tests/support/CommandLine.h"
 #include "tests/support/ScopedTempDir.h"
-#include "tests/support/TestPaths.h"
 #include "tests/support/TestServer.h"
 #include "update/MirrorPublisher.h"
 
@@ -21,15 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Bin(const std::string& name) {
-    return vm::test::BinDir() / name;
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using vm::test::Bin;
+using vm::test::Quote;
 
 // The window program, started offscreen from a fresh program folder against the test servers
 // (mirror, passport, statistics and the embedded news page).
