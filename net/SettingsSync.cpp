@@ -99,8 +99,12 @@ fs::path AccountFolderOf(const std::optional<std::string>& subFolder) {
 
 // A fresh, unused name beside path for a staging or a parked folder.
 std::optional<fs::path> MakeSiblingFolder(const fs::path& path, const char* tag) {
-    std::string tmpl =
-        (path.parent_path() / ("." + path.filename().string() + tag + "XXXXXX")).string();
+    // Built by appending: GCC 12 misreads `"." + std::string&&` at -O3 as an overlapping copy.
+    std::string name = ".";
+    name += path.filename().string();
+    name += tag;
+    name += "XXXXXX";
+    std::string tmpl = (path.parent_path() / name).string();
     if (!::mkdtemp(tmpl.data())) return std::nullopt;
     return fs::path(tmpl);
 }
