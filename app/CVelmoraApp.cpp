@@ -27,22 +27,22 @@ CVelmoraApp& CVelmoraApp::Instance() {
 }
 
 void CVelmoraApp::ResetSharedState() {
-    m_gameFolder.Set({});
-    m_gameExecutable.Set({});
-    m_infoUrl.Set({});
-    m_mirrorBaseUrl.Set({});
-    m_checksumUrl.Set({});
-    m_expectedInfoChecksum.Set({});
-    m_expectedListChecksum.Set({});
-    m_refreshRequest.store(0);
-    m_commitGate.store(0);
-    m_machineId.Set({});
-    m_updateInfo.Set({});
-    m_publishedSets.Set({});
-    m_setFolders.Set({});
-    m_gameHost.Set(kDefaultGameHost);
-    m_combatLogPieces.Set({});
-    m_collectedData.Set({});
+    m_game.folder.Set({});
+    m_game.executable.Set({});
+    m_mirror.infoUrl.Set({});
+    m_mirror.baseUrl.Set({});
+    m_mirror.checksumUrl.Set({});
+    m_published.expectedInfoChecksum.Set({});
+    m_published.expectedListChecksum.Set({});
+    m_published.updateInfo.Set({});
+    m_published.sets.Set({});
+    m_published.setFolders.Set({});
+    m_runs.refreshRequest.store(0);
+    m_runs.commitGate.store(0);
+    m_services.machineId.Set({});
+    m_services.gameHost.Set(ServiceIdentity::kDefaultGameHost);
+    m_combatLog.pieces.Set({});
+    m_combatLog.collectedData.Set({});
     m_mainTarget.Set({});
     m_prompter.Set(nullptr);
     g_cancelUpdate.store(0);
@@ -155,8 +155,8 @@ bool CVelmoraApp::InitInstance(int argc, char** argv, IStartupUi& ui) {
         m_startStatisticSent = true;
 
         // 16. Expected checksums until the mirror says otherwise.
-        m_expectedInfoChecksum.Set(GetProfileString("Update", "InfoChecksum", ""));
-        m_expectedListChecksum.Set(GetProfileString("Update", "ListChecksum", ""));
+        m_published.expectedInfoChecksum.Set(GetProfileString("Update", "InfoChecksum", ""));
+        m_published.expectedListChecksum.Set(GetProfileString("Update", "ListChecksum", ""));
 
         // 17-18. Splash, then the main window until the program is to end.
         ui.RunSplash();

@@ -36,6 +36,57 @@ struct CollectedData {
     std::map<std::string, std::string> pieces;
 };
 
+// The chosen mirror's addresses. Written by the mirror choice and the start-up steps on the UI
+// thread (or by the command line) before a worker starts; read by the update workers.
+struct Mirror {
+    Guarded<std::string> infoUrl;
+    Guarded<std::string> baseUrl;
+    Guarded<std::string> checksumUrl;
+};
+
+// What the mirror published, as last fetched. Written by the update-information job and the
+// update run (worker threads); read by the windows, the command line and later runs. The
+// expected checksums are first loaded from the profile at start-up.
+struct Published {
+    Guarded<std::string> expectedInfoChecksum;
+    Guarded<std::string> expectedListChecksum;
+    Guarded<std::map<std::string, std::string>> updateInfo;
+    // Add-on set names in publication order, and each set's folder on the mirror.
+    Guarded<std::vector<std::string>> sets;
+    Guarded<std::map<std::string, std::string>> setFolders;
+};
+
+// The game folder (with its trailing separator) and executable, cached by the game-folder step
+// (app/GameFolder.h) on whichever thread first asks; emptied by the settings and the wizard.
+struct GameLocation {
+    Guarded<std::string> folder;
+    Guarded<std::string> executable;
+};
+
+// Identity sent to the passport and statistics services; written by the network services.
+struct ServiceIdentity {
+    static constexpr char kDefaultGameHost[] = "tovrin.example";
+    Guarded<std::string> machineId;
+    // Publisher's default game host for the game-server list.
+    Guarded<std::string> gameHost{std::string(kDefaultGameHost)};
+};
+
+// How an update run is started and committed. Set by the window or the command line that starts
+// a run, read by the run's worker.
+struct RunControl {
+    std::atomic<int> refreshRequest{0};
+    std::atomic<int> commitGate{0};
+    // Serialises the file-list model (fill and comparison) between the run and the windows.
+    std::mutex fileListLock;
+};
+
+// Combat-log pieces and collected game data: filled by the combat-log worker, listed and
+// cleared by the combat-log dialog (UI thread).
+struct CombatLogState {
+    Guarded<std::vector<COMBAT_LOG_PIECE>> pieces;
+    Guarded<CollectedData> collectedData;
+};
+
 // The application object: one per process, never destroyed (workers may outlive the exit
 // steps). Owns the settings access and the state the workers share. Profile operations and the
 // Guarded members are safe from any thread; the start-up and exit steps run on the UI thread.
@@ -88,35 +139,15 @@ class CVelmoraApp {
         m_gameFolderResolver.Set(std::move(resolver));
     }
 
-    // Shared state (described with the modules that use it). Every Guarded member is read as a
-    // copy and replaced whole under its own mutex, from any thread; the atomics likewise. The
-    // writers: the mirror choice (m_infoUrl, m_mirrorBaseUrl, m_checksumUrl), the
-    // update-information job and the update run (expected checksums, m_updateInfo,
-    // m_publishedSets, m_setFolders), the game-folder step (m_gameFolder, m_gameExecutable),
-    // the network services (m_gameHost, m_machineId), the window or the command line that
-    // starts a run (m_refreshRequest, m_commitGate). Tests start from ResetSharedState().
-    Guarded<std::string> m_gameFolder;
-    Guarded<std::string> m_gameExecutable;
-    Guarded<std::string> m_infoUrl;
-    Guarded<std::string> m_mirrorBaseUrl;
-    Guarded<std::string> m_checksumUrl;
-    Guarded<std::string> m_expectedInfoChecksum;
-    Guarded<std::string> m_expectedListChecksum;
-    std::atomic<int> m_refreshRequest{0};
-    std::atomic<int> m_commitGate{0};
-    Guarded<std::string> m_machineId;
-    Guarded<std::map<std::string, std::string>> m_updateInfo;
-    // Published add-on set names in publication order, and each set's folder on the mirror.
-    Guarded<std::vector<std::string>> m_publishedSets;
-    Guarded<std::map<std::string, std::string>> m_setFolders;
-    // Publisher's default game host for the game-server list.
-    static constexpr char kDefaultGameHost[] = "tovrin.example";
-    Guarded<std::string> m_gameHost{std::string(kDefaultGameHost)};
-    // Serialises the file-list model (fill and comparison).
-    std::mutex m_fileListLock;
-    // Combat-log pieces and collected game data (no part of the program fills them yet).
-    Guarded<std::vector<COMBAT_LOG_PIECE>> m_combatLogPieces;
-    Guarded<CollectedData> m_collectedData;
+    // Shared state, grouped by who writes it. Each Guarded value is read as a copy and replaced
+    // whole under its own mutex, so any thread may read it; the atomics likewise. Tests start
+    // from ResetSharedState().
+    Mirror& MirrorState() { return m_mirror; }
+    Published& PublishedState() { return m_published; }
+    GameLocation& Game() { return m_game; }
+    ServiceIdentity& Services() { return m_services; }
+    RunControl& Runs() { return m_runs; }
+    CombatLogState& CombatLog() { return m_combatLog; }
 
     // The one reset point for tests: every shared value above, the main target, the prompter,
     // the process-wide flags and events (app/Globals.h) back to how a fresh process starts, and
@@ -140,6 +171,12 @@ class CVelmoraApp {
     Guarded<std::function<void()>> m_gameFolderResolver;
     std::unique_ptr<platform::SingleInstance> m_instance;
     std::atomic<Stage> m_stage{Stage::Starting};
+    Mirror m_mirror;
+    Published m_published;
+    GameLocation m_game;
+    ServiceIdentity m_services;
+    RunControl m_runs;
+    CombatLogState m_combatLog;
     bool m_startStatisticSent = false;
 };
 

@@ -86,8 +86,8 @@ void CacheGameFolder() {
     // The executable first: it may rewrite the custom path the folder is taken from.
     std::string exe = ResolveGameExecutable();
     std::string folder = ResolveGameFolder();
-    theApp().m_gameExecutable.Set(std::move(exe));
-    theApp().m_gameFolder.Set(std::move(folder));
+    theApp().Game().executable.Set(std::move(exe));
+    theApp().Game().folder.Set(std::move(folder));
 }
 
 void InstallGameFolderResolver() {
@@ -104,11 +104,11 @@ std::string Cached(Guarded<std::string>& slot) {
 }  // namespace
 
 std::string GameFolder() {
-    return Cached(theApp().m_gameFolder);
+    return Cached(theApp().Game().folder);
 }
 
 std::string GameExecutable() {
-    return Cached(theApp().m_gameExecutable);
+    return Cached(theApp().Game().executable);
 }
 
 std::string GameFile(std::string_view relative) {

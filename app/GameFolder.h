@@ -11,7 +11,7 @@ class WineRegistry;
 namespace vm {
 
 // Where the game is. Folders are returned with one trailing '/'. The cached values live in
-// the application object (m_gameFolder, m_gameExecutable); every function here may be called
+// the application object (Game()); every function here may be called
 // from any thread.
 
 inline constexpr char kGameExecutableName[] = "Tovrin.exe";

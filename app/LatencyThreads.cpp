@@ -44,7 +44,7 @@ std::vector<GameServerRecord> BuildGameServerList(const std::vector<std::string>
 
 int CCheckConfigThread::RunTask() {
     CVelmoraApp& app = theApp();
-    auto list = BuildGameServerList(app.m_publishedSets.Get(), app.m_gameHost.Get());
+    auto list = BuildGameServerList(app.PublishedState().sets.Get(), app.Services().gameHost.Get());
     WriteRealmsFile((app.ProgramDir() / "Velmora.realms").string(), list);
     SendTo(m_pMainWnd, WM_VM_REALMS_READY, 0, 0);
     return 0;

@@ -187,14 +187,14 @@ class Bench {
         app.SetProgramDir(m_base / "program");
         app.WriteProfileInt("Path", "PathType", 1);
         app.WriteProfileString("Path", "CustomPath", (game / "Tovrin.exe").string());
-        app.m_gameFolder.Set("");
+        app.Game().folder.Set("");
         vm::CacheGameFolder();
-        app.m_mirrorBaseUrl.Set(m_origin);
-        app.m_updateInfo.Set({{"Version", "1.019"}});
-        app.m_publishedSets.Set({"TVRN"});
-        app.m_setFolders.Set({{"TVRN", m_published.setFolder}});
-        app.m_expectedListChecksum.Set(m_published.listChecksum);
-        app.m_commitGate.store(1);
+        app.MirrorState().baseUrl.Set(m_origin);
+        app.PublishedState().updateInfo.Set({{"Version", "1.019"}});
+        app.PublishedState().sets.Set({"TVRN"});
+        app.PublishedState().setFolders.Set({{"TVRN", m_published.setFolder}});
+        app.PublishedState().expectedListChecksum.Set(m_published.listChecksum);
+        app.Runs().commitGate.store(1);
         g_shortcutOffered.Set();
     }
 

@@ -83,13 +83,13 @@ int CUploadLogThread::RunTask() {
 
     // The log can be large: read it once per piece, and fill the shared list only at the end
     // so the dialog is never kept waiting for it.
-    std::vector<COMBAT_LOG_PIECE> pieces = theApp().m_combatLogPieces.Get();
+    std::vector<COMBAT_LOG_PIECE> pieces = theApp().CombatLog().pieces.Get();
     const std::string logPath = GameFile("Logs/QelCombatLog.txt");
     for (COMBAT_LOG_PIECE& piece : pieces) {
         std::ifstream log(logPath, std::ios::binary);
         piece.buffer = ExtractCombatLogPiece(log, piece.startTime, piece.endTime);
     }
-    theApp().m_combatLogPieces.With([&pieces](std::vector<COMBAT_LOG_PIECE>& shared) {
+    theApp().CombatLog().pieces.With([&pieces](std::vector<COMBAT_LOG_PIECE>& shared) {
         for (std::size_t i = 0; i < shared.size() && i < pieces.size(); ++i)
             if (shared[i].startTime == pieces[i].startTime &&
                 shared[i].endTime == pieces[i].endTime)

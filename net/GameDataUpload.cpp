@@ -113,7 +113,7 @@ std::optional<std::string> ProbeDataServer() {
 }
 
 void UploadGameData() {
-    const CollectedData collected = theApp().m_collectedData.Get();
+    const CollectedData collected = theApp().CombatLog().collectedData.Get();
     const PackedGameData packed = PackGameData(collected);
 
     std::optional<std::string> answer = ProbeDataServer();

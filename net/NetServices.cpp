@@ -9,8 +9,8 @@ namespace vm {
 void InstallNetServices() {
     CVelmoraApp& app = theApp();
     app.SetStatisticStarter([](int action) { SendStatistic(action); });
-    app.m_gameHost.Set(GetEndpoints().gameHost);
-    app.m_machineId.Set(ComputeMachineId());
+    app.Services().gameHost.Set(GetEndpoints().gameHost);
+    app.Services().machineId.Set(ComputeMachineId());
 }
 
 }  // namespace vm

@@ -40,7 +40,7 @@ bool CChangeLogDialog::OnInitDialog() {
     m_viewer->setGeometry(6, 35, 588, 310);
     std::string text;
     {
-        const auto info = theApp().m_updateInfo.Get();
+        const auto info = theApp().PublishedState().updateInfo.Get();
         if (auto it = info.find("ChangeLog"); it != info.end()) text = it->second;
     }
     m_viewer->SetText(text);

@@ -40,7 +40,7 @@ CDlgUploadCombatLog::CDlgUploadCombatLog(QWidget* parent) : QDialog(parent) {
                              QStringLiteral("起始时间"), QStringLiteral("终止时间")});
     const int widths[] = {120, 80, 150, 150};
     for (int c = 0; c < 4; ++c) m_list->setColumnWidth(c, widths[c]);
-    for (const COMBAT_LOG_PIECE& piece : theApp().m_combatLogPieces.Get()) {
+    for (const COMBAT_LOG_PIECE& piece : theApp().CombatLog().pieces.Get()) {
         auto* item = new QTreeWidgetItem(
             m_list, {FromUtf8(piece.fightName),
                      piece.success ? QStringLiteral("成功") : QStringLiteral("失败"),
@@ -104,7 +104,7 @@ void CDlgUploadCombatLog::OnStart() {
     std::vector<bool> marks;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i)
         marks.push_back(m_list->topLevelItem(i)->checkState(0) == Qt::Checked);
-    theApp().m_combatLogPieces.With([&marks](std::vector<COMBAT_LOG_PIECE>& pieces) {
+    theApp().CombatLog().pieces.With([&marks](std::vector<COMBAT_LOG_PIECE>& pieces) {
         for (std::size_t i = 0; i < pieces.size() && i < marks.size(); ++i)
             pieces[i].selected = marks[i];
     });

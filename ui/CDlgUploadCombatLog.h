@@ -14,7 +14,7 @@ namespace vm {
 
 class QtMessageTarget;
 
-// "日志上传": lists the recorded combat-log pieces (the application's m_combatLogPieces) with
+// "日志上传": lists the recorded combat-log pieces (the application's CombatLog().pieces) with
 // check marks, starts CUploadLogThread for the marked ones and follows its progress messages
 // (WM_VM_LOG_*). The main window opens it modally on WM_USER+170 when at least one piece is
 // recorded: `CDlgUploadCombatLog dlg(this); dlg.exec();`. Closing it while an upload runs

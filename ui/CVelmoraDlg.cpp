@@ -342,7 +342,7 @@ void CVelmoraDlg::OnUpdateButton() {
     if (m_updateIdle) {
         // A run already going (the command line's, or one not yet ended) is not doubled.
         if (g_updateRunning.load()) return;
-        theApp().m_refreshRequest.store(1);
+        theApp().Runs().refreshRequest.store(1);
         StartUpdate();
     } else {
         g_cancelUpdate.store(1);
@@ -511,12 +511,12 @@ void CVelmoraDlg::OnConfigResult(UINT msg, const std::optional<std::string>& rea
 void CVelmoraDlg::OnPageLoaded(const QUrl& url, bool ok) {
     if (!ok) {
         m_pageFailed = true;
-        theApp().m_commitGate.store(1);
+        theApp().Runs().commitGate.store(1);
         return;
     }
     if (m_pageHandled || url.path() != QString::fromLatin1(kEmbedPagePath)) return;
     m_pageHandled = true;
-    if (!m_pageFailed) theApp().m_commitGate.store(1);
+    if (!m_pageFailed) theApp().Runs().commitGate.store(1);
 }
 
 // ---- window ------------------------------------------------------------------------------
@@ -726,7 +726,7 @@ void CVelmoraDlg::UpdateMenuStates() {
     if (!m_commandMenu) return;
     const bool session = !PassportAccountText().Get().empty();
     const bool loggedIn = IsLoggedIn() || session;
-    const bool hasVersion = theApp().m_updateInfo.Get().count("Version") != 0;
+    const bool hasVersion = theApp().PublishedState().updateInfo.Get().count("Version") != 0;
     for (QAction* a : m_commandMenu->actions()) {
         switch (a->data().toInt()) {
             case ID_LOGON:
@@ -1009,7 +1009,7 @@ LRESULT CVelmoraDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_KICKIDLE:
             return 0;
         case WM_VM_COMBAT_LOG_OFFER:
-            if (!theApp().m_combatLogPieces.Get().empty()) OpenCombatLog();
+            if (!theApp().CombatLog().pieces.Get().empty()) OpenCombatLog();
             return 0;
         case WM_VM_CONFIG_UPLOAD_FAILED:
         case WM_VM_CONFIG_DOWNLOAD_FAILED: {
@@ -1060,7 +1060,7 @@ LRESULT CVelmoraDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kCommitGateTimer) {
                 if (w) w->KillTimer(kCommitGateTimer);
-                theApp().m_commitGate.store(1);
+                theApp().Runs().commitGate.store(1);
                 return 0;
             }
             if (wParam == kStatisticTimer) {

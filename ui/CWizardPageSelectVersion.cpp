@@ -37,7 +37,7 @@ void CWizardPageSelectVersion::initializePage() {
     if (m_initialized) return;
     m_initialized = true;
     const QString saved = QString::fromStdString(theApp().GetProfileString("Update", "Version"));
-    const std::vector<std::string> names = theApp().m_publishedSets.Get();
+    const std::vector<std::string> names = theApp().PublishedState().sets.Get();
     m_list->clear();
     m_list->setEnabled(!names.empty());
     for (const std::string& name : names) m_list->addItem(QString::fromStdString(name));

@@ -76,8 +76,8 @@ void CWizardSheet::WriteResults() {
     } else {
         app.WriteProfileInt("Path", "PathType", 0);
     }
-    app.m_gameFolder.Set({});
-    app.m_gameExecutable.Set({});
+    app.Game().folder.Set({});
+    app.Game().executable.Set({});
     app.WriteProfileString("Update", "Version", m_selectVersion->m_version.toStdString());
     app.WriteProfileInt("Update", "AutoUpdate", m_update->m_autoUpdate);
     app.WriteProfileInt("Update", "OnceEveryDay", m_update->m_onceEveryDay);

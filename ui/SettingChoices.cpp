@@ -65,8 +65,8 @@ std::string SettingChoices::SaveGameLocation() const {
         app.WriteProfileInt(kPath, "PathType", 0);
     }
     // The next use resolves the folder and the executable from the new settings.
-    app.m_gameFolder.Set("");
-    app.m_gameExecutable.Set("");
+    app.Game().folder.Set("");
+    app.Game().executable.Set("");
     CacheGameFolder();
     return {};
 }

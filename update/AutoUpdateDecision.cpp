@@ -14,7 +14,7 @@ std::int64_t UnixNow() {
 
 AutoUpdateDecision DecideAutomaticUpdate(const UnixClock& clock) {
     CVelmoraApp& app = theApp();
-    const bool hasVersion = app.m_updateInfo.With(
+    const bool hasVersion = app.PublishedState().updateInfo.With(
         [](const UpdateInfoMap& info) { return info.count(kInfoVersion) != 0; });
     if (app.GetProfileInt("Update", "AutoUpdate", 1) == 0 || !hasVersion)
         return AutoUpdateDecision::NoUpdate;

@@ -13,7 +13,7 @@ struct AddOnRecord {
 };
 
 // The add-on file list as last parsed. The process-wide instance is written by the update
-// run and read by the windows, always under theApp().m_fileListLock.
+// run and read by the windows, always under theApp().Runs().fileListLock.
 class CFileListModel {
   public:
     // The process-wide model; never destroyed.

@@ -39,12 +39,12 @@ int CRealmInfoThread::RunTask() {
         PostTo(m_pMainWnd, WM_VM_INFO_FAILED);
         return 0;
     }
-    const UpdateInfoMap info = app.m_updateInfo.Get();
+    const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
     std::vector<std::string> names;
-    app.m_setFolders.With([&](std::map<std::string, std::string>& folders) {
+    app.PublishedState().setFolders.With([&](std::map<std::string, std::string>& folders) {
         RebuildPublishedSets(info, names, folders);
     });
-    app.m_publishedSets.Set(std::move(names));
+    app.PublishedState().sets.Set(std::move(names));
     return 1;
 }
 

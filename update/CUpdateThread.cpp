@@ -124,10 +124,10 @@ bool LinkReplacing(const std::string& from, const std::string& to) {
 
 std::string CacheBuster() {
     CVelmoraApp& app = theApp();
-    std::string id = app.m_machineId.Get();
+    std::string id = app.Services().machineId.Get();
     if (id.empty()) {
         id = ComputeMachineId();
-        app.m_machineId.Set(id);
+        app.Services().machineId.Set(id);
     }
     return id + std::to_string(static_cast<long long>(platform::UnixNow()));
 }
@@ -150,15 +150,15 @@ int CUpdateThread::RunTask() {
     if (lock->UsesFallback()) SendStatus(m_pMainWnd, kFallbackLock);
     RunningFlag running;
 
-    if (app.m_refreshRequest.exchange(0)) {
+    if (app.Runs().refreshRequest.exchange(0)) {
         FetchChecksums();
         if (FetchInformation()) {
-            const UpdateInfoMap info = app.m_updateInfo.Get();
+            const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
             std::vector<std::string> names;
-            app.m_setFolders.With([&](std::map<std::string, std::string>& folders) {
+            app.PublishedState().setFolders.With([&](std::map<std::string, std::string>& folders) {
                 RebuildPublishedSets(info, names, folders);
             });
-            app.m_publishedSets.Set(std::move(names));
+            app.PublishedState().sets.Set(std::move(names));
         }
     }
     if (RunOnceADayTest(m_clock) == DayTest::AlreadyDoneToday) {
@@ -187,8 +187,8 @@ UpdateOutcome CUpdateThread::End(UpdateOutcome outcome) {
 
 UpdateOutcome CUpdateThread::FileUpdate() {
     CVelmoraApp& app = theApp();
-    const std::vector<std::string> sets = app.m_publishedSets.Get();
-    const std::map<std::string, std::string> folders = app.m_setFolders.Get();
+    const std::vector<std::string> sets = app.PublishedState().sets.Get();
+    const std::map<std::string, std::string> folders = app.PublishedState().setFolders.Get();
     if (sets.empty()) {
         SendStatus(m_pMainWnd, kNoSets);
         return End(UpdateOutcome::Failed);
@@ -203,8 +203,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
         return End(UpdateOutcome::Failed);
     }
     m_setFolder = folder->second;
-    m_baseUrl = app.m_mirrorBaseUrl.Get();
-    const UpdateInfoMap info = app.m_updateInfo.Get();
+    m_baseUrl = app.MirrorState().baseUrl.Get();
+    const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
     auto noCache = info.find(kInfoNoCacheMode);
     m_noCache = noCache != info.end() && noCache->second == "1";
 
@@ -381,7 +381,7 @@ bool CUpdateThread::FetchFile(const std::string& local, const std::string& remot
 
 UpdateOutcome CUpdateThread::WaitForCommitGate() {
     // The window opens the gate once its page has loaded (or after 15 s).
-    while (!theApp().m_commitGate.load()) {
+    while (!theApp().Runs().commitGate.load()) {
         if (Cancelled()) return UpdateOutcome::Cancelled;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

@@ -21,7 +21,7 @@ namespace vm {
 // resets g_scanDone, starts CChecksumThread, then this job with m_pMainWnd set; it sends or
 // posts every WM_VM_ report of the run there and ends with WM_VM_UPDATE_END (wParam: the
 // UpdateOutcome), unless it handed over to the updater (WM_VM_SELF_UPDATE_EXIT). Waits for
-// g_shortcutOffered before its self-update question and for theApp().m_commitGate before it
+// g_shortcutOffered before its self-update question and for theApp().Runs().commitGate before it
 // installs anything. Only one run works on a game folder at a time, in any process.
 class CUpdateThread : public CWorkerThread {
   public:

@@ -40,7 +40,7 @@ std::vector<tagFILEINFO> BuildFileEntries(const CFileListModel& model) {
 
 void BuildEntries(std::vector<tagFILEINFO>& entries) {
     entries.clear();
-    std::lock_guard<std::mutex> lock(theApp().m_fileListLock);
+    std::lock_guard<std::mutex> lock(theApp().Runs().fileListLock);
     entries = BuildFileEntries(CFileListModel::Shared());
 }
 

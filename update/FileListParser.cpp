@@ -84,7 +84,7 @@ FileListParseResult ParseFileListInto(std::string_view document, CFileListModel&
 bool ParseFileListDocument(std::string_view document) {
     FileListParseResult result;
     {
-        std::lock_guard<std::mutex> lock(theApp().m_fileListLock);
+        std::lock_guard<std::mutex> lock(theApp().Runs().fileListLock);
         result = ParseFileListInto(document, CFileListModel::Shared(), ModelFill::Replace);
     }
     if (result.outcome == FileListParseResult::Outcome::BadText) {

@@ -36,9 +36,9 @@ void SetMirrorUrlsFromSettings() {
     CVelmoraApp& app = theApp();
     const MirrorUrls urls =
         MirrorUrlsFor(MirrorIndexForServer(app.GetProfileInt("Update", "Server", 0)));
-    app.m_infoUrl.Set(urls.info);
-    app.m_mirrorBaseUrl.Set(urls.base);
-    app.m_checksumUrl.Set(urls.checksum);
+    app.MirrorState().infoUrl.Set(urls.info);
+    app.MirrorState().baseUrl.Set(urls.base);
+    app.MirrorState().checksumUrl.Set(urls.checksum);
 }
 
 }  // namespace vm

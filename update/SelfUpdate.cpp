@@ -61,7 +61,7 @@ Fetched FetchProgram(const std::string& url, const fs::path& file, const TargetR
 
 SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster) {
     CVelmoraApp& app = theApp();
-    const UpdateInfoMap info = app.m_updateInfo.Get();
+    const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
     auto value = [&](const char* key) {
         auto it = info.find(key);
         return it == info.end() ? std::string() : it->second;
@@ -75,7 +75,7 @@ SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& 
         return SelfUpdateResult::Continue;
     SendStatus(target, kUpdating);
 
-    const std::string base = app.m_mirrorBaseUrl.Get();
+    const std::string base = app.MirrorState().baseUrl.Get();
     const std::string noCache = value(kInfoNoCacheMode);
     const fs::path programDir = app.ProgramDir();
     const fs::path client = programDir / kNewClientFileName;

@@ -87,12 +87,12 @@ std::string ExtractAndDelete(const fs::path& archive, const fs::path& folder,
 
 bool FetchChecksums() {
     CVelmoraApp& app = theApp();
-    SmallGet get = GetSmall(app.m_checksumUrl.Get(), kMaxChecksumBody);
+    SmallGet get = GetSmall(app.MirrorState().checksumUrl.Get(), kMaxChecksumBody);
     if (!get.result.Ok() || IsHttpError(get.status)) return false;
     std::optional<ExpectedChecksums> sums = ParseChecksumText(get.body);
     if (!sums) return false;
-    app.m_expectedInfoChecksum.Set(sums->info);
-    app.m_expectedListChecksum.Set(sums->list);
+    app.PublishedState().expectedInfoChecksum.Set(sums->info);
+    app.PublishedState().expectedListChecksum.Set(sums->list);
     return true;
 }
 
@@ -101,8 +101,8 @@ bool FetchInformation() {
     const fs::path folder = TemporaryFolder();
     const fs::path local = folder / kInfoFileName;
 
-    if (!LocalCopyIsCurrent(local, app.m_expectedInfoChecksum.Get())) {
-        SmallGet get = GetSmall(app.m_infoUrl.Get(), kMaxInfoArchive);
+    if (!LocalCopyIsCurrent(local, app.PublishedState().expectedInfoChecksum.Get())) {
+        SmallGet get = GetSmall(app.MirrorState().infoUrl.Get(), kMaxInfoArchive);
         if (IsHttpError(get.status)) {
             app.Prompt(kVersionCheckFailed, "Velmora", MB_OK | MB_ICONERROR);
             return false;
@@ -131,7 +131,7 @@ bool FetchInformation() {
         return false;
     }
     const std::string text = DecodeInfoBytes(*bytes);
-    app.m_updateInfo.With([&](UpdateInfoMap& info) { ParseInfoText(text, info); });
+    app.PublishedState().updateInfo.With([&](UpdateInfoMap& info) { ParseInfoText(text, info); });
     return true;
 }
 
@@ -150,7 +150,7 @@ fs::path CachedFileListPath(const std::string& setFolder) {
 std::optional<std::string> FetchFileList(const std::string& setFolder, const std::string& url,
                                          const ListDownloader& download) {
     const fs::path local = CachedFileListPath(setFolder);
-    if (!LocalCopyIsCurrent(local, theApp().m_expectedListChecksum.Get())) {
+    if (!LocalCopyIsCurrent(local, theApp().PublishedState().expectedListChecksum.Get())) {
         std::error_code ec;
         fs::create_directories(local.parent_path(), ec);
         const fs::path archive = local.string() + kArchiveSuffix;

@@ -58,7 +58,8 @@ class ProbeUi : public vm::IStartupUi {
     }
     void RunSplash() override {
         auto& app = vm::theApp();
-        Log("splash " + app.m_expectedInfoChecksum.Get() + "/" + app.m_expectedListChecksum.Get());
+        Log("splash " + app.PublishedState().expectedInfoChecksum.Get() + "/" +
+            app.PublishedState().expectedListChecksum.Get());
         if (Env("PROBE_SPLASH_WAIT", "1")) WaitForStop();
     }
     void RunMainWindow() override {

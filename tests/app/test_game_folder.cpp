@@ -33,8 +33,8 @@ class GameFolderTest : public ::testing::Test {
         fs::create_directories(prog);
         fs::create_directories(tmp);
         theApp().SetProgramDir(prog);
-        theApp().m_gameFolder.Set("");
-        theApp().m_gameExecutable.Set("");
+        theApp().Game().folder.Set("");
+        theApp().Game().executable.Set("");
         prompter = std::make_shared<vm::test::ScriptedPrompter>();
         theApp().SetPrompter(prompter);
         setenv("TMPDIR", tmp.c_str(), 1);

@@ -256,8 +256,8 @@ TEST(GameServerList, RealmsFileIsByteExact) {
     auto& app = vm::theApp();
     app.SetProgramDir(dir);
     // Every official set is listed, also after the first one was copied into the template.
-    app.m_publishedSets.Set({"官方服务器一区", "测试服", "官方服务器二区"});
-    app.m_gameHost.Set("game.tovrin.example");
+    app.PublishedState().sets.Set({"官方服务器一区", "测试服", "官方服务器二区"});
+    app.Services().gameHost.Set("game.tovrin.example");
     std::atomic<int> ready{0};
     auto window = std::make_shared<LoopTarget>([&](const vm::Message& msg) -> std::intptr_t {
         if (msg.id == vm::WM_VM_REALMS_READY) {
@@ -275,7 +275,7 @@ TEST(GameServerList, RealmsFileIsByteExact) {
                            ExpectedRecord(u"官方服务器二区", "game.tovrin.example");
     EXPECT_EQ(platform::ReadWholeFile(dir / "Velmora.realms"), expected);
 
-    app.m_publishedSets.Set({});
+    app.PublishedState().sets.Set({});
     vm::CWorkerThread::Start(std::make_unique<vm::CCheckConfigThread>());
     WaitForWorkers();
     EXPECT_EQ(fs::file_size(dir / "Velmora.realms"), 0u) << "the file is created anew each time";

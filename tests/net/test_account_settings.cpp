@@ -72,7 +72,7 @@ class AccountSettings : public ::testing::Test {
         theApp().SetPrompter(prompter);
         theApp().WriteProfileInt("Path", "PathType", 1);
         theApp().WriteProfileString("Path", "CustomPath", (root / "game/Tovrin.exe").string());
-        theApp().m_gameFolder.Set({});
+        theApp().Game().folder.Set({});
     }
     void TearDown() override {
         theApp().SetPrompter(nullptr);

@@ -34,12 +34,12 @@ class GameData : public PassportTest {
   protected:
     void SetUp() override {
         PassportTest::SetUp();
-        theApp().m_gameFolder.Set((home / "game").string() + "/");
+        theApp().Game().folder.Set((home / "game").string() + "/");
     }
     void TearDown() override {
-        theApp().m_collectedData.Set({});
-        theApp().m_combatLogPieces.Set({});
-        theApp().m_gameFolder.Set({});
+        theApp().CombatLog().collectedData.Set({});
+        theApp().CombatLog().pieces.Set({});
+        theApp().Game().folder.Set({});
         PassportTest::TearDown();
     }
     DataServerFake data{services};
@@ -49,7 +49,7 @@ TEST_F(GameData, UploadSignsTheProbeTokenAndTheDigests) {
     data.SetProbeAnswer("42:abc");
     std::string second;
     for (int i = 0; i < 100; ++i) second += static_cast<char>('a' + i % 7);
-    theApp().m_collectedData.Set({"", second, "", {}});
+    theApp().CombatLog().collectedData.Set({"", second, "", {}});
     UploadGameData();
 
     auto uploads = data.Uploads();
@@ -82,7 +82,7 @@ TEST_F(GameData, DigestsComeFromTheFilesWhenPresent) {
     Write(home / "game/Interface/VM_Hive/info.ini", "info");
     Write(home / "game/Tovrin.exe", "MZgame");
     data.SetProbeAnswer("7:");
-    theApp().m_collectedData.Set({"first piece", "", "", {{"b", "B"}, {"a", "A"}}});
+    theApp().CombatLog().collectedData.Set({"first piece", "", "", {{"b", "B"}, {"a", "A"}}});
     UploadGameData();
     auto uploads = data.Uploads();
     ASSERT_EQ(uploads.size(), 1u);
@@ -98,7 +98,7 @@ TEST_F(GameData, DigestsComeFromTheFilesWhenPresent) {
 }
 
 TEST_F(GameData, RefusedProbeOrNothingToSendSendsNothing) {
-    theApp().m_collectedData.Set({"x", "", "", {}});
+    theApp().CombatLog().collectedData.Set({"x", "", "", {}});
     for (const std::string& answer :
          {std::string("1:error"), std::string("error 5"), std::string("no colon"),
           std::string(80, 'i') + ":t", "1:" + std::string(80, 't')}) {
@@ -107,14 +107,14 @@ TEST_F(GameData, RefusedProbeOrNothingToSendSendsNothing) {
     }
     services.SetFault("/main.php", Fault::Status(500).Times(1));
     UploadGameData();
-    theApp().m_collectedData.Set({});
+    theApp().CombatLog().collectedData.Set({});
     data.SetProbeAnswer("1:t");
     UploadGameData();
     EXPECT_TRUE(data.Uploads().empty());
     EXPECT_EQ(data.ProbeCount(), 6);
 
     // The longest id and token that fit their fields still go out.
-    theApp().m_collectedData.Set({"x", "", "", {}});
+    theApp().CombatLog().collectedData.Set({"x", "", "", {}});
     data.SetProbeAnswer(std::string(79, 'i') + ":" + std::string(79, 't'));
     UploadGameData();
     ASSERT_EQ(data.Uploads().size(), 1u);
@@ -155,7 +155,7 @@ TEST_F(GameData, LogWorkerFillsPiecesAndStopsWhenAsked) {
     piece.startTime = "1/2 09:00:00.000";
     piece.endTime = "1/2 10:00:01.000";
     piece.fightName = "Boss";
-    theApp().m_combatLogPieces.Set({piece});
+    theApp().CombatLog().pieces.Set({piece});
 
     LogUploadStopEvent().Set();  // pressed before the worker even began: it resets it
     auto worker = std::make_unique<CUploadLogThread>();
@@ -177,7 +177,7 @@ TEST_F(GameData, LogWorkerFillsPiecesAndStopsWhenAsked) {
     EXPECT_LT(ids.size(), 10u);
     EXPECT_EQ(std::get<std::string>(window->Of(WM_VM_LOG_STATUS)[0].payload), "准备上传日志……");
     EXPECT_EQ(window->Of(WM_VM_LOG_PROGRESS)[0].lParam, 99);
-    EXPECT_EQ(theApp().m_combatLogPieces.Get()[0].buffer, "1/2 10:00:00.000 a\n");
+    EXPECT_EQ(theApp().CombatLog().pieces.Get()[0].buffer, "1/2 10:00:00.000 a\n");
     LogUploadStopEvent().Reset();
 }
 

@@ -212,9 +212,9 @@ TEST_F(SettingsSync, RoundTripThroughThePassport) {
 
 TEST_F(SettingsSync, WithoutCustomPathTheGameFoldersOwnAccountFolderIsUsed) {
     platform::IniFile(theApp().ProfilePath()).DeleteKey("Path", "CustomPath");
-    theApp().m_gameFolder.Set((home / "game2").string() + "/");
+    theApp().Game().folder.Set((home / "game2").string() + "/");
     EXPECT_EQ(AccountFolder(), home / "game2" / "Account");
-    theApp().m_gameFolder.Set({});
+    theApp().Game().folder.Set({});
 }
 
 }  // namespace

@@ -96,8 +96,8 @@ TEST_F(Statistic, UnreachableServerIsSilent) {
 
 TEST_F(Statistic, InstalledServicesSendTheApplicationsActions) {
     InstallNetServices();
-    EXPECT_EQ(theApp().m_gameHost.Get(), "game.test.example");
-    EXPECT_EQ(theApp().m_machineId.Get(), ComputeMachineId());
+    EXPECT_EQ(theApp().Services().gameHost.Get(), "game.test.example");
+    EXPECT_EQ(theApp().Services().machineId.Get(), ComputeMachineId());
     theApp().StartStatistic(3);
     auto pings = WaitForPings(1);
     ASSERT_EQ(pings.size(), 1u);

@@ -64,7 +64,7 @@ class AccountDialogs : public ::testing::Test {
         theApp().SetPrompter(prompter);
         theApp().WriteProfileInt("Path", "PathType", 1);
         theApp().WriteProfileString("Path", "CustomPath", (root / "game/Tovrin.exe").string());
-        theApp().m_gameFolder.Set({});
+        theApp().Game().folder.Set({});
         Write(Account("Alice") / "ui.ela", "Alice's ela");
         Write(Account("Alice") / "VM_Hive/hive.ini", "hive");
         Write(Account("Alice") / "VM_Hive/notes.lua", "left out");

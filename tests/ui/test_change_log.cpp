@@ -14,13 +14,14 @@ namespace {
 class ChangeLog : public DialogTest {
   protected:
     void TearDown() override {
-        theApp().m_updateInfo.Set({});
+        theApp().PublishedState().updateInfo.Set({});
         DialogTest::TearDown();
     }
 };
 
 TEST_F(ChangeLog, ShowsTheServerTextReadOnlyAndClosesByItsButton) {
-    theApp().m_updateInfo.Set({{"Version", "1.019"}, {"ChangeLog", "修正了Foo的错误。\n第二行"}});
+    theApp().PublishedState().updateInfo.Set(
+        {{"Version", "1.019"}, {"ChangeLog", "修正了Foo的错误。\n第二行"}});
     QString shown, afterTyping;
     QRect geometry;
     WhenShown<CChangeLogDialog>([&](CChangeLogDialog* d) {
@@ -42,7 +43,7 @@ TEST_F(ChangeLog, ShowsTheServerTextReadOnlyAndClosesByItsButton) {
 }
 
 TEST_F(ChangeLog, WithoutAChangeLogTheViewerIsEmptyAndTheCloseBoxCloses) {
-    theApp().m_updateInfo.Set({{"Version", "1.019"}});
+    theApp().PublishedState().updateInfo.Set({{"Version", "1.019"}});
     QString shown = "x";
     WhenShown<CChangeLogDialog>([&](CChangeLogDialog* d) {
         shown = d->Viewer()->toPlainText();

@@ -25,19 +25,19 @@ class CombatLogDialog : public ::testing::Test {
         EnsureApp();
         fs::create_directories(temp.Path() / "prog");
         theApp().SetProgramDir(temp.Path() / "prog");
-        theApp().m_gameFolder.Set({});
-        theApp().m_combatLogPieces.Set({
+        theApp().Game().folder.Set({});
+        theApp().CombatLog().pieces.Set({
             {"6/14 20:01:12.250", "6/14 20:06:40.875", "熔火之心", true, false, {}},
             {"6/14 20:31:02.000", "6/14 20:33:59.500", "黑翼之巢", false, false, {}},
         });
     }
     void TearDown() override {
         EXPECT_TRUE(WaitFor([] { return CWorkerThread::LiveCount() == 0; }));
-        theApp().m_combatLogPieces.Set({});
+        theApp().CombatLog().pieces.Set({});
     }
     static std::vector<bool> Selected() {
         std::vector<bool> out;
-        for (const COMBAT_LOG_PIECE& p : theApp().m_combatLogPieces.Get())
+        for (const COMBAT_LOG_PIECE& p : theApp().CombatLog().pieces.Get())
             out.push_back(p.selected);
         return out;
     }

@@ -50,10 +50,10 @@ class MainWindow : public ::testing::Test {
         theApp().WriteProfileInt("Upload", "FirstRun", 0);
         theApp().WriteProfileInt("Misc", "NotifyShortcut2", 1);
         theApp().WriteProfileInt("Update", "AutoUpdate", 0);
-        theApp().m_updateInfo.Set({});
-        theApp().m_publishedSets.Set({});
-        theApp().m_commitGate.store(0);
-        theApp().m_refreshRequest.store(0);
+        theApp().PublishedState().updateInfo.Set({});
+        theApp().PublishedState().sets.Set({});
+        theApp().Runs().commitGate.store(0);
+        theApp().Runs().refreshRequest.store(0);
         g_cancelUpdate.store(0);
         g_gameRunning.Reset();
         g_shortcutOffered.Reset();
@@ -130,7 +130,7 @@ TEST_F(MainWindow, UpdateButtonStaysDisabledAfterCancelUntilTheRunEnds) {
     Click(w, 290, 500);
     EXPECT_EQ(w.updateStarts, 1);
     EXPECT_FALSE(w.IsUpdateIdle());
-    EXPECT_EQ(theApp().m_refreshRequest.load(), 1);
+    EXPECT_EQ(theApp().Runs().refreshRequest.load(), 1);
     EXPECT_EQ(g_cancelUpdate.load(), 0);
     EXPECT_FALSE(g_scanDone.IsSet());
 
@@ -175,7 +175,7 @@ TEST_F(MainWindow, LatencyOfTheChosenServerIsShown) {
     ASSERT_TRUE(WriteRealmsFile((dir / "Velmora.realms").string(), {a, b}));
     theApp().WriteProfileString("Update", "Version", "官方服务器B");
     // The game-server list worker writes the same names again meanwhile.
-    theApp().m_publishedSets.Set({a.displayName, b.displayName});
+    theApp().PublishedState().sets.Set({a.displayName, b.displayName});
     TestMainWindow w;
     ASSERT_TRUE(w.Open());
     b.latency = 32;
@@ -202,7 +202,7 @@ TEST_F(MainWindow, AutoRunStartsTheGameOnlyAfterAnAutomaticUpdate) {
     {
         // Started automatically: the game one second later.
         theApp().WriteProfileInt("Update", "AutoUpdate", 1);
-        theApp().m_updateInfo.Set({{"Version", "3"}});
+        theApp().PublishedState().updateInfo.Set({{"Version", "3"}});
         TestMainWindow w;
         ASSERT_TRUE(w.Open());
         EXPECT_EQ(w.updateStarts, 1);
@@ -227,7 +227,7 @@ TEST_F(MainWindow, AutoRunStartsTheGameOnlyAfterAnAutomaticUpdate) {
 TEST_F(MainWindow, OnceEveryDayRunsOncePerDay) {
     theApp().WriteProfileInt("Update", "AutoUpdate", 1);
     theApp().WriteProfileInt("Update", "OnceEveryDay", 1);
-    theApp().m_updateInfo.Set({{"Version", "3"}});
+    theApp().PublishedState().updateInfo.Set({{"Version", "3"}});
     {
         TestMainWindow w;
         ASSERT_TRUE(w.Open());
@@ -622,14 +622,14 @@ TEST_F(MainWindow, CommitGateWaitsForTheFirstLoadOfTheNewsPage) {
         WaitFor([&] { return !server.RequestsTo("/tvrn/html/velmora.html").empty(); }, 60000));
     // The page is still on its way: nothing may be installed yet.
     QCoreApplication::processEvents();
-    EXPECT_EQ(theApp().m_commitGate.load(), 0);
+    EXPECT_EQ(theApp().Runs().commitGate.load(), 0);
     EXPECT_FALSE(w.IsPageHandled());
     {
         std::lock_guard lock(m);
         release = true;
     }
     cv.notify_all();
-    ASSERT_TRUE(WaitFor([&] { return theApp().m_commitGate.load() == 1; }, 60000));
+    ASSERT_TRUE(WaitFor([&] { return theApp().Runs().commitGate.load() == 1; }, 60000));
     EXPECT_TRUE(w.IsPageHandled());
     EXPECT_FALSE(w.IsPageFailed());
 }
@@ -639,15 +639,15 @@ TEST_F(MainWindow, CommitGateOpensWhenThePageFailsOrAfterTheFallback) {
         TestMainWindow w;
         w.page = true;
         ASSERT_TRUE(w.Open());
-        ASSERT_TRUE(WaitFor([&] { return theApp().m_commitGate.load() == 1; }, 60000));
+        ASSERT_TRUE(WaitFor([&] { return theApp().Runs().commitGate.load() == 1; }, 60000));
         EXPECT_TRUE(w.IsPageFailed());
     }
-    theApp().m_commitGate.store(0);
+    theApp().Runs().commitGate.store(0);
     TestMainWindow w;
     ASSERT_TRUE(w.Open());
-    EXPECT_EQ(theApp().m_commitGate.load(), 0);
+    EXPECT_EQ(theApp().Runs().commitGate.load(), 0);
     w.SendMessage(WM_TIMER, kCommitGateTimer, 0);
-    EXPECT_EQ(theApp().m_commitGate.load(), 1);
+    EXPECT_EQ(theApp().Runs().commitGate.load(), 1);
 }
 
 }  // namespace

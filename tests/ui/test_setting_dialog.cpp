@@ -99,7 +99,7 @@ TEST_F(SettingDialog, EmptyAndMissingPathsThenABrowsedOneIsSaved) {
     const fs::path exe = dir / "game" / "Tovrin.exe";
     fs::create_directories(exe.parent_path());
     ASSERT_TRUE(platform::WriteFileAtomic(exe, "MZ"));
-    theApp().m_gameFolder.Set("/stale/");
+    theApp().Game().folder.Set("/stale/");
     std::vector<std::string> messages;
     messages.reserve(4);
     bool editEnabledBefore = true;

@@ -45,16 +45,16 @@ class SetupWizard : public ::testing::Test {
         EnsureApp();
         fs::create_directories(root / "prog");
         theApp().SetProgramDir(root / "prog");
-        theApp().m_gameFolder.Set({});
-        theApp().m_gameExecutable.Set({});
-        theApp().m_publishedSets.Set({"TVRN", "TVRN-Classic"});
+        theApp().Game().folder.Set({});
+        theApp().Game().executable.Set({});
+        theApp().PublishedState().sets.Set({"TVRN", "TVRN-Classic"});
         ::setenv("WINEPREFIX", (root / "wine").c_str(), 1);
     }
     void TearDown() override {
         ::unsetenv("WINEPREFIX");
-        theApp().m_publishedSets.Set({});
-        theApp().m_gameFolder.Set({});
-        theApp().m_gameExecutable.Set({});
+        theApp().PublishedState().sets.Set({});
+        theApp().Game().folder.Set({});
+        theApp().Game().executable.Set({});
     }
     // A Wine prefix whose registry names the game's folder (written as given).
     void Registry(const std::string& installPath) {
@@ -188,7 +188,7 @@ TEST_F(SetupWizard, VersionListPreselectsIgnoringCaseAndBlocksWhenEmpty) {
         EXPECT_EQ(list->currentText(), "TVRN-Classic");
         EXPECT_TRUE(sheet.button(QWizard::NextButton)->isEnabled());
     }
-    theApp().m_publishedSets.Set({});
+    theApp().PublishedState().sets.Set({});
     {
         CWizardSheet sheet;
         sheet.show();
@@ -226,7 +226,7 @@ TEST_F(SetupWizard, CancelWritesNothing) {
 
 TEST_F(SetupWizard, FinishWritesTheResultsInOrderAndTheGameFolderFollows) {
     Touch(root / "game/Tovrin.exe");
-    theApp().m_gameFolder.Set((root / "prog").string() + "/");  // cached before the run
+    theApp().Game().folder.Set((root / "prog").string() + "/");  // cached before the run
     const std::string exe = (root / "game/Tovrin.exe").string();
     DriveWizard([exe](CWizardSheet& sheet) {
         auto click = [](QWidget* w) { Click(w); };

@@ -74,10 +74,10 @@ class UnknownAddOnDialog : public DialogTest {
   protected:
     void SetUp() override {
         DialogTest::SetUp();
-        theApp().m_gameFolder.Set((dir / "game").string() + "/");
+        theApp().Game().folder.Set((dir / "game").string() + "/");
     }
     void TearDown() override {
-        theApp().m_gameFolder.Set("");
+        theApp().Game().folder.Set("");
         DialogTest::TearDown();
     }
     std::string Game(const std::string& below) {

@@ -52,9 +52,9 @@ class UpdateRunEnv : public ::testing::Test {
         app.WriteProfileString("Path", "CustomPath", (game / "Tovrin.exe").string());
         CacheGameFolder();
         app.SetPrompter(prompter);
-        app.m_mirrorBaseUrl.Set(server.Origin());
-        app.m_updateInfo.Set({{"Version", "1.019"}});
-        app.m_commitGate.store(1);
+        app.MirrorState().baseUrl.Set(server.Origin());
+        app.PublishedState().updateInfo.Set({{"Version", "1.019"}});
+        app.Runs().commitGate.store(1);
         g_shortcutOffered.Set();
         target->SetReply([this](const Message& m) -> std::intptr_t {
             if (m.id == WM_VM_STATUS) {
@@ -102,9 +102,9 @@ class UpdateRunEnv : public ::testing::Test {
         o.setName = "TVRN";
         PublishResult r = PublishMirror(o);
         EXPECT_TRUE(r.ok) << r.error;
-        theApp().m_publishedSets.Set({"TVRN"});
-        theApp().m_setFolders.Set({{"TVRN", r.setFolder}});
-        theApp().m_expectedListChecksum.Set(r.listChecksum);
+        theApp().PublishedState().sets.Set({"TVRN"});
+        theApp().PublishedState().setFolders.Set({{"TVRN", r.setFolder}});
+        theApp().PublishedState().expectedListChecksum.Set(r.listChecksum);
         return r;
     }
 

@@ -121,7 +121,7 @@ TEST(FileListParser, TextThatIsNotUtf8StopsTheParseWithAMessage) {
     EXPECT_EQ(prompter->Texts()[0],
               "解析更新文件失败，错误代码：(" + std::to_string(EILSEQ) + ")。");
     {
-        std::lock_guard<std::mutex> lock(vm::theApp().m_fileListLock);
+        std::lock_guard<std::mutex> lock(vm::theApp().Runs().fileListLock);
         const auto& model = vm::CFileListModel::Shared();
         EXPECT_EQ(model.m_topLevelFiles.count("a"), 1u);  // what came before stays
         EXPECT_EQ(model.m_topLevelFiles.count("c"), 0u);

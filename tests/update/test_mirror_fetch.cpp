@@ -118,16 +118,16 @@ TEST_F(MirrorFetch, InfoJobFillsTheInformationAndPublishedSets) {
     RunInfoJob();
     EXPECT_FALSE(InfoFailed());
     EXPECT_TRUE(prompter->Texts().empty());
-    EXPECT_EQ(theApp().m_infoUrl.Get(), server.Origin() + kInfoPath);
-    EXPECT_EQ(theApp().m_checksumUrl.Get(), server.Origin() + kChecksumPath);
-    EXPECT_EQ(theApp().m_mirrorBaseUrl.Get(), server.Origin());
-    EXPECT_EQ(theApp().m_publishedSets.Get(), std::vector<std::string>{"TVRN"});
-    EXPECT_EQ(theApp().m_setFolders.Get().at("TVRN"), "/TVRN");
-    EXPECT_EQ(theApp().m_updateInfo.Get().at("Version"), "1.019");
+    EXPECT_EQ(theApp().MirrorState().infoUrl.Get(), server.Origin() + kInfoPath);
+    EXPECT_EQ(theApp().MirrorState().checksumUrl.Get(), server.Origin() + kChecksumPath);
+    EXPECT_EQ(theApp().MirrorState().baseUrl.Get(), server.Origin());
+    EXPECT_EQ(theApp().PublishedState().sets.Get(), std::vector<std::string>{"TVRN"});
+    EXPECT_EQ(theApp().PublishedState().setFolders.Get().at("TVRN"), "/TVRN");
+    EXPECT_EQ(theApp().PublishedState().updateInfo.Get().at("Version"), "1.019");
 
     auto sums = vm::ParseChecksumText(MirrorFile("Velmora-TVRN/checksum.txt"));
-    EXPECT_EQ(theApp().m_expectedInfoChecksum.Get(), sums->info);
-    EXPECT_EQ(theApp().m_expectedListChecksum.Get(), sums->list);
+    EXPECT_EQ(theApp().PublishedState().expectedInfoChecksum.Get(), sums->info);
+    EXPECT_EQ(theApp().PublishedState().expectedListChecksum.Get(), sums->list);
     auto checks = server.RequestsTo(kChecksumPath);
     ASSERT_EQ(checks.size(), 1u);
     EXPECT_EQ(checks[0].Header("Cache-Control"), "no-cache");
@@ -144,7 +144,7 @@ TEST_F(MirrorFetch, CurrentLocalInfoIsNotDownloadedAgain) {
     EXPECT_FALSE(InfoFailed());
     EXPECT_EQ(server.RequestsTo(kChecksumPath).size(), 1u);
     EXPECT_TRUE(server.RequestsTo(kInfoPath).empty());
-    EXPECT_EQ(theApp().m_publishedSets.Get(), std::vector<std::string>{"TVRN"});
+    EXPECT_EQ(theApp().PublishedState().sets.Get(), std::vector<std::string>{"TVRN"});
 
     // A local copy that no longer matches is fetched again.
     ASSERT_TRUE(platform::WriteFileAtomic(vm::TemporaryFile("Info"), "stale"));
@@ -158,7 +158,7 @@ TEST_F(MirrorFetch, HttpErrorOnInfoReportsVersionCheckFailure) {
     EXPECT_EQ(prompter->Texts(), std::vector<std::string>{"版本检测失败。"});
     EXPECT_TRUE(InfoFailed());
     EXPECT_TRUE(g_infoReady.IsSet());
-    EXPECT_TRUE(theApp().m_publishedSets.Get().empty());
+    EXPECT_TRUE(theApp().PublishedState().sets.Get().empty());
 }
 
 TEST_F(MirrorFetch, ArchiveWithoutInfoNeverLetsAStaleCopyPass) {
@@ -170,7 +170,7 @@ TEST_F(MirrorFetch, ArchiveWithoutInfoNeverLetsAStaleCopyPass) {
     ASSERT_EQ(prompter->Texts().size(), 1u);
     EXPECT_NE(prompter->Texts()[0].find("获取更新信息失败"), std::string::npos);
     EXPECT_TRUE(InfoFailed());
-    EXPECT_TRUE(theApp().m_updateInfo.Get().empty());
+    EXPECT_TRUE(theApp().PublishedState().updateInfo.Get().empty());
 }
 
 TEST_F(MirrorFetch, UnreachableMirrorExplainsAndFails) {
@@ -192,8 +192,8 @@ TEST_F(MirrorFetch, ServerTwoUsesTheNetcomMirror) {
     theApp().WriteProfileInt("Update", "Server", 2);
     RunInfoJob();
     EXPECT_FALSE(InfoFailed());
-    EXPECT_EQ(theApp().m_infoUrl.Get(), server.Origin() + kInfoPath);
-    EXPECT_EQ(theApp().m_mirrorBaseUrl.Get(), server.Origin());
+    EXPECT_EQ(theApp().MirrorState().infoUrl.Get(), server.Origin() + kInfoPath);
+    EXPECT_EQ(theApp().MirrorState().baseUrl.Get(), server.Origin());
     EXPECT_EQ(server.RequestsTo(kInfoPath).size(), 1u);
 }
 
@@ -204,23 +204,23 @@ TEST_F(MirrorFetch, DayAlreadyHandledFetchesNothing) {
     RunInfoJob([&] { return today; });
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_FALSE(InfoFailed());
-    EXPECT_TRUE(theApp().m_updateInfo.Get().empty());
+    EXPECT_TRUE(theApp().PublishedState().updateInfo.Get().empty());
 }
 
 TEST_F(MirrorFetch, ChecksumFailuresKeepThePreviousValues) {
     vm::SetMirrorUrlsFromSettings();
-    theApp().m_expectedInfoChecksum.Set("old-info");
-    theApp().m_expectedListChecksum.Set("old-list");
+    theApp().PublishedState().expectedInfoChecksum.Set("old-info");
+    theApp().PublishedState().expectedListChecksum.Set("old-list");
     server.SetFault(kChecksumPath, vm::test::Fault::Status(500).Times(1));
     EXPECT_FALSE(vm::FetchChecksums());
     server.Reply(kChecksumPath, "no line break");
     EXPECT_FALSE(vm::FetchChecksums());
-    EXPECT_EQ(theApp().m_expectedInfoChecksum.Get(), "old-info");
-    EXPECT_EQ(theApp().m_expectedListChecksum.Get(), "old-list");
+    EXPECT_EQ(theApp().PublishedState().expectedInfoChecksum.Get(), "old-info");
+    EXPECT_EQ(theApp().PublishedState().expectedListChecksum.Get(), "old-list");
     server.Reply(kChecksumPath, "new-info\nnew-list");
     EXPECT_TRUE(vm::FetchChecksums());
-    EXPECT_EQ(theApp().m_expectedInfoChecksum.Get(), "new-info");
-    EXPECT_EQ(theApp().m_expectedListChecksum.Get(), "new-list");
+    EXPECT_EQ(theApp().PublishedState().expectedInfoChecksum.Get(), "new-info");
+    EXPECT_EQ(theApp().PublishedState().expectedListChecksum.Get(), "new-list");
     EXPECT_TRUE(prompter->Texts().empty());
 }
 
@@ -232,7 +232,7 @@ TEST_F(MirrorFetch, CachedListOfOneSetNeverPassesForAnother) {
     const std::string base = server.Origin();
     auto beta = vm::FetchFileList("/Beta", base + "/Beta/filelist.xml.z");
     ASSERT_TRUE(beta);
-    EXPECT_EQ(platform::Md5Hex(*beta), theApp().m_expectedListChecksum.Get());
+    EXPECT_EQ(platform::Md5Hex(*beta), theApp().PublishedState().expectedListChecksum.Get());
     EXPECT_NE(beta->find("other.lua"), std::string::npos);
 
     auto tvrn = vm::FetchFileList("/TVRN", base + "/TVRN/filelist.xml.z");

@@ -154,7 +154,7 @@ TEST_F(OnceADay, RulesFollowTheReplacedClock) {
     const auto evening = std::chrono::system_clock::from_time_t(std::mktime(&local)) +
                          std::chrono::milliseconds(250);
     vm::theApp().WriteProfileInt("Update", "OnceEveryDay", 1);
-    vm::theApp().m_updateInfo.Set({{"Version", "1.019"}});
+    vm::theApp().PublishedState().updateInfo.Set({{"Version", "1.019"}});
     {
         auto at = evening;
         platform::ScopedClock clock([&at] { return at; });
@@ -180,7 +180,7 @@ TEST_F(OnceADay, RulesFollowTheReplacedClock) {
     }
     // Back on the system clock.
     EXPECT_LE(std::abs(vm::UnixNow() - static_cast<std::int64_t>(std::time(nullptr))), 5);
-    vm::theApp().m_updateInfo.Set({});
+    vm::theApp().PublishedState().updateInfo.Set({});
 }
 
 }  // namespace

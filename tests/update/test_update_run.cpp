@@ -245,9 +245,9 @@ TEST_F(UpdateRun, AlreadyUpdatedTodayDoesNothing) {
 
 TEST_F(UpdateRun, NoCacheModeAddsTheCacheBusterToArchivesOnly) {
     Publish({{"A/a.lua", "a"}});
-    theApp().m_updateInfo.Set({{"Version", "1.019"}, {"NoCacheMode", "1"}});
-    theApp().m_machineId.Set("0123456789abcdef0123456789abcdef");
-    theApp().m_expectedListChecksum.Set("");
+    theApp().PublishedState().updateInfo.Set({{"Version", "1.019"}, {"NoCacheMode", "1"}});
+    theApp().Services().machineId.Set("0123456789abcdef0123456789abcdef");
+    theApp().PublishedState().expectedListChecksum.Set("");
     Run();
     EXPECT_EQ(Outcome(), kSucceeded);
     auto list = server.RequestsTo("/TVRN/filelist.xml.z");
@@ -265,9 +265,9 @@ class SelfUpdateRun : public UpdateRun {
         fs::create_directories(mirror / "Velmora-TVRN");
         ASSERT_TRUE(platform::WriteFileAtomic(mirror / "Velmora-TVRN/client", clientBytes));
         ASSERT_TRUE(platform::WriteFileAtomic(mirror / "Velmora-TVRN/updater", updaterBytes));
-        theApp().m_updateInfo.Set({{"Version", "1.020"},
-                                   {"Client", "/Velmora-TVRN/client"},
-                                   {"Updater", "/Velmora-TVRN/updater"}});
+        theApp().PublishedState().updateInfo.Set({{"Version", "1.020"},
+                                                  {"Client", "/Velmora-TVRN/client"},
+                                                  {"Updater", "/Velmora-TVRN/updater"}});
     }
     static std::string Probe() {
         return platform::ReadWholeFile(vm::test::ProgramDir() / "updater_probe").value_or("");

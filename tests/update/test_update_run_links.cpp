@@ -256,13 +256,13 @@ TEST_F(UpdateRunLinks, TwoGameFoldersNeverShareAStagedFile) {
     Publish({{"A/a.lua", "version one"}});
     // The run waits at the commit gate once its file has arrived; meanwhile another install
     // of the game stages a different version of the same file in the temporary folder.
-    theApp().m_commitGate.store(0);
+    theApp().Runs().commitGate.store(0);
     Start();
     const std::string shared = vm::TemporaryFolder() + "Interface/A/a.lua";
     for (int i = 0; i < 3000 && platform::ReadWholeFile(shared) != "version one"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(platform::WriteFileAtomic(shared, "another install's version"));
-    theApp().m_commitGate.store(1);
+    theApp().Runs().commitGate.store(1);
     WaitForWorkers();
     EXPECT_EQ(Outcome(), kSucceeded);
     // This folder's run installs what its own list says, from its own staged copy.

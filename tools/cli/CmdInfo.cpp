@@ -28,14 +28,14 @@ int RunInfo(const std::vector<std::string>& args) {
         PrintError("获取更新信息失败。");
         return kExitFailed;
     }
-    const UpdateInfoMap info = app.m_updateInfo.Get();
+    const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
     auto value = [&](const char* key) {
         auto it = info.find(key);
         // The mirror's words: printed without anything that could drive the terminal.
         return it == info.end() ? std::string("（未发布）")
                                 : platform::WithoutControlCharacters(it->second);
     };
-    std::cout << "镜像: " << app.m_mirrorBaseUrl.Get() << "\n"
+    std::cout << "镜像: " << app.MirrorState().baseUrl.Get() << "\n"
               << "发布的客户端版本: " << value(kInfoVersion) << "（本机 " << kClientVersion
               << "）\n"
               << "客户端: " << value(kInfoClient) << "\n"

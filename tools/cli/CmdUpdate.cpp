@@ -142,7 +142,7 @@ int RunUpdate(const std::vector<std::string>& args) {
     }
 
     // The window's start of a run; there is no page to wait for and no shortcut to offer.
-    app.m_commitGate.store(1);
+    app.Runs().commitGate.store(1);
     g_shortcutOffered.Set();
     std::signal(SIGINT, CancelUpdate);
     std::signal(SIGTERM, CancelUpdate);

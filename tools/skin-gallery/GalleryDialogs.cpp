@@ -90,7 +90,7 @@ int GalleryDialogs(const QString& outDir) {
     }
 
     const std::filesystem::path game = std::filesystem::path(program.path().toStdString()) / "game";
-    app.m_gameFolder.Set(game.string() + "/");
+    app.Game().folder.Set(game.string() + "/");
     std::vector<std::string> unknown;
     for (const char* f :
          {"Interface/Foo/Foo.lua", "Interface/Foo/Foo.toc", "Interface/Foo/art/a.tga",
@@ -126,7 +126,7 @@ int GalleryDialogs(const QString& outDir) {
     for (int i = 1; i <= 60; ++i)
         log += "v1.0" + std::to_string(i) + "：更新了插件 Foo、BarMeter 的界面与数据文件（第 " +
                std::to_string(i) + " 次修订）。\n";
-    app.m_updateInfo.Set({{"Version", "1.019"}, {"ChangeLog", log}});
+    app.PublishedState().updateInfo.Set({{"Version", "1.019"}, {"ChangeLog", log}});
     {
         CChangeLogDialog changes;
         changes.Open(nullptr);
@@ -134,7 +134,7 @@ int GalleryDialogs(const QString& outDir) {
         bar->setValue(bar->maximum() / 2);
         out.Save(changes, "dialog-changelog.png");
     }
-    app.m_updateInfo.Set({});
+    app.PublishedState().updateInfo.Set({});
     return out.failures;
 }
 

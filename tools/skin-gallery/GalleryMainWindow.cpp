@@ -110,8 +110,8 @@ int GalleryMainWindow(const QString& out) {
     server.port = 1;
     WriteRealmsFile(folder.filePath("Velmora.realms").toStdString(), {server});
     // The game-server list worker writes the same list again.
-    app.m_publishedSets.Set({server.displayName});
-    app.m_gameHost.Set(server.host);
+    app.PublishedState().sets.Set({server.displayName});
+    app.Services().gameHost.Set(server.host);
     int failures = 0;
     {
         GalleryWindow w;

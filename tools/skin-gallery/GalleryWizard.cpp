@@ -54,9 +54,9 @@ int GalleryWizard(const QString& out) {
     app.WriteProfileInt("Path", "PathType", 1);
     app.WriteProfileString("Path", "CustomPath", (game / "Tovrin.exe").string());
     app.WriteProfileString("Update", "Version", "tvrn-classic");
-    app.m_publishedSets.Set({"TVRN", "TVRN-Classic", "TVRN-PTR"});
-    app.m_gameFolder.Set({});
-    app.m_gameExecutable.Set({});
+    app.PublishedState().sets.Set({"TVRN", "TVRN-Classic", "TVRN-PTR"});
+    app.Game().folder.Set({});
+    app.Game().executable.Set({});
 
     int failures = 0;
     {
@@ -83,7 +83,7 @@ int GalleryWizard(const QString& out) {
             ->setText(QStringLiteral("Alice"));
         failures += Shoot(dlg, out, "dialog-import.png");
     }
-    app.m_combatLogPieces.Set({
+    app.CombatLog().pieces.Set({
         {"6/14 20:01:12.250", "6/14 20:06:40.875", "熔火之心·拉格纳罗斯", true, false, {}},
         {"6/14 20:31:02.000", "6/14 20:33:59.500", "黑翼之巢·奈法利安", false, false, {}},
         {"6/15 21:10:45.125", "6/15 21:18:03.750", "安其拉·克苏恩", true, false, {}},
@@ -98,7 +98,7 @@ int GalleryWizard(const QString& out) {
         }
         failures += Shoot(dlg, out, "dialog-combat-log-running.png");
     }
-    app.m_combatLogPieces.Set({});
+    app.CombatLog().pieces.Set({});
     return failures;
 }
 
