@@ -12,6 +12,8 @@ namespace vm {
 // the folder or is not a plain relative name: an absolute path ("/x", "\x", UNC "\\host\x"),
 // a drive letter ("C:x", in any part), a ".." part, a NUL byte, or nothing left at all.
 std::optional<std::string> SafeRelativePath(std::string_view name);
+// The same test without building the result.
+bool IsSafeRelativePath(std::string_view name);
 
 // true when path ends in a separator (a folder entry of an archive).
 bool EndsWithSeparator(std::string_view path);

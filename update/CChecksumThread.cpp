@@ -34,13 +34,18 @@ class ScanDoneOnExit {
     explicit ScanDoneOnExit(std::uint64_t generation) : m_generation(generation) {}
     ScanDoneOnExit(const ScanDoneOnExit&) = delete;
     ScanDoneOnExit& operator=(const ScanDoneOnExit&) = delete;
-    ~ScanDoneOnExit() {
+    ~ScanDoneOnExit() { Signal(); }
+    // Early, once the scan's results are in place.
+    void Signal() {
+        if (m_signalled) return;
+        m_signalled = true;
         std::lock_guard<std::mutex> g(GenerationLock());
         if (g_generation.load() == m_generation) g_scanDone.Set();
     }
 
   private:
     std::uint64_t m_generation;
+    bool m_signalled = false;
 };
 
 }  // namespace
@@ -70,7 +75,7 @@ int CChecksumThread::RunTask() {
     const std::filesystem::path cache =
         m_cacheFile.empty() ? std::filesystem::path(TemporaryFile(ChecksumCache::kFileName))
                             : m_cacheFile;
-    RunChecksumScan(folder, cache, ChecksumMap::Instance(), stale);
+    RunChecksumScan(folder, cache, ChecksumMap::Instance(), stale, [&done] { done.Signal(); });
     return 0;
 }
 

@@ -237,7 +237,6 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     if (Cancelled()) return End(UpdateOutcome::Cancelled);
     BuildEntries(m_entries);
     const std::string temp = TemporaryFolder();
-    for (const tagFILEINFO& entry : m_entries) m_listPaths.push_back(temp + entry.localPath);
     m_staging = StagingFolder(temp, m_gameFolder);
 
     DiskComparison comparison = CompareWithDisk(m_entries, m_gameFolder);
@@ -430,7 +429,13 @@ bool CUpdateThread::IsOurAddOn(const std::string& folder) {
 }
 
 void CUpdateThread::Remove() {
-    if (!m_removalCandidates.empty()) {
+    if (m_removalCandidates.empty()) return;
+    {
+        // Built only when asked: the question shows which files the list names.
+        const std::string temp = TemporaryFolder();
+        m_listPaths.clear();
+        m_listPaths.reserve(m_entries.size());
+        for (const tagFILEINFO& entry : m_entries) m_listPaths.push_back(temp + entry.localPath);
         const std::intptr_t yes = SendTo(m_pMainWnd, WM_VM_CONFIRM_DELETE,
                                          reinterpret_cast<std::uintptr_t>(&m_removalCandidates),
                                          reinterpret_cast<std::intptr_t>(&m_listPaths));

@@ -1,7 +1,9 @@
 #include "update/ChecksumCache.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <vector>
 
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
@@ -30,6 +32,7 @@ std::int32_t ParseHalf(std::string_view s) {
 
 ChecksumCache ChecksumCache::Parse(std::string_view text) {
     ChecksumCache cache;
+    cache.m_entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = text.find('\n', start);
@@ -47,19 +50,25 @@ ChecksumCache ChecksumCache::Parse(std::string_view text) {
 
         const std::string_view checksum = line.substr(c3 + 1);
         if (checksum.size() != kChecksumLength) continue;
-        Entry e;
+        Entry& e = cache.m_entries[platform::AsciiLower(line.substr(0, c1))];
         e.time.low = ParseHalf(line.substr(c1 + 1, c2 - c1 - 1));
         e.time.high = ParseHalf(line.substr(c2 + 1, c3 - c2 - 1));
-        e.checksum = std::string(checksum);
-        cache.m_entries[platform::AsciiLower(line.substr(0, c1))] = std::move(e);
+        e.checksum.assign(checksum);
     }
     return cache;
 }
 
 std::string ChecksumCache::Serialize() const {
+    // In path order, so the file reads the same whatever order the scan met the files in.
+    std::vector<const std::pair<const std::string, Entry>*> sorted;
+    sorted.reserve(m_entries.size());
+    for (const auto& entry : m_entries) sorted.push_back(&entry);
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto* a, const auto* b) { return a->first < b->first; });
     std::string out;
     out.reserve(m_entries.size() * 96);
-    for (const auto& [key, e] : m_entries) {
+    for (const auto* entry : sorted) {
+        const auto& [key, e] = *entry;
         out += key;
         out += '|';
         out += std::to_string(e.time.low);
@@ -81,7 +90,7 @@ bool ChecksumCache::Save(const std::filesystem::path& file) const {
     return platform::WriteFileAtomic(file, Serialize());
 }
 
-const ChecksumCache::Entry* ChecksumCache::Find(const std::string& key) const {
+const ChecksumCache::Entry* ChecksumCache::Find(std::string_view key) const {
     auto it = m_entries.find(key);
     return it == m_entries.end() ? nullptr : &it->second;
 }

@@ -2,9 +2,9 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/FileTime.h"
 
@@ -34,16 +34,22 @@ class ChecksumCache {
     static ChecksumCache Load(const std::filesystem::path& file);
     [[nodiscard]] bool Save(const std::filesystem::path& file) const;
 
-    const Entry* Find(const std::string& key) const;
+    const Entry* Find(std::string_view key) const;
     // false (and nothing stored) for a key the line format cannot carry (one with a LF).
     bool Store(const std::string& key, Entry entry);
     std::size_t Size() const { return m_entries.size(); }
-    const std::map<std::string, Entry>& Entries() const { return m_entries; }
     // true once Store added an entry or changed one since the cache was loaded.
     bool Changed() const { return m_changed; }
 
   private:
-    std::map<std::string, Entry> m_entries;
+    // Looked up with a view: the scan asks once per installed file.
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    std::unordered_map<std::string, Entry, KeyHash, std::equal_to<>> m_entries;
     bool m_changed = false;
 };
 

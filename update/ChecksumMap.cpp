@@ -8,13 +8,17 @@ namespace vm {
 
 namespace {
 
+bool IsNormal(const std::string& path) {
+    return path.find("//") == std::string::npos && path.find("/.") == std::string::npos &&
+           !path.starts_with(".");
+}
+
 // One spelling per file: "a//b/./c" and "a/b/c" are the same path. The scan's own paths
-// are already normal; only others pay for normalising.
-std::string Normal(const std::string& path) {
-    if (path.find("//") == std::string::npos && path.find("/.") == std::string::npos &&
-        !path.starts_with("."))
-        return path;
-    return std::filesystem::path(path).lexically_normal().generic_string();
+// are already normal; only others pay for normalising (into spare).
+const std::string& Normal(const std::string& path, std::string& spare) {
+    if (IsNormal(path)) return path;
+    spare = std::filesystem::path(path).lexically_normal().generic_string();
+    return spare;
 }
 
 }  // namespace
@@ -46,19 +50,32 @@ std::optional<InterfaceWalk> ChecksumMap::TakeWalk(const std::string& root) {
 }
 
 void ChecksumMap::Insert(const std::string& path, std::string checksum) {
-    const std::string key = Normal(path);
+    std::string spare;
+    const std::string& key = Normal(path, spare);
     std::lock_guard<std::mutex> g(m_lock);
     auto [it, added] = m_byPath.insert_or_assign(key, std::move(checksum));
     if (added) m_foldedValid = false;
 }
 
+void ChecksumMap::InsertAll(std::vector<std::pair<std::string, std::string>> entries) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_byPath.reserve(m_byPath.size() + entries.size());
+    for (auto& [path, checksum] : entries) {
+        if (!IsNormal(path)) path = std::filesystem::path(path).lexically_normal().generic_string();
+        auto [it, added] = m_byPath.insert_or_assign(std::move(path), std::move(checksum));
+        if (added) m_foldedValid = false;
+    }
+}
+
 std::optional<std::string> ChecksumMap::Find(const std::string& path) const {
-    const std::string key = Normal(path);
+    std::string spare;
+    const std::string& key = Normal(path, spare);
     std::lock_guard<std::mutex> g(m_lock);
     if (auto it = m_byPath.find(key); it != m_byPath.end()) return it->second;
     if (!m_foldedValid) {
         // Built on the first lookup that needs it, after the scan has filled the map.
         m_byFoldedPath.clear();
+        m_byFoldedPath.reserve(m_byPath.size());
         for (const auto& entry : m_byPath)
             m_byFoldedPath[platform::AsciiLower(entry.first)].push_back(entry.first);
         m_foldedValid = true;
@@ -68,6 +85,18 @@ std::optional<std::string> ChecksumMap::Find(const std::string& path) const {
     return m_byPath.at(folded->second.front());
 }
 
+bool ChecksumMap::Matches(const std::string& path, const std::string& checksum) const {
+    {
+        std::string spare;
+        const std::string& key = Normal(path, spare);
+        std::lock_guard<std::mutex> g(m_lock);
+        if (auto it = m_byPath.find(key); it != m_byPath.end()) return it->second == checksum;
+    }
+    // Another letter case: the rare path.
+    std::optional<std::string> found = Find(path);
+    return found && *found == checksum;
+}
+
 std::size_t ChecksumMap::Size() const {
     std::lock_guard<std::mutex> g(m_lock);
     return m_byPath.size();
@@ -75,7 +104,7 @@ std::size_t ChecksumMap::Size() const {
 
 std::map<std::string, std::string> ChecksumMap::Snapshot() const {
     std::lock_guard<std::mutex> g(m_lock);
-    return m_byPath;
+    return {m_byPath.begin(), m_byPath.end()};
 }
 
 }  // namespace vm

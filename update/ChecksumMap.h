@@ -5,6 +5,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "update/InterfaceWalk.h"
@@ -23,7 +25,11 @@ class ChecksumMap {
 
     void Clear();
     void Insert(const std::string& path, std::string checksum);
+    // Many at once under one lock: the scan's result.
+    void InsertAll(std::vector<std::pair<std::string, std::string>> entries);
     std::optional<std::string> Find(const std::string& path) const;
+    // Find(path) == checksum, without copying the checksum out.
+    bool Matches(const std::string& path, const std::string& checksum) const;
     std::size_t Size() const;
     // Path to checksum, for display and tests.
     std::map<std::string, std::string> Snapshot() const;
@@ -34,10 +40,19 @@ class ChecksumMap {
     std::optional<InterfaceWalk> TakeWalk(const std::string& root);
 
   private:
+    struct PathHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    template <class T>
+    using PathMap = std::unordered_map<std::string, T, PathHash, std::equal_to<>>;
+
     mutable std::mutex m_lock;
-    std::map<std::string, std::string> m_byPath;
+    PathMap<std::string> m_byPath;
     // Lower-cased path to every path of that spelling, rebuilt when stale.
-    mutable std::map<std::string, std::vector<std::string>> m_byFoldedPath;
+    mutable PathMap<std::vector<std::string>> m_byFoldedPath;
     mutable bool m_foldedValid = true;
     std::optional<InterfaceWalk> m_walk;
 };

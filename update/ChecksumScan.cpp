@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <future>
 #include <optional>
+#include <system_error>
+#include <vector>
 
 #include "platform/FileTime.h"
 #include "platform/Md5.h"
@@ -26,36 +29,38 @@ std::optional<platform::FileTimeHalves> WriteTimeOf(const std::string& path) {
 // Looks every regular file up in the cache, hashing only what changed.
 class Hasher {
   public:
-    Hasher(ChecksumCache& cache, ChecksumMap& map, ChecksumScanResult& result)
-        : m_cache(cache), m_map(map), m_result(result) {}
+    Hasher(ChecksumCache& cache, ChecksumScanResult& result) : m_cache(cache), m_result(result) {}
 
-    void File(const std::string& path, bool ambiguous,
-              std::optional<platform::FileTimeHalves> time) {
-        const std::string key = platform::AsciiLower(path);
+    // The file's checksum; nullopt when it could not be read.
+    std::optional<std::string> File(const std::string& path, bool ambiguous,
+                                    std::optional<platform::FileTimeHalves> time) {
+        // One buffer for every key: the scan meets thousands of files.
+        m_key.assign(path);
+        for (char& c : m_key)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         if (!time) time = WriteTimeOf(path);
         if (!ambiguous && time) {
-            if (const auto* cached = m_cache.Find(key); cached && cached->time == *time) {
-                m_map.Insert(path, cached->checksum);
+            if (const auto* cached = m_cache.Find(m_key); cached && cached->time == *time) {
                 ++m_result.fromCache;
-                return;
+                return cached->checksum;
             }
         }
         auto checksum = platform::Md5HexOfFile(path);
         if (!checksum) {
             ++m_result.failed;
-            return;
+            return std::nullopt;
         }
         ++m_result.hashed;
         // The time read before hashing: a file changed while it was read then looks changed
         // next time instead of keeping a checksum of half-old content.
-        if (time && !ambiguous) m_cache.Store(key, {*time, *checksum});
-        m_map.Insert(path, std::move(*checksum));
+        if (time && !ambiguous) m_cache.Store(m_key, {*time, *checksum});
+        return checksum;
     }
 
   private:
     ChecksumCache& m_cache;
-    ChecksumMap& m_map;
     ChecksumScanResult& m_result;
+    std::string m_key;
 };
 
 }  // namespace
@@ -66,29 +71,55 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
 }
 
 ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path& cacheFile,
-                                   ChecksumMap& map, const std::function<bool()>& stop) {
+                                   ChecksumMap& map, const std::function<bool()>& stop,
+                                   const std::function<void()>& finished) {
     ChecksumScanResult result;
     map.Clear();
-    ChecksumCache cache = ChecksumCache::Load(cacheFile);
+    // The cache is read while the folder is walked: each costs about as much as the other.
+    std::future<ChecksumCache> loading;
+    try {
+        loading =
+            std::async(std::launch::async, [cacheFile] { return ChecksumCache::Load(cacheFile); });
+    } catch (const std::system_error&) {
+    }
 
     std::string root = gameFolder;
     while (!root.empty() && root.back() == '/') root.pop_back();
     root += "/Interface";
     InterfaceWalk walk;
     walk.root = root;
-    Hasher hasher(cache, map, result);
+    // Regular files, each with its place in walk.files.
+    std::vector<std::pair<WalkedFile, std::size_t>> found;
     result.cancelled = !WalkInterface(
         gameFolder, stop,
-        [&](const WalkedFile& file) {
-            if (file.regular)
-                hasher.File(file.path, file.ambiguous,
-                            file.hasTime ? std::optional(platform::SplitFileTime(
-                                               platform::FileTimeFromTimespec(file.writeTime)))
-                                         : std::nullopt);
+        [&](WalkedFile& file) {
             if (file.foreign) walk.foreign.push_back(file.path);
             walk.files.push_back(file.path);
+            if (file.regular) found.emplace_back(std::move(file), walk.files.size() - 1);
         },
         &walk.leftovers);
+
+    ChecksumCache cache = loading.valid() ? loading.get() : ChecksumCache::Load(cacheFile);
+    Hasher hasher(cache, result);
+    std::vector<std::pair<std::string, std::string>> sums;
+    sums.reserve(found.size());
+    walk.checksums.resize(walk.files.size());
+    for (auto& [file, at] : found) {
+        if (result.cancelled) break;
+        if (stop && stop()) {
+            result.cancelled = true;
+            break;
+        }
+        std::optional<std::string> checksum =
+            hasher.File(file.path, file.ambiguous,
+                        file.hasTime ? std::optional(platform::SplitFileTime(
+                                           platform::FileTimeFromTimespec(file.writeTime)))
+                                     : std::nullopt);
+        if (!checksum) continue;
+        walk.checksums[at] = *checksum;
+        sums.emplace_back(std::move(file.path), std::move(*checksum));
+    }
+    map.InsertAll(std::move(sums));
     // Only a complete walk stands for the folder.
     if (!result.cancelled) map.SetWalk(std::move(walk));
 
@@ -98,6 +129,8 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
         result.cacheSaved = true;
     else
         result.cacheSaved = cache.Save(cacheFile);
+    // Before the cache and the walk are freed: the run waiting for the scan goes on at once.
+    if (finished) finished();
     return result;
 }
 

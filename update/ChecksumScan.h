@@ -28,9 +28,11 @@ struct ChecksumScanResult {
 ChecksumScanResult RunChecksumScan(const std::string& gameFolder,
                                    const std::filesystem::path& cacheFile, ChecksumMap& map,
                                    const std::atomic<int>& cancel);
-// The same, stopping as soon as stop() is true.
+// The same, stopping as soon as stop() is true; finished (when given) is called once the map
+// and the cache file are complete, before the scan frees its working memory.
 ChecksumScanResult RunChecksumScan(const std::string& gameFolder,
                                    const std::filesystem::path& cacheFile, ChecksumMap& map,
-                                   const std::function<bool()>& stop);
+                                   const std::function<bool()>& stop,
+                                   const std::function<void()>& finished = {});
 
 }  // namespace vm

@@ -1,7 +1,8 @@
 #include "update/DiskComparison.h"
 
 #include <algorithm>
-#include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "app/Globals.h"
 #include "platform/Text.h"
@@ -38,35 +39,79 @@ std::vector<std::string> WalkInterfaceFiles(const std::string& gameFolder) {
     return files;
 }
 
+namespace {
+
+// The entries' full paths, each path's first entry found by a lookup; made while the scan still
+// runs.
+class PreparedEntries {
+  public:
+    PreparedEntries(const std::vector<tagFILEINFO>& entries, const std::string& gameFolder) {
+        const std::string folder = WithSlash(gameFolder);
+        m_dest.reserve(entries.size());
+        for (const tagFILEINFO& entry : entries) m_dest.push_back(folder + entry.localPath);
+        m_first.reserve(entries.size());
+        for (std::size_t i = 0; i < m_dest.size(); ++i) m_first.try_emplace(m_dest[i], i);
+    }
+
+    // The first entry for path, or npos.
+    std::size_t Find(std::string_view path) const {
+        auto it = m_first.find(path);
+        return it == m_first.end() ? kNone : it->second;
+    }
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  private:
+    std::vector<std::string> m_dest;
+    std::unordered_map<std::string_view, std::size_t> m_first;
+};
+
+// isCurrent(k, path, entry): the walked file k (at path) holds what entry describes. An entry is
+// current when its full path was walked and is the first entry with that path; a later entry naming
+// the same file again is downloaded.
+template <class IsCurrent>
+DiskComparison Compare(const PreparedEntries& prepared, const std::vector<tagFILEINFO>& entries,
+                       std::vector<std::string> walked, IsCurrent&& isCurrent) {
+    DiskComparison result;
+    std::vector<char> current(entries.size(), 0);
+    for (std::size_t k = 0; k < walked.size(); ++k) {
+        const std::size_t i = prepared.Find(walked[k]);
+        if (i == PreparedEntries::kNone) {
+            if (!IsProtectedPath(walked[k])) result.removalCandidates.push_back(walked[k]);
+            continue;
+        }
+        current[i] = isCurrent(k, walked[k], entries[i]) ? 1 : 0;
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (current[i])
+            result.current.push_back(entries[i].localPath);
+        else
+            result.toDownload.push_back(entries[i]);
+    }
+    // In path order, as the removal step lists them, each once.
+    std::sort(result.removalCandidates.begin(), result.removalCandidates.end());
+    result.removalCandidates.erase(
+        std::unique(result.removalCandidates.begin(), result.removalCandidates.end()),
+        result.removalCandidates.end());
+    result.localFiles = std::move(walked);
+    return result;
+}
+
+}  // namespace
+
 DiskComparison CompareEntriesWithDisk(const std::vector<tagFILEINFO>& entries,
                                       const std::string& gameFolder,
                                       std::vector<std::string> walked,
                                       const ChecksumLookup& lookup) {
-    DiskComparison result;
-    const std::string folder = WithSlash(gameFolder);
-    std::set<std::string> remaining(walked.begin(), walked.end());
-    result.localFiles = std::move(walked);
-    for (const tagFILEINFO& entry : entries) {
-        const std::string dest = folder + entry.localPath;
-        bool isCurrent = false;
-        if (auto it = remaining.find(dest); it != remaining.end()) {
-            std::optional<std::string> sum = lookup(dest);
-            isCurrent = sum && *sum == entry.checksum;
-            remaining.erase(it);
-        }
-        if (isCurrent)
-            result.current.push_back(entry.localPath);
-        else
-            result.toDownload.push_back(entry);
-    }
-    for (const std::string& path : remaining) {
-        if (!IsProtectedPath(path)) result.removalCandidates.push_back(path);
-    }
-    return result;
+    const PreparedEntries prepared(entries, gameFolder);
+    return Compare(prepared, entries, std::move(walked),
+                   [&](std::size_t, const std::string& path, const tagFILEINFO& entry) {
+                       return lookup(path, entry.checksum);
+                   });
 }
 
 DiskComparison CompareWithDisk(const std::vector<tagFILEINFO>& entries,
                                const std::string& gameFolder) {
+    const PreparedEntries prepared(entries, gameFolder);
     g_scanDone.Wait();
     // The scan has walked the folder already; walk again only when it could not finish.
     std::string root = gameFolder;
@@ -84,9 +129,15 @@ DiskComparison CompareWithDisk(const std::vector<tagFILEINFO>& entries,
             &walk->leftovers);
     }
     std::vector<std::string>& foreign = walk->foreign;
-    DiskComparison result = CompareEntriesWithDisk(
-        entries, gameFolder, std::move(walk->files),
-        [](const std::string& path) { return ChecksumMap::Instance().Find(path); });
+    const std::vector<std::string>& sums = walk->checksums;
+    // The scan's own walk carries each file's checksum; any other asks the map.
+    const bool carried = sums.size() == walk->files.size();
+    DiskComparison result =
+        Compare(prepared, entries, std::move(walk->files),
+                [&](std::size_t k, const std::string& path, const tagFILEINFO& entry) {
+                    return carried ? !sums[k].empty() && sums[k] == entry.checksum
+                                   : ChecksumMap::Instance().Matches(path, entry.checksum);
+                });
     result.leftovers = std::move(walk->leftovers);
     // Files in a shared folder outside the game folder are compared, never moved aside.
     if (!foreign.empty()) {

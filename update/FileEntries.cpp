@@ -12,27 +12,46 @@
 namespace vm {
 namespace {
 
-void Append(std::vector<tagFILEINFO>& out, const std::string* folder, const std::string& path,
+// Length in UTF-16 units, without converting when the text is plain ASCII (nearly always).
+std::size_t Utf16Units(std::string_view text) {
+    for (unsigned char c : text)
+        if (c >= 0x80) return platform::Utf8ToUtf16(text).size();
+    return text.size();
+}
+
+// prefix: "Interface/" and the add-on folder with its separator.
+void Append(std::vector<tagFILEINFO>& out, const std::string& prefix, const std::string& path,
             const std::string& checksum) {
     // The parser already refused unsafe names; this only normalises separators.
     std::optional<std::string> rel = SafeRelativePath(path);
-    std::optional<std::string> dir = folder ? SafeRelativePath(*folder) : std::nullopt;
-    if (!rel || (folder && !dir)) return;
-    std::string relative = "Interface/" + (dir ? *dir + "/" : std::string()) + *rel;
-    if (platform::Utf8ToUtf16(relative).size() > tagFILEINFO::kMaxPathChars ||
+    if (!rel) return;
+    std::string relative;
+    relative.reserve(prefix.size() + rel->size());
+    relative.append(prefix).append(*rel);
+    if (Utf16Units(relative) > tagFILEINFO::kMaxPathChars ||
         checksum.size() > tagFILEINFO::kMaxChecksumChars)
         return;
-    out.push_back({relative, relative, checksum});
+    std::string remote = relative;
+    out.push_back({std::move(remote), std::move(relative), checksum});
 }
 
 }  // namespace
 
 std::vector<tagFILEINFO> BuildFileEntries(const CFileListModel& model) {
     std::vector<tagFILEINFO> out;
-    for (const auto& [path, checksum] : model.m_topLevelFiles) Append(out, nullptr, path, checksum);
+    std::size_t count = model.m_topLevelFiles.size();
+    for (const auto* group : {&model.m_regularAddOns, &model.m_optionalAddOns})
+        for (const auto& entry : *group) count += entry.second.files.size();
+    out.reserve(count);
+
+    const std::string top = "Interface/";
+    for (const auto& [path, checksum] : model.m_topLevelFiles) Append(out, top, path, checksum);
     for (const auto* group : {&model.m_regularAddOns, &model.m_optionalAddOns}) {
         for (const auto& [folder, addOn] : *group) {
-            for (const auto& [path, checksum] : addOn.files) Append(out, &folder, path, checksum);
+            const std::optional<std::string> dir = SafeRelativePath(folder);
+            if (!dir) continue;
+            const std::string prefix = top + *dir + "/";
+            for (const auto& [path, checksum] : addOn.files) Append(out, prefix, path, checksum);
         }
     }
     return out;

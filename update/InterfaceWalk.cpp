@@ -41,7 +41,7 @@ std::string WithoutSlash(std::string folder) {
 class Walker {
   public:
     Walker(const std::string& gameFolder, const std::function<bool()>& stop,
-           const std::function<void(const WalkedFile&)>& visit, std::vector<std::string>* leftovers)
+           const std::function<void(WalkedFile&)>& visit, std::vector<std::string>* leftovers)
         : m_gameReal(RealPath(gameFolder)), m_stop(stop), m_visit(visit), m_leftovers(leftovers) {}
 
     // false when stopped.
@@ -154,7 +154,7 @@ class Walker {
 
     std::string m_gameReal;
     const std::function<bool()>& m_stop;
-    const std::function<void(const WalkedFile&)>& m_visit;
+    const std::function<void(WalkedFile&)>& m_visit;
     std::vector<std::string>* m_leftovers;
     std::vector<std::pair<dev_t, ino_t>> m_ancestors;
 };
@@ -179,7 +179,7 @@ bool IsInstallLeftover(std::string_view name) {
 }
 
 bool WalkInterface(const std::string& gameFolder, const std::function<bool()>& stop,
-                   const std::function<void(const WalkedFile&)>& visit,
+                   const std::function<void(WalkedFile&)>& visit,
                    std::vector<std::string>* leftovers) {
     std::string root = gameFolder;
     while (!root.empty() && root.back() == '/') root.pop_back();

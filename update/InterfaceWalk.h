@@ -24,6 +24,7 @@ struct WalkedFile {
 struct InterfaceWalk {
     std::string root;                    // the Interface folder walked
     std::vector<std::string> files;      // every non-folder entry, in walk order
+    std::vector<std::string> checksums;  // the scan's checksum of each of files ("" if none)
     std::vector<std::string> foreign;    // those reached through a link out of the game folder
     std::vector<std::string> leftovers;  // install siblings a crash left behind
 };
@@ -36,9 +37,10 @@ bool IsInstallLeftover(std::string_view name);
 // equal but for case next to each other). Folder links are followed when their target lies
 // inside the game folder or is a folder the user owns, never into a folder already on the
 // way down (no loops); other folder links are not walked. Install leftovers are collected in
-// leftovers instead of being visited. Stops (returning false) as soon as stop() is true.
+// leftovers instead of being visited; a visitor may take the file's path. Stops (returning
+// false) as soon as stop() is true.
 bool WalkInterface(const std::string& gameFolder, const std::function<bool()>& stop,
-                   const std::function<void(const WalkedFile&)>& visit,
+                   const std::function<void(WalkedFile&)>& visit,
                    std::vector<std::string>* leftovers);
 
 // true when path (an existing file or folder, or one to be created) lies inside

@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/CWorkerThread.h"
 #include "app/Globals.h"
@@ -37,6 +42,21 @@ TEST(ChecksumCache, WritesTheLineFormatByteForByte) {
     EXPECT_EQ(text, std::string("/g/interface/a.lua|-1|-2147483648|") + kWorld + "\n" +
                         "/g/interface/b.lua|-717324288|27111902|" + kHello + "\n");
     EXPECT_EQ(vm::ChecksumCache::Parse(text).Serialize(), text);
+}
+
+TEST(ChecksumCache, FileIsInPathOrderWhateverOrderTheFilesWereMet) {
+    vm::ChecksumCache forward, backward;
+    std::vector<std::string> keys;
+    for (int i = 0; i < 200; ++i) keys.push_back("/g/interface/f" + std::to_string(i) + ".lua");
+    for (const auto& k : keys) ASSERT_TRUE(forward.Store(k, {{1, 2}, kHello}));
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k)
+        ASSERT_TRUE(backward.Store(*k, {{1, 2}, kHello}));
+    const std::string text = forward.Serialize();
+    EXPECT_EQ(backward.Serialize(), text);
+    std::sort(keys.begin(), keys.end());
+    std::string expected;
+    for (const auto& k : keys) expected += k + "|1|2|" + kHello + "\n";
+    EXPECT_EQ(text, expected);
 }
 
 TEST(ChecksumCache, ReadsOnlyWellFormedLines) {
@@ -169,6 +189,33 @@ TEST_F(ScanTest, UnreadableAndSpecialFilesAreLeftOut) {
     auto r = Scan();
     EXPECT_EQ(r.hashed, 1u);
     EXPECT_EQ(map.Size(), 1u);
+}
+
+TEST_F(ScanTest, LeavesItsWalkWithEachFilesChecksumAndSaysWhenItIsDone) {
+    Write("a.lua", "hello", t1);
+    Write("sub/b.lua", "world", t1);
+    ASSERT_EQ(::mkfifo((iface / "pipe").c_str(), 0600), 0);
+    std::atomic<int> calls{0};
+    std::size_t sizeWhenDone = 0;
+    const auto r = vm::RunChecksumScan(
+        game, cacheFile, map, [] { return false; },
+        [&] {
+            ++calls;
+            sizeWhenDone = map.Size();
+        });
+    EXPECT_EQ(r.hashed, 2u);
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_EQ(sizeWhenDone, 2u);  // called once the map is complete
+    auto walk = map.TakeWalk((iface).string());
+    ASSERT_TRUE(walk);
+    ASSERT_EQ(walk->checksums.size(), walk->files.size());
+    std::map<std::string, std::string> carried;
+    for (std::size_t i = 0; i < walk->files.size(); ++i)
+        carried[walk->files[i]] = walk->checksums[i];
+    EXPECT_EQ(carried,
+              (std::map<std::string, std::string>{{(iface / "a.lua").string(), kHello},
+                                                  {(iface / "pipe").string(), ""},
+                                                  {(iface / "sub/b.lua").string(), kWorld}}));
 }
 
 TEST_F(ScanTest, CancelledScanStillSavesTheCacheAndSignalsTheEnd) {

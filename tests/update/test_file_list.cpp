@@ -168,10 +168,9 @@ class DiskCompare : public ::testing::Test {
         EXPECT_EQ(Parse(xml, model).outcome, FileListParseResult::Outcome::Ok);
         return vm::CompareEntriesWithDisk(
             vm::BuildFileEntries(model), folder, vm::WalkInterfaceFiles(folder),
-            [this](const std::string& path) -> std::optional<std::string> {
+            [this](const std::string& path, const std::string& checksum) {
                 auto it = sums.find(path);
-                if (it == sums.end()) return std::nullopt;
-                return it->second;
+                return it != sums.end() && it->second == checksum;
             });
     }
 
@@ -204,6 +203,26 @@ TEST_F(DiskCompare, SortsEntriesIntoDownloadCurrentAndRemoval) {
               (std::vector<std::string>{"Interface/Same/a.lua", "Interface/Opt/o.lua"}));
     EXPECT_EQ(result.removalCandidates, std::vector<std::string>{Full("Interface/Gone/g.lua")});
     EXPECT_EQ(result.localFiles.size(), 5u);
+}
+
+TEST_F(DiskCompare, AFileNamedTwiceIsDownloadedTheSecondTimeAndOfferedForRemovalOnce) {
+    Put("Interface/A/a.lua", "aa");
+    Put("Interface/B/b.lua", "bb");
+    vm::CFileListModel model;
+    Parse(R"(<AddOns><AddOn folder="A"><File path="a.lua" checksum="aa"/></AddOn></AddOns>)",
+          model);
+    std::vector<vm::tagFILEINFO> entries = vm::BuildFileEntries(model);
+    entries.push_back(entries.front());
+    std::vector<std::string> walked = vm::WalkInterfaceFiles(folder);
+    walked.push_back(Full("Interface/B/b.lua"));  // met twice, through a second way in
+    auto result = vm::CompareEntriesWithDisk(
+        entries, folder, walked, [this](const std::string& path, const std::string& checksum) {
+            return sums.count(path) && sums[path] == checksum;
+        });
+    EXPECT_EQ(result.current, std::vector<std::string>{"Interface/A/a.lua"});
+    ASSERT_EQ(result.toDownload.size(), 1u);
+    EXPECT_EQ(result.toDownload[0].localPath, "Interface/A/a.lua");
+    EXPECT_EQ(result.removalCandidates, std::vector<std::string>{Full("Interface/B/b.lua")});
 }
 
 TEST_F(DiskCompare, LetterCaseDifferenceDownloadsAndOffersTheOldFile) {

@@ -56,6 +56,12 @@ TEST(SafeRelativePath, AcceptsPlainNamesAndRefusesEveryEscape) {
         EXPECT_FALSE(vm::SafeRelativePath(bad)) << bad;
     }
     EXPECT_FALSE(vm::SafeRelativePath(std::string("a\0b", 3)));
+    EXPECT_FALSE(vm::IsSafeRelativePath(std::string("a\0b", 3)));
+    // The check alone agrees with the full answer.
+    for (const char* name : {"Info", "a\\b/./c//d.lua", "folder/", "...", "", "/etc/passwd", "C:x",
+                             "./C:x", "a/../../x", "..", "./", "a/..", "x/./y"}) {
+        EXPECT_EQ(vm::IsSafeRelativePath(name), vm::SafeRelativePath(name).has_value()) << name;
+    }
 }
 
 TEST(ZipArchive, ExtractsEveryEntryWithItsStoredPath) {

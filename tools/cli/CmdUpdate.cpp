@@ -160,7 +160,10 @@ int RunUpdate(const std::vector<std::string>& args) {
     // saved either way), and show what the run still says: a cancelled self-update posts its
     // end before its last status line.
     g_cancelUpdate.store(1);
-    while (CWorkerThread::LiveCount() > 0) target->HandleNext(handle, kPoll);
+    // Woken as the last worker ends; messages still arriving are handled between waits.
+    while (!CWorkerThread::WaitForAll(kPoll))
+        while (target->HandleNext(handle, std::chrono::milliseconds(0))) {
+        }
     while (target->HandleNext(handle, std::chrono::milliseconds(0))) {
     }
     target->Close();
