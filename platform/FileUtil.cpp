@@ -16,17 +16,26 @@ namespace platform {
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid()) return std::nullopt;
+    // Read straight into a string of the file's size: growing it piece by piece copies the
+    // text over and over. The file may still grow or shrink while it is read.
+    struct stat st {};
+    std::size_t expected = 0;
+    if (::fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        expected = static_cast<std::size_t>(st.st_size);
     std::string out;
-    char buf[65536];
+    out.resize(expected + 1);
+    std::size_t used = 0;
     for (;;) {
-        ssize_t n = ::read(fd.Get(), buf, sizeof buf);
+        if (used == out.size()) out.resize(out.size() < 32768 ? 65536 : out.size() * 2);
+        const ssize_t n = ::read(fd.Get(), out.data() + used, out.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;
             return std::nullopt;
         }
         if (n == 0) break;
-        out.append(buf, static_cast<size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
+    out.resize(used);
     return out;
 }
 

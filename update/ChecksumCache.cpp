@@ -90,7 +90,7 @@ bool ChecksumCache::Save(const std::filesystem::path& file) const {
     return platform::WriteFileAtomic(file, Serialize());
 }
 
-const ChecksumCache::Entry* ChecksumCache::Find(std::string_view key) const {
+const ChecksumCache::Entry* ChecksumCache::Find(const std::string& key) const {
     auto it = m_entries.find(key);
     return it == m_entries.end() ? nullptr : &it->second;
 }

@@ -34,7 +34,7 @@ class ChecksumCache {
     static ChecksumCache Load(const std::filesystem::path& file);
     [[nodiscard]] bool Save(const std::filesystem::path& file) const;
 
-    const Entry* Find(std::string_view key) const;
+    const Entry* Find(const std::string& key) const;
     // false (and nothing stored) for a key the line format cannot carry (one with a LF).
     bool Store(const std::string& key, Entry entry);
     std::size_t Size() const { return m_entries.size(); }
@@ -42,14 +42,8 @@ class ChecksumCache {
     bool Changed() const { return m_changed; }
 
   private:
-    // Looked up with a view: the scan asks once per installed file.
-    struct KeyHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
-    std::unordered_map<std::string, Entry, KeyHash, std::equal_to<>> m_entries;
+    // std::hash keeps each key's hash beside it: a lookup never hashes a neighbour's key again.
+    std::unordered_map<std::string, Entry> m_entries;
     bool m_changed = false;
 };
 

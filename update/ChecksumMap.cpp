@@ -30,19 +30,21 @@ ChecksumMap& ChecksumMap::Instance() {
 
 void ChecksumMap::Clear() {
     std::lock_guard<std::mutex> g(m_lock);
+    m_adopted.clear();
     m_byPath.clear();
     m_byFoldedPath.clear();
     m_foldedValid = true;
+    std::lock_guard<std::mutex> w(m_walkLock);
     m_walk.reset();
 }
 
 void ChecksumMap::SetWalk(InterfaceWalk walk) {
-    std::lock_guard<std::mutex> g(m_lock);
+    std::lock_guard<std::mutex> g(m_walkLock);
     m_walk = std::move(walk);
 }
 
 std::optional<InterfaceWalk> ChecksumMap::TakeWalk(const std::string& root) {
-    std::lock_guard<std::mutex> g(m_lock);
+    std::lock_guard<std::mutex> g(m_walkLock);
     if (!m_walk || m_walk->root != root) return std::nullopt;
     std::optional<InterfaceWalk> walk = std::move(m_walk);
     m_walk.reset();
@@ -53,24 +55,35 @@ void ChecksumMap::Insert(const std::string& path, std::string checksum) {
     std::string spare;
     const std::string& key = Normal(path, spare);
     std::lock_guard<std::mutex> g(m_lock);
+    SettleLocked();
     auto [it, added] = m_byPath.insert_or_assign(key, std::move(checksum));
     if (added) m_foldedValid = false;
 }
 
-void ChecksumMap::InsertAll(std::vector<std::pair<std::string, std::string>> entries) {
+void ChecksumMap::Adopt(std::vector<std::pair<std::string, WalkChecksum>> entries) {
     std::lock_guard<std::mutex> g(m_lock);
-    m_byPath.reserve(m_byPath.size() + entries.size());
-    for (auto& [path, checksum] : entries) {
+    SettleLocked();
+    m_adopted = std::move(entries);
+}
+
+void ChecksumMap::SettleLocked() const {
+    if (m_adopted.empty()) return;
+    m_byPath.reserve(m_byPath.size() + m_adopted.size());
+    for (auto& [path, checksum] : m_adopted) {
+        if (!checksum.Known()) continue;
         if (!IsNormal(path)) path = std::filesystem::path(path).lexically_normal().generic_string();
-        auto [it, added] = m_byPath.insert_or_assign(std::move(path), std::move(checksum));
+        auto [it, added] = m_byPath.insert_or_assign(std::move(path), std::string(checksum.View()));
         if (added) m_foldedValid = false;
     }
+    m_adopted.clear();
+    m_adopted.shrink_to_fit();
 }
 
 std::optional<std::string> ChecksumMap::Find(const std::string& path) const {
     std::string spare;
     const std::string& key = Normal(path, spare);
     std::lock_guard<std::mutex> g(m_lock);
+    SettleLocked();
     if (auto it = m_byPath.find(key); it != m_byPath.end()) return it->second;
     if (!m_foldedValid) {
         // Built on the first lookup that needs it, after the scan has filled the map.
@@ -90,6 +103,7 @@ bool ChecksumMap::Matches(const std::string& path, const std::string& checksum) 
         std::string spare;
         const std::string& key = Normal(path, spare);
         std::lock_guard<std::mutex> g(m_lock);
+        SettleLocked();
         if (auto it = m_byPath.find(key); it != m_byPath.end()) return it->second == checksum;
     }
     // Another letter case: the rare path.
@@ -99,11 +113,13 @@ bool ChecksumMap::Matches(const std::string& path, const std::string& checksum) 
 
 std::size_t ChecksumMap::Size() const {
     std::lock_guard<std::mutex> g(m_lock);
+    SettleLocked();
     return m_byPath.size();
 }
 
 std::map<std::string, std::string> ChecksumMap::Snapshot() const {
     std::lock_guard<std::mutex> g(m_lock);
+    SettleLocked();
     return {m_byPath.begin(), m_byPath.end()};
 }
 

@@ -25,8 +25,9 @@ class ChecksumMap {
 
     void Clear();
     void Insert(const std::string& path, std::string checksum);
-    // Many at once under one lock: the scan's result.
-    void InsertAll(std::vector<std::pair<std::string, std::string>> entries);
+    // The scan's result, taken at once and sorted into the map on first use: a run that only
+    // compares with the scan's walk never pays for it.
+    void Adopt(std::vector<std::pair<std::string, WalkChecksum>> entries);
     std::optional<std::string> Find(const std::string& path) const;
     // Find(path) == checksum, without copying the checksum out.
     bool Matches(const std::string& path, const std::string& checksum) const;
@@ -40,20 +41,21 @@ class ChecksumMap {
     std::optional<InterfaceWalk> TakeWalk(const std::string& root);
 
   private:
-    struct PathHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
+    // std::hash keeps each key's hash beside it: a lookup never hashes a neighbour's key again.
     template <class T>
-    using PathMap = std::unordered_map<std::string, T, PathHash, std::equal_to<>>;
+    using PathMap = std::unordered_map<std::string, T>;
+
+    // Moves adopted entries into m_byPath; m_lock held.
+    void SettleLocked() const;
 
     mutable std::mutex m_lock;
-    PathMap<std::string> m_byPath;
+    mutable std::vector<std::pair<std::string, WalkChecksum>> m_adopted;
+    mutable PathMap<std::string> m_byPath;
     // Lower-cased path to every path of that spelling, rebuilt when stale.
     mutable PathMap<std::vector<std::string>> m_byFoldedPath;
     mutable bool m_foldedValid = true;
+    // The walk has its own lock: the comparison takes it while the map is still being filled.
+    mutable std::mutex m_walkLock;
     std::optional<InterfaceWalk> m_walk;
 };
 

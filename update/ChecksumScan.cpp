@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <deque>
 #include <future>
 #include <optional>
 #include <system_error>
@@ -31,9 +32,10 @@ class Hasher {
   public:
     Hasher(ChecksumCache& cache, ChecksumScanResult& result) : m_cache(cache), m_result(result) {}
 
-    // The file's checksum; nullopt when it could not be read.
-    std::optional<std::string> File(const std::string& path, bool ambiguous,
-                                    std::optional<platform::FileTimeHalves> time) {
+    // The file's checksum, nullptr when it could not be read. It stays valid as long as the
+    // cache and the hasher do.
+    const std::string* File(const std::string& path, bool ambiguous,
+                            std::optional<platform::FileTimeHalves> time) {
         // One buffer for every key: the scan meets thousands of files.
         m_key.assign(path);
         for (char& c : m_key)
@@ -42,25 +44,26 @@ class Hasher {
         if (!ambiguous && time) {
             if (const auto* cached = m_cache.Find(m_key); cached && cached->time == *time) {
                 ++m_result.fromCache;
-                return cached->checksum;
+                return &cached->checksum;
             }
         }
         auto checksum = platform::Md5HexOfFile(path);
         if (!checksum) {
             ++m_result.failed;
-            return std::nullopt;
+            return nullptr;
         }
         ++m_result.hashed;
         // The time read before hashing: a file changed while it was read then looks changed
         // next time instead of keeping a checksum of half-old content.
         if (time && !ambiguous) m_cache.Store(m_key, {*time, *checksum});
-        return checksum;
+        return &m_fresh.emplace_back(std::move(*checksum));
     }
 
   private:
     ChecksumCache& m_cache;
     ChecksumScanResult& m_result;
     std::string m_key;
+    std::deque<std::string> m_fresh;  // checksums computed now; a deque never moves them
 };
 
 }  // namespace
@@ -88,8 +91,17 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
     root += "/Interface";
     InterfaceWalk walk;
     walk.root = root;
-    // Regular files, each with its place in walk.files.
+    // Regular files, each with its place in walk.files. The last run's cache tells roughly how
+    // many there are: growing the lists step by step costs more than the walk's own work.
     std::vector<std::pair<WalkedFile, std::size_t>> found;
+    {
+        std::error_code ec;
+        const auto bytes = fs::file_size(cacheFile, ec);
+        if (!ec && bytes < (std::uintmax_t{1} << 30)) {
+            found.reserve(static_cast<std::size_t>(bytes / 64) + 16);
+            walk.files.reserve(found.capacity());
+        }
+    }
     result.cancelled = !WalkInterface(
         gameFolder, stop,
         [&](WalkedFile& file) {
@@ -101,7 +113,7 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
 
     ChecksumCache cache = loading.valid() ? loading.get() : ChecksumCache::Load(cacheFile);
     Hasher hasher(cache, result);
-    std::vector<std::pair<std::string, std::string>> sums;
+    std::vector<std::pair<std::string, WalkChecksum>> sums;
     sums.reserve(found.size());
     walk.checksums.resize(walk.files.size());
     for (auto& [file, at] : found) {
@@ -110,16 +122,16 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
             result.cancelled = true;
             break;
         }
-        std::optional<std::string> checksum =
+        const std::string* checksum =
             hasher.File(file.path, file.ambiguous,
                         file.hasTime ? std::optional(platform::SplitFileTime(
                                            platform::FileTimeFromTimespec(file.writeTime)))
                                      : std::nullopt);
         if (!checksum) continue;
-        walk.checksums[at] = *checksum;
-        sums.emplace_back(std::move(file.path), std::move(*checksum));
+        const WalkChecksum sum(*checksum);
+        walk.checksums[at] = sum;
+        sums.emplace_back(std::move(file.path), sum);
     }
-    map.InsertAll(std::move(sums));
     // Only a complete walk stands for the folder.
     if (!result.cancelled) map.SetWalk(std::move(walk));
 
@@ -129,6 +141,7 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
         result.cacheSaved = true;
     else
         result.cacheSaved = cache.Save(cacheFile);
+    map.Adopt(std::move(sums));
     // Before the cache and the walk are freed: the run waiting for the scan goes on at once.
     if (finished) finished();
     return result;

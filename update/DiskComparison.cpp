@@ -47,22 +47,22 @@ class PreparedEntries {
   public:
     PreparedEntries(const std::vector<tagFILEINFO>& entries, const std::string& gameFolder) {
         const std::string folder = WithSlash(gameFolder);
-        m_dest.reserve(entries.size());
-        for (const tagFILEINFO& entry : entries) m_dest.push_back(folder + entry.localPath);
         m_first.reserve(entries.size());
-        for (std::size_t i = 0; i < m_dest.size(); ++i) m_first.try_emplace(m_dest[i], i);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            m_first.try_emplace(folder + entries[i].localPath, i);
     }
 
-    // The first entry for path, or npos.
-    std::size_t Find(std::string_view path) const {
+    // The first entry for path, or kNone.
+    std::size_t Find(const std::string& path) const {
         auto it = m_first.find(path);
         return it == m_first.end() ? kNone : it->second;
     }
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
   private:
-    std::vector<std::string> m_dest;
-    std::unordered_map<std::string_view, std::size_t> m_first;
+    // Keyed by std::string: its hash is kept with each key, so a lookup never hashes the
+    // neighbours' keys again.
+    std::unordered_map<std::string, std::size_t> m_first;
 };
 
 // isCurrent(k, path, entry): the walked file k (at path) holds what entry describes. An entry is
@@ -129,13 +129,13 @@ DiskComparison CompareWithDisk(const std::vector<tagFILEINFO>& entries,
             &walk->leftovers);
     }
     std::vector<std::string>& foreign = walk->foreign;
-    const std::vector<std::string>& sums = walk->checksums;
+    const std::vector<WalkChecksum>& sums = walk->checksums;
     // The scan's own walk carries each file's checksum; any other asks the map.
     const bool carried = sums.size() == walk->files.size();
     DiskComparison result =
         Compare(prepared, entries, std::move(walk->files),
                 [&](std::size_t k, const std::string& path, const tagFILEINFO& entry) {
-                    return carried ? !sums[k].empty() && sums[k] == entry.checksum
+                    return carried ? sums[k].Known() && sums[k].View() == entry.checksum
                                    : ChecksumMap::Instance().Matches(path, entry.checksum);
                 });
     result.leftovers = std::move(walk->leftovers);

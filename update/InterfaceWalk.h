@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,14 +21,34 @@ struct WalkedFile {
     timespec writeTime{};    // last-write time, read with the walk
 };
 
+// An MD5 checksum in its 32 hex digits, kept without an allocation; empty when the scan has
+// none for the file.
+class WalkChecksum {
+  public:
+    WalkChecksum() = default;
+    explicit WalkChecksum(std::string_view hex) {
+        if (hex.size() != m_hex.size()) return;
+        std::copy(hex.begin(), hex.end(), m_hex.begin());
+        m_known = true;
+    }
+    bool Known() const { return m_known; }
+    std::string_view View() const {
+        return m_known ? std::string_view(m_hex.data(), m_hex.size()) : std::string_view();
+    }
+
+  private:
+    std::array<char, 32> m_hex{};
+    bool m_known = false;
+};
+
 // What one walk of Interface found, shared by the checksum scan and the comparison so that
 // a run walks the tree once.
 struct InterfaceWalk {
-    std::string root;                    // the Interface folder walked
-    std::vector<std::string> files;      // every non-folder entry, in walk order
-    std::vector<std::string> checksums;  // the scan's checksum of each of files ("" if none)
-    std::vector<std::string> foreign;    // those reached through a link out of the game folder
-    std::vector<std::string> leftovers;  // install siblings a crash left behind
+    std::string root;                     // the Interface folder walked
+    std::vector<std::string> files;       // every non-folder entry, in walk order
+    std::vector<WalkChecksum> checksums;  // the scan's checksum of each of files
+    std::vector<std::string> foreign;     // those reached through a link out of the game folder
+    std::vector<std::string> leftovers;   // install siblings a crash left behind
 };
 
 // true for the name of a sibling an install writes before renaming it over the real file

@@ -211,7 +211,7 @@ TEST_F(ScanTest, LeavesItsWalkWithEachFilesChecksumAndSaysWhenItIsDone) {
     ASSERT_EQ(walk->checksums.size(), walk->files.size());
     std::map<std::string, std::string> carried;
     for (std::size_t i = 0; i < walk->files.size(); ++i)
-        carried[walk->files[i]] = walk->checksums[i];
+        carried[walk->files[i]] = std::string(walk->checksums[i].View());
     EXPECT_EQ(carried,
               (std::map<std::string, std::string>{{(iface / "a.lua").string(), kHello},
                                                   {(iface / "pipe").string(), ""},
