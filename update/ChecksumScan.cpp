@@ -102,7 +102,8 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
             walk.files.reserve(found.capacity());
         }
     }
-    result.cancelled = !WalkInterface(
+    // stop only reads flags, so the two walking threads may both ask it.
+    result.cancelled = !WalkInterfaceInTwo(
         gameFolder, stop,
         [&](WalkedFile& file) {
             if (file.foreign) walk.foreign.push_back(file.path);
