@@ -105,7 +105,8 @@ DiskComparison CompareEntriesWithDisk(const std::vector<tagFILEINFO>& entries,
     const PreparedEntries prepared(entries, gameFolder);
     return Compare(prepared, entries, std::move(walked),
                    [&](std::size_t, const std::string& path, const tagFILEINFO& entry) {
-                       return lookup(path, entry.checksum);
+                       const std::optional<std::string> sum = lookup(path);
+                       return sum && *sum == entry.checksum;
                    });
 }
 

@@ -30,12 +30,11 @@ bool IsProtectedPath(std::string_view fullPath);
 // (folder links followed by its rule, unreadable folders skipped, install leftovers left out).
 std::vector<std::string> WalkInterfaceFiles(const std::string& gameFolder);
 
-// true when the scan found the file at fullPath with that checksum.
-using ChecksumLookup =
-    std::function<bool(const std::string& fullPath, const std::string& checksum)>;
+// Checksum of a file found by the scan, by full path.
+using ChecksumLookup = std::function<std::optional<std::string>(const std::string& fullPath)>;
 
 // The comparison itself. An entry is current when gameFolder + its local path is among the
-// walked files (exact comparison, letter case included) and lookup confirms its checksum.
+// walked files (exact comparison, letter case included) and lookup gives its checksum.
 DiskComparison CompareEntriesWithDisk(const std::vector<tagFILEINFO>& entries,
                                       const std::string& gameFolder,
                                       std::vector<std::string> walked,

@@ -168,9 +168,10 @@ class DiskCompare : public ::testing::Test {
         EXPECT_EQ(Parse(xml, model).outcome, FileListParseResult::Outcome::Ok);
         return vm::CompareEntriesWithDisk(
             vm::BuildFileEntries(model), folder, vm::WalkInterfaceFiles(folder),
-            [this](const std::string& path, const std::string& checksum) {
+            [this](const std::string& path) -> std::optional<std::string> {
                 auto it = sums.find(path);
-                return it != sums.end() && it->second == checksum;
+                if (it == sums.end()) return std::nullopt;
+                return it->second;
             });
     }
 
@@ -216,8 +217,10 @@ TEST_F(DiskCompare, AFileNamedTwiceIsDownloadedTheSecondTimeAndOfferedForRemoval
     std::vector<std::string> walked = vm::WalkInterfaceFiles(folder);
     walked.push_back(Full("Interface/B/b.lua"));  // met twice, through a second way in
     auto result = vm::CompareEntriesWithDisk(
-        entries, folder, walked, [this](const std::string& path, const std::string& checksum) {
-            return sums.count(path) && sums[path] == checksum;
+        entries, folder, walked, [this](const std::string& path) -> std::optional<std::string> {
+            auto it = sums.find(path);
+            if (it == sums.end()) return std::nullopt;
+            return it->second;
         });
     EXPECT_EQ(result.current, std::vector<std::string>{"Interface/A/a.lua"});
     ASSERT_EQ(result.toDownload.size(), 1u);

@@ -35,7 +35,8 @@ class WalkInTwo : public ::testing::Test {
         game = temp.Path().string() + "/game/";
         iface = fs::path(game) / "Interface";
         for (int a = 0; a < 9; ++a)
-            for (int f = 0; f < 3; ++f) Put("AddOn" + std::to_string(a) + "/f" + std::to_string(f) + ".lua");
+            for (int f = 0; f < 3; ++f)
+                Put("AddOn" + std::to_string(a) + "/f" + std::to_string(f) + ".lua");
         Put("top.lua");
         Put("Clash/x.lua");
         Put("clash/y.lua");
@@ -59,8 +60,7 @@ class WalkInTwo : public ::testing::Test {
     Seen Run(Walk walk, const std::function<bool()>& stop = {}) {
         Seen seen;
         walk(
-            game, stop, [&](vm::WalkedFile& f) { seen.lines.push_back(Line(f)); },
-            &seen.leftovers);
+            game, stop, [&](vm::WalkedFile& f) { seen.lines.push_back(Line(f)); }, &seen.leftovers);
         return seen;
     }
 
