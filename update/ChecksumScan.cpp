@@ -86,9 +86,7 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
     } catch (const std::system_error&) {
     }
 
-    std::string root = gameFolder;
-    while (!root.empty() && root.back() == '/') root.pop_back();
-    root += "/Interface";
+    const std::string root = InterfaceFolder(gameFolder);
     InterfaceWalk walk;
     walk.root = root;
     // Regular files, each with its place in walk.files. The last run's cache tells roughly how

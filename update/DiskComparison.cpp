@@ -115,9 +115,7 @@ DiskComparison CompareWithDisk(const std::vector<tagFILEINFO>& entries,
     const PreparedEntries prepared(entries, gameFolder);
     g_scanDone.Wait();
     // The scan has walked the folder already; walk again only when it could not finish.
-    std::string root = gameFolder;
-    while (!root.empty() && root.back() == '/') root.pop_back();
-    root += "/Interface";
+    const std::string root = InterfaceFolder(gameFolder);
     std::optional<InterfaceWalk> walk = ChecksumMap::Instance().TakeWalk(root);
     if (!walk) {
         walk.emplace();

@@ -247,26 +247,26 @@ bool IsInstallLeftover(std::string_view name) {
            });
 }
 
+std::string InterfaceFolder(const std::string& gameFolder) {
+    std::string root = gameFolder;
+    while (!root.empty() && root.back() == '/') root.pop_back();
+    return root + "/Interface";
+}
+
 bool WalkInterface(const std::string& gameFolder, const std::function<bool()>& stop,
                    const std::function<void(WalkedFile&)>& visit,
                    std::vector<std::string>* leftovers) {
-    std::string root = gameFolder;
-    while (!root.empty() && root.back() == '/') root.pop_back();
-    root += "/Interface";
     const std::string gameReal = RealPath(gameFolder);
     Walker walker(gameReal, stop, visit, leftovers);
-    return walker.Folder(root, false, false);
+    return walker.Folder(InterfaceFolder(gameFolder), false, false);
 }
 
 bool WalkInterfaceInTwo(const std::string& gameFolder, const std::function<bool()>& stop,
                         const std::function<void(WalkedFile&)>& visit,
                         std::vector<std::string>* leftovers) {
-    std::string root = gameFolder;
-    while (!root.empty() && root.back() == '/') root.pop_back();
-    root += "/Interface";
     const std::string gameReal = RealPath(gameFolder);
     Walker walker(gameReal, stop, visit, leftovers);
-    return walker.FolderInTwo(root);
+    return walker.FolderInTwo(InterfaceFolder(gameFolder));
 }
 
 bool StaysInsideGameFolder(const std::string& path, const std::string& gameFolder) {

@@ -55,6 +55,9 @@ struct InterfaceWalk {
 // ("x.lua.vmnew.123.0" or "x.lua.vmnew.AbC12z"): a leftover when no run is installing.
 bool IsInstallLeftover(std::string_view name);
 
+// gameFolder's "Interface" folder as the walk names it: "/game/Interface" for "/game/".
+std::string InterfaceFolder(const std::string& gameFolder);
+
 // Walks gameFolder + "Interface" recursively, each folder's entries in name order (names
 // equal but for case next to each other). Folder links are followed when their target lies
 // inside the game folder or is a folder the user owns, never into a folder already on the
