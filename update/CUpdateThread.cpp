@@ -234,6 +234,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
         SendStatus(m_pMainWnd, kListUnreadable);
         return End(UpdateOutcome::Failed);
     }
+    // Its memory serves the entries built next.
+    document.reset();
     if (Cancelled()) return End(UpdateOutcome::Cancelled);
     BuildEntries(m_entries);
     const std::string temp = TemporaryFolder();

@@ -129,7 +129,9 @@ void PassportFake::Verify(const httplib::Request& req, httplib::Response& res) {
         m_lastCookieSeconds = seconds;
         for (std::size_t i = 0; i < m_users.size(); ++i) {
             if (m_users[i].userName != name || m_users[i].password != password) continue;
-            const std::string token = "t" + std::to_string(m_nextToken++);
+            // Appended: GCC 12 at -O3 misreads `"t" + std::string&&` as an overlapping copy.
+            std::string token = "t";
+            token += std::to_string(m_nextToken++);
             m_sessions[token] = i;
             std::string cookie = std::string(kSessionCookie) + "=" + token + "; path=/";
             if (seconds > 0) cookie += "; expires=" + HttpDate(std::time(nullptr) + seconds);
