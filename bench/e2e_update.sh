@@ -181,27 +181,36 @@ time_find() {
     elapsed "$t0" "$t1"
 }
 
-# First install of the set $1 against curl; prints "velmora curl ratio" (ratio = throughput
-# of velmora over curl's = curl's time over velmora's).
+# Runs the timing commands $1 (velmora) and $2 (the reference) RUNS times each, taking turns;
+# $3 "time" gives the ratio velmora / reference, "throughput" reference / velmora, and the
+# worst pair is the highest or the lowest of them. Prints "best-velmora best-reference ratio
+# velmora-runs, reference-runs, ratios, worst".
+paired_runs() {
+    local mine=$1 theirs=$2 kind=$3
+    local v=() r=()
+    for ((i = 0; i < RUNS; i++)); do
+        v+=("$($mine)")
+        r+=("$($theirs)")
+    done
+    local expr='v / r' worst=max
+    [[ $kind == throughput ]] && expr='r / v' worst=min
+    local bv br pairs=()
+    bv=$(min "${v[@]}")
+    br=$(min "${r[@]}")
+    for ((i = 0; i < RUNS; i++)); do
+        pairs+=("$(awk -v v="${v[i]}" -v r="${r[i]}" "BEGIN { printf \"%.2f\", $expr }")")
+    done
+    echo "$bv $br $(awk -v v="$bv" -v r="$br" "BEGIN { printf \"%.2f\", $expr }")" \
+        "$(printf '%s,' "${v[@]}")" "$(printf '%s,' "${r[@]}")" \
+        "$(printf '%s,' "${pairs[@]}")" "$($worst "${pairs[@]}")"
+}
+
+# First install of the set $1 against curl (ratio = velmora's throughput over curl's).
 first_install_row() {
     prepare_set "$1"
     time_first_install >/dev/null  # warm-up
     time_curl >/dev/null
-    local v=() c=()
-    for ((i = 0; i < RUNS; i++)); do
-        v+=("$(time_first_install)")
-        c+=("$(time_curl)")
-    done
-    local bv bc
-    bv=$(min "${v[@]}")
-    bc=$(min "${c[@]}")
-    local pairs=()
-    for ((i = 0; i < RUNS; i++)); do
-        pairs+=("$(awk -v v="${v[i]}" -v c="${c[i]}" 'BEGIN { printf "%.2f", c / v }')")
-    done
-    echo "$bv $bc $(awk -v v="$bv" -v c="$bc" 'BEGIN { printf "%.2f", c / v }')" \
-        "$(printf '%s,' "${v[@]}")" "$(printf '%s,' "${c[@]}")" \
-        "$(printf '%s,' "${pairs[@]}")" "$(min "${pairs[@]}")"
+    paired_runs time_first_install time_curl throughput
 }
 
 no_change_row() {
@@ -210,21 +219,7 @@ no_change_row() {
     velmora_update
     time_no_change >/dev/null  # warm-up (the cache now holds every file)
     time_find >/dev/null
-    local v=() f=()
-    for ((i = 0; i < RUNS; i++)); do
-        v+=("$(time_no_change)")
-        f+=("$(time_find)")
-    done
-    local bv bf
-    bv=$(min "${v[@]}")
-    bf=$(min "${f[@]}")
-    local pairs=()
-    for ((i = 0; i < RUNS; i++)); do
-        pairs+=("$(awk -v v="${v[i]}" -v f="${f[i]}" 'BEGIN { printf "%.2f", v / f }')")
-    done
-    echo "$bv $bf $(awk -v v="$bv" -v f="$bf" 'BEGIN { printf "%.2f", v / f }')" \
-        "$(printf '%s,' "${v[@]}")" "$(printf '%s,' "${f[@]}")" \
-        "$(printf '%s,' "${pairs[@]}")" "$(max "${pairs[@]}")"
+    paired_runs time_no_change time_find time
 }
 
 peak_rss_mib() {

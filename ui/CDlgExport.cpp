@@ -18,6 +18,7 @@
 #include "net/SettingsSync.h"
 #include "skin/ResourceLoader.h"
 #include "ui/AccountFileDialog.h"
+#include "ui/OkCancelButtons.h"
 #include "ui/SystemMessageBox.h"
 
 namespace vm {
@@ -68,18 +69,11 @@ CDlgExport::CDlgExport(QWidget* parent) : QDialog(parent) {
     row->addWidget(browse);
     layout->addLayout(row);
 
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole)
-        ->setObjectName(QStringLiteral("1"));
-    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)
-        ->setObjectName(QStringLiteral("2"));
-    layout->addWidget(buttons);
+    layout->addWidget(MakeOkCancelButtons(this));
     resize(380, 360);
 
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CDlgExport::OnSelectionChanged);
     connect(browse, &QPushButton::clicked, this, &CDlgExport::OnBrowse);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CDlgExport::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CDlgExport::reject);
 }
 
 QString CDlgExport::SelectedAccount() const {

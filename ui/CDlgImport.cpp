@@ -14,6 +14,7 @@
 #include "net/AccountSettings.h"
 #include "net/SettingsSync.h"
 #include "ui/AccountFileDialog.h"
+#include "ui/OkCancelButtons.h"
 #include "ui/SystemMessageBox.h"
 
 namespace vm {
@@ -37,17 +38,10 @@ CDlgImport::CDlgImport(QWidget* parent) : QDialog(parent) {
     layout->addWidget(m_accountEdit);
     layout->addStretch(1);
 
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole)
-        ->setObjectName(QStringLiteral("1"));
-    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)
-        ->setObjectName(QStringLiteral("2"));
-    layout->addWidget(buttons);
+    layout->addWidget(MakeOkCancelButtons(this));
     resize(380, 170);
 
     connect(browse, &QPushButton::clicked, this, &CDlgImport::OnBrowse);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CDlgImport::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CDlgImport::reject);
 }
 
 void CDlgImport::OnBrowse() {

@@ -13,6 +13,7 @@
 #include "app/Prompter.h"
 #include "app/messages.h"
 #include "skin/ResourceLoader.h"
+#include "ui/OkCancelButtons.h"
 #include "ui/QtMessageTarget.h"
 
 namespace vm {
@@ -66,14 +67,8 @@ CDlgSelectServer::CDlgSelectServer(QWidget* parent, LatencyStarter startLatency)
     rows->setColumnStretch(1, 1);
     rows->setHorizontalSpacing(24);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton("确定", QDialogButtonBox::AcceptRole);
-    ok->setObjectName(Id(IDOK));
-    ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton("取消", QDialogButtonBox::RejectRole);
-    cancel->setObjectName(Id(IDCANCEL));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = MakeOkCancelButtons(this);
+    if (auto* ok = buttons->findChild<QPushButton*>(Id(IDOK))) ok->setDefault(true);
 
     auto* top = new QHBoxLayout;
     top->addWidget(icon, 0, Qt::AlignTop);

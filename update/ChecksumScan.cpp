@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <deque>
 #include <future>
 #include <optional>
 #include <system_error>
@@ -32,8 +31,7 @@ class Hasher {
   public:
     Hasher(ChecksumCache& cache, ChecksumScanResult& result) : m_cache(cache), m_result(result) {}
 
-    // The file's checksum, nullptr when it could not be read. It stays valid as long as the
-    // cache and the hasher do.
+    // The file's checksum, nullptr when it could not be read; valid until the next call.
     const std::string* File(const std::string& path, bool ambiguous,
                             std::optional<platform::FileTimeHalves> time) {
         // One buffer for every key: the scan meets thousands of files.
@@ -56,14 +54,15 @@ class Hasher {
         // The time read before hashing: a file changed while it was read then looks changed
         // next time instead of keeping a checksum of half-old content.
         if (time && !ambiguous) m_cache.Store(m_key, {*time, *checksum});
-        return &m_fresh.emplace_back(std::move(*checksum));
+        m_fresh = std::move(*checksum);
+        return &m_fresh;
     }
 
   private:
     ChecksumCache& m_cache;
     ChecksumScanResult& m_result;
     std::string m_key;
-    std::deque<std::string> m_fresh;  // checksums computed now; a deque never moves them
+    std::string m_fresh;  // the checksum computed by the last call
 };
 
 }  // namespace
