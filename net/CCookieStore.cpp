@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 
 #include "net/HttpUrl.h"
 #include "platform/Clock.h"
@@ -180,7 +181,9 @@ void CCookieStore::SetFromResponse(const std::string& url,
                 const long long secs = std::strtoll(val.c_str(), &end, 10);
                 if (val.empty() || *end) continue;
                 haveMaxAge = true;
-                c.expires = secs <= 0 ? -1 : now + secs;
+                // A huge Max-Age (strtoll saturates) means "never": stop at the largest time.
+                constexpr std::int64_t kLatest = std::numeric_limits<std::int64_t>::max();
+                c.expires = secs <= 0 ? -1 : secs > kLatest - now ? kLatest : now + secs;
             } else if (key == "expires" && !haveMaxAge) {
                 const time_t t = curl_getdate(val.c_str(), nullptr);
                 if (t != -1) c.expires = t <= now ? -1 : static_cast<std::int64_t>(t);

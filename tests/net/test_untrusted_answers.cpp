@@ -3,6 +3,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,19 @@ TEST_F(UntrustedAnswers, AccountFolderFromAWindowsCustomPathIsRefused) {
     // A real path: beside the executable it names, as the game folder is.
     ini.WriteString("Path", "CustomPath", (home / "game/Tovrin.exe").string());
     EXPECT_EQ(GameAccountFolder(), home / "game/Account");
+}
+
+TEST(CookieStore, AHugeMaxAgeKeepsTheCookieWithoutOverflowing) {
+    CCookieStore store{fs::path()};
+    store.SetFromResponse(
+        "https://a.example/x/y",
+        {"id=1; Secure; Max-Age=65555555555555555555555555555550", "short=2; Max-Age=60"});
+    EXPECT_EQ(store.CookiesFor("https://a.example/x/y"), "id=1; short=2");
+    for (const auto& c : store.All()) {
+        if (c.name == "id") {
+            EXPECT_EQ(c.expires, std::numeric_limits<std::int64_t>::max());
+        }
+    }
 }
 
 }  // namespace
