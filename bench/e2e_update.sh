@@ -2,7 +2,8 @@
 # The update run as a player waits for it: whole `velmora update --program-dir DIR --no`
 # processes against nginx serving a published mirror on loopback.
 #
-#   bench/e2e_update.sh [--velmora PATH] [--dir DIR] [--runs N] [--only no-change|install|rss]
+#   bench/e2e_update.sh [--velmora PATH] [--dir DIR] [--runs N]
+#                       [--only no-change|install|rss|latency] [--delay-ms MS] [--rate BYTES/S]
 #
 #  1. No-change run over 10,000 installed 1 KB files (100 add-ons) against
 #     `find Interface -type f -printf '%T@ %p\n'`.            Goal: at most 2.0 times find.
@@ -11,6 +12,10 @@
 #     incompressible content, and a row with compressible content. Goal: 1.0 times curl's
 #     throughput or more.
 #  3. Peak resident memory of a first install of 20,000 files.  Goal: at most 64 MiB.
+#  4. (--only latency, not in the default run) First install of 200 and 2,000 files of 25 KB
+#     through bench/latency_relay (25 ms each way: a 50 ms round trip, like a player's mirror)
+#     against `aria2c -j8` fetching the same files through the same relay.
+#     Goal: 1.0 times aria2c's throughput or more.
 #
 # Each figure is the best of N runs (default 3), the two sides taking turns, with the ratio
 # of each pair of runs and the worst of them; the page cache is warm. Needs nginx (Debian's nginx-light), curl and GNU time; velmora from a Release
@@ -22,13 +27,17 @@ VELMORA="$ROOT/build-release/bin/velmora"
 DIR="${TMPDIR:-/tmp}/vm-e2e-bench"
 RUNS=3
 ONLY=""
+DELAY_MS=25
+RATE=0
 while (($#)); do
     case "$1" in
         --velmora) VELMORA=$2; shift 2 ;;
         --dir) DIR=$2; shift 2 ;;
         --runs) RUNS=$2; shift 2 ;;
         --only) ONLY=$2; shift 2 ;;
-        *) echo "usage: $0 [--velmora PATH] [--dir DIR] [--runs N] [--only PART]" >&2; exit 2 ;;
+        --delay-ms) DELAY_MS=$2; shift 2 ;;
+        --rate) RATE=$2; shift 2 ;;
+        *) echo "usage: $0 [--velmora PATH] [--dir DIR] [--runs N] [--only PART] [--delay-ms MS] [--rate B/S]" >&2; exit 2 ;;
     esac
 done
 for tool in nginx curl /usr/bin/time; do
@@ -42,7 +51,12 @@ rm -rf "$DIR"
 mkdir -p "$DIR"
 DIR=$(cd "$DIR" && pwd)
 NGINX_PID=""
-cleanup() { [[ -n $NGINX_PID ]] && kill "$NGINX_PID" 2>/dev/null || true; }
+RELAY_PID=""
+cleanup() {
+    [[ -n $NGINX_PID ]] && kill "$NGINX_PID" 2>/dev/null
+    [[ -n $RELAY_PID ]] && kill "$RELAY_PID" 2>/dev/null
+    true
+}
 trap cleanup EXIT
 
 now() { date +%s.%N; }
@@ -69,6 +83,7 @@ make_addons() {
 }
 
 PORT=$((20000 + RANDOM % 20000))
+MIRROR_PORT=$PORT  # the relay's port while the latency rows run
 start_nginx() {
     mkdir -p "$DIR/nginx/logs" "$DIR/nginx/tmp"
     cat >"$DIR/nginx/nginx.conf" <<EOF
@@ -125,8 +140,8 @@ DeleteMode=2
 EOF
     cat >"$DIR/endpoints.ini" <<EOF
 [Endpoints]
-TelecomMirror=http://127.0.0.1:$PORT
-NetcomMirror=http://127.0.0.1:$PORT
+TelecomMirror=http://127.0.0.1:$MIRROR_PORT
+NetcomMirror=http://127.0.0.1:$MIRROR_PORT
 StatServer=http://127.0.0.1:1
 PassportOrigin=http://127.0.0.1:1
 EOF
@@ -135,6 +150,11 @@ EOF
         printf 'url = "http://127.0.0.1:%s/TVRN/Interface/%s"\noutput = "%s/curl/%s"\n' \
             "$PORT" "${f#./}" "$DIR" "${f#./}"
     done >"$DIR/curl.cfg"
+    # aria2c's side: the same files, eight at a time.
+    (cd "$DIR/$set" && find . -type f | sort) | while read -r f; do
+        printf 'http://127.0.0.1:%s/TVRN/Interface/%s\n  dir=%s/aria/%s\n  out=%s\n' \
+            "$MIRROR_PORT" "${f#./}" "$DIR" "$(dirname "${f#./}")" "$(basename "$f")"
+    done >"$DIR/aria2.txt"
 }
 
 velmora_update() {
@@ -160,6 +180,16 @@ time_curl() {
     local t0 t1
     t0=$(now)
     curl -s --create-dirs --config "$DIR/curl.cfg"
+    t1=$(now)
+    elapsed "$t0" "$t1"
+}
+
+time_aria2() {
+    rm -rf "$DIR/aria"
+    local t0 t1
+    t0=$(now)
+    aria2c -q -j8 --allow-overwrite=true --auto-file-renaming=false --file-allocation=none \
+        --console-log-level=error -i "$DIR/aria2.txt"
     t1=$(now)
     elapsed "$t0" "$t1"
 }
@@ -213,6 +243,30 @@ first_install_row() {
     paired_runs time_first_install time_curl throughput
 }
 
+# First install of the set $1 through the relay against aria2c -j8 through it.
+latency_install_row() {
+    prepare_set "$1"
+    time_first_install >/dev/null  # warm-up
+    time_aria2 >/dev/null
+    paired_runs time_first_install time_aria2 throughput
+}
+
+start_relay() {
+    local relay port
+    relay=$(dirname "$VELMORA")/../bench/latency_relay
+    [[ -x $relay ]] || { echo "no latency_relay at $relay (build the bench targets)" >&2; exit 2; }
+    command -v aria2c >/dev/null || { echo "missing: aria2c (Debian's aria2)" >&2; exit 2; }
+    port=$((PORT + 1))
+    "$relay" --listen "$port" --to "$PORT" --delay-ms "$DELAY_MS" --rate "$RATE" \
+        >"$DIR/relay.out" &
+    RELAY_PID=$!
+    for _ in $(seq 50); do
+        curl -s -o /dev/null "http://127.0.0.1:$port/" && break
+        sleep 0.1
+    done
+    MIRROR_PORT=$port
+}
+
 no_change_row() {
     prepare_set "$1"
     fresh_game
@@ -239,13 +293,18 @@ peak_rss_mib() {
 }
 
 want() { [[ -z $ONLY || $ONLY == "$1" ]]; }
+# Slow by design (round trips): only when asked for.
+want_only() { [[ $ONLY == "$1" ]]; }
 
 echo "preparing data in $DIR ..." >&2
 want no-change && make_addons "$DIR/small" 100 100 1024 random
 want install && make_addons "$DIR/random" 100 20 25600 random
 want install && make_addons "$DIR/text" 100 20 25600 text
 want rss && make_addons "$DIR/many" 200 100 1024 random
+want_only latency && make_addons "$DIR/wan200" 10 20 25600 random
+want_only latency && make_addons "$DIR/wan2000" 100 20 25600 random
 start_nginx
+want_only latency && start_relay
 
 printf '%-58s %9s %9s %7s %7s\n' "work (best of $RUNS)" velmora reference ratio goal
 if want no-change; then
@@ -268,4 +327,13 @@ if want rss; then
     read -r first again < <(peak_rss_mib many)
     printf '%-58s %7s MiB (no-change run %s MiB), goal <= 64 MiB\n' \
         "peak RSS, first install of 20,000 files" "$first" "$again"
+fi
+if want_only latency; then
+    for set in wan200 wan2000; do
+        read -r v r ratio vs rs ps worst < <(latency_install_row "$set")
+        printf '%-58s %8ss %8ss %6sx %7s\n' \
+            "first install, ${set#wan} x 25 KB, ${DELAY_MS} ms each way, vs aria2c -j8" \
+            "$v" "$r" "$ratio" ">= 1.0x"
+        echo "    runs: velmora $vs aria2c $rs ratio per run $ps worst ${worst}x"
+    done
 fi
