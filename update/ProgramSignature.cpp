@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 #include <memory>
 
 #include "platform/UniqueFd.h"
