@@ -32,7 +32,8 @@ constexpr char kUsage[] =
     "  --port N          端口，默认 0（任选一个空闲端口）\n"
     "  --endpoints FILE  同时把端点文件写到 FILE\n"
     "  --quiet           不输出每个请求\n"
-    "程序只安装签名有效的新版本：发布时用 velmora publish --sign 签名（开发密钥见启动时的输出）。\n";
+    "程序只安装签名有效的新版本：发布时用 velmora publish --sign "
+    "签名（开发密钥见启动时的输出）。\n";
 
 }  // namespace
 
