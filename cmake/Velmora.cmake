@@ -60,7 +60,8 @@ function(vm_test name)
     target_compile_definitions(${name} PRIVATE
         VM_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
         VM_TEST_PROGRAM_DIR="${CMAKE_BINARY_DIR}/tests"
-        VM_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+        VM_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+        VM_TEST_SIGNING_KEY="${VELMORA_DEV_SIGNING_KEY}")
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     vm_warnings(${name})
     gtest_discover_tests(${name}

@@ -18,6 +18,7 @@
 #include "update/ChecksumText.h"
 #include "update/FileListParser.h"
 #include "update/MirrorEndpoints.h"
+#include "update/ProgramSignature.h"
 #include "update/UpdateInfo.h"
 
 namespace vm {
@@ -45,7 +46,8 @@ struct Plan {
     std::vector<SourceAddOn> addOns;
     std::string listXml;
     UpdateInfoMap info;
-    std::vector<std::pair<fs::path, std::string>> programFiles;  // copies for Client/Updater
+    std::vector<std::pair<fs::path, std::string>> programFiles;   // copies for Client/Updater
+    std::vector<std::pair<std::string, std::string>> signatures;  // mirror path, NAME.sig text
 };
 
 bool IsPlainFolderChar(char c) {
@@ -220,6 +222,33 @@ bool WriteWithArchive(const fs::path& path, const std::string& bytes, std::strin
            WriteFile(path.string() + kArchiveSuffix, *archive, error);
 }
 
+// Signs the program the update information names under key as role, from the copy this run
+// publishes or else from the file already on the mirror.
+bool SignProgramFile(const fs::path& mirror, const std::string& key, ProgramRole role,
+                     const std::string& privateKey, Plan& plan, std::string& error) {
+    const auto it = plan.info.find(key);
+    if (it == plan.info.end()) return true;
+    const std::string& path = it->second;
+    const std::optional<std::string> relative =
+        path.empty() || path.front() != '/' ? std::nullopt : SafeRelativePath(path.substr(1));
+    if (!relative) {
+        error = "无法签名：" + path + " 不是镜像中的路径。";
+        return false;
+    }
+    std::optional<std::string> bytes;
+    for (const auto& [file, content] : plan.programFiles)
+        if (file.generic_string() == *relative) bytes = content;
+    if (!bytes) bytes = platform::ReadWholeFile(mirror / *relative);
+    if (!bytes) {
+        error = "无法签名：镜像中没有 " + path + "。";
+        return false;
+    }
+    auto text = SignProgram(Sha512Hex(*bytes), role, plan.info[kInfoVersion], privateKey, error);
+    if (!text) return false;
+    plan.signatures.emplace_back(*relative + kSignatureSuffix, std::move(*text));
+    return true;
+}
+
 PublishResult Fail(std::string error) {
     PublishResult result;
     result.error = std::move(error);
@@ -328,6 +357,15 @@ PublishResult PublishMirror(const PublishOptions& options) {
         if (!text) return Fail(ReadError(*options.changelog));
         plan.info[kInfoChangeLog] = ChangeLogValue(*text);
     }
+    if (options.signingKey) {
+        auto privateKey = platform::ReadWholeFile(*options.signingKey);
+        if (!privateKey) return Fail(ReadError(*options.signingKey));
+        if (!plan.info.count(kInfoClient) && !plan.info.count(kInfoUpdater))
+            return Fail("没有可签名的程序：请用 --client 或 --updater 指定。");
+        if (!SignProgramFile(mirror, kInfoClient, ProgramRole::Client, *privateKey, plan, error) ||
+            !SignProgramFile(mirror, kInfoUpdater, ProgramRole::Updater, *privateKey, plan, error))
+            return Fail(error);
+    }
     const std::string infoBytes = EncodeInfoBytes(kInfoHeader + FormatInfoText(plan.info));
 
     // A client without a choice follows the first set in key order; checksum.txt names its list.
@@ -360,7 +398,15 @@ PublishResult PublishMirror(const PublishOptions& options) {
         }
     }
     for (const auto& [relative, bytes] : plan.programFiles) {
+        // A signature never stays beside a program it was not made for.
+        std::error_code removeError;
+        fs::remove(mirror / (relative.string() + kSignatureSuffix), removeError);
+        if (removeError) return Fail("无法删除旧的签名：" + relative.string() + kSignatureSuffix);
         if (!WriteFile(mirror / relative, bytes, error)) return Fail(error);
+    }
+    for (const auto& [relative, text] : plan.signatures) {
+        if (!WriteFile(mirror / relative, text, error)) return Fail(error);
+        result.signatures.push_back("/" + relative);
     }
     if (!WriteFile(mirror / folder.substr(1) / kFileListArchiveName, *listArchive, error) ||
         !WriteFile(infoArchive, *infoZip, error) ||

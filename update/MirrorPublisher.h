@@ -21,6 +21,10 @@ struct PublishOptions {
     bool noCache = false;  // sets NoCacheMode "1"; without it an earlier value stays
     std::optional<std::filesystem::path> changelog;
     std::vector<std::string> optionalFolders;  // add-ons marked X-Velmora-Option "1"
+    // An Ed25519 private key (PEM): the client and the updater the update information names
+    // get a detached signature NAME.sig beside them (ProgramSignature.h), for the `Version`
+    // published. Without it a program copied in this run loses any older signature.
+    std::optional<std::filesystem::path> signingKey;
 };
 
 struct PublishResult {
@@ -31,6 +35,7 @@ struct PublishResult {
     std::size_t files = 0;
     std::string infoChecksum;  // the two lines of checksum.txt
     std::string listChecksum;
+    std::vector<std::string> signatures;  // the signature files written, as mirror paths
 };
 
 // The folder a set is published under when none is given: "/" + the name when it is plain
@@ -40,7 +45,8 @@ std::string DefaultSetFolder(const std::string& setName);
 // Writes a mirror another machine can serve as it is: every file of the set below
 // folder + "/Interface/" together with its ".z" archive, folder + "/filelist.xml.z", and
 // "Velmora-TVRN/Info.z" listing every set published so far with "Velmora-TVRN/checksum.txt"
-// (MD5 of "Info", CR LF, MD5 of the "filelist.xml" of the first set in key order). Every
+// (MD5 of "Info", CR LF, MD5 of the "filelist.xml" of the first set in key order), and with
+// a signing key the programs' signatures. Every
 // check runs before the first file is written; each file is replaced atomically, the
 // checksum file last. Runs on the calling thread.
 [[nodiscard]] PublishResult PublishMirror(const PublishOptions& options);

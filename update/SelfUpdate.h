@@ -21,12 +21,16 @@ enum class SelfUpdateResult {
 };
 
 // The self-update check at the start of an update run, on the run's worker thread: when the
-// update information announces another `Version`, waits for g_shortcutOffered, asks the
-// user, downloads the new client to "Velmora-TVRN.new" and the updater to "VMUpdate" in the
-// program folder (overall progress to target), and starts the updater as "VMUpdate PID" in
-// the game folder, then sends WM_VM_SELF_UPDATE_EXIT to target. A download that is not an
-// executable for this machine is deleted and never started. cacheBuster is appended as a
-// query when the information asks for it.
+// update information announces a newer `Version` than ours (ProgramVersion.h), waits for
+// g_shortcutOffered, asks the user, downloads the new client to "Velmora-TVRN.new" and the
+// updater to "VMUpdate" in the program folder (overall progress to target), each only after
+// its detached signature NAME.sig and each kept only when that signature verifies against a
+// key built into us (ProgramSignature.h); then leaves the client's signature beside it as
+// "Velmora-TVRN.new.sig" for the updater, starts the updater as "VMUpdate PID" in the game
+// folder and sends WM_VM_SELF_UPDATE_EXIT to target. A download that is unsigned, wrongly
+// signed or not an executable for this machine is deleted and never started; the status says
+// why and the add-on update goes on. cacheBuster is appended as a query when the information
+// asks for it.
 SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster);
 
 }  // namespace vm

@@ -22,4 +22,10 @@ inline std::filesystem::path DataDir() {
     return VM_TEST_DATA_DIR;
 }
 
+// The development signing key of this build tree (cmake/SigningKeys.cmake); empty when the
+// build trusts release keys only, and nothing can be signed for it.
+inline std::filesystem::path SigningKey() {
+    return VM_TEST_SIGNING_KEY;
+}
+
 }  // namespace vm::test

@@ -14,6 +14,7 @@
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
 #include "tests/support/CommandLine.h"
+#include "tests/support/ProgramSigning.h"
 #include "tests/support/ScopedTempDir.h"
 #include "tests/support/TestServer.h"
 #include "update/MirrorPublisher.h"
@@ -133,6 +134,55 @@ TEST_F(CliUpdate, QuestionsWithoutATerminalAreAnsweredNo) {
     Publish({}, "1.019");
     EXPECT_EQ(Velmora("update --yes", out), 0) << out;
     EXPECT_TRUE(fs::exists(work / "game/Interface.obsoleted/Old/o.lua")) << out;
+}
+
+// The whole self-update with the build's development key: the publisher signs, `velmora
+// update --yes` checks the signatures and hands over, the updater checks again and puts the
+// new build in place of Velmora-TVRN. Unsigned, the same mirror gets no further than a status.
+TEST_F(CliUpdate, OnlyASignedNewerClientIsInstalledThroughTheUpdater) {
+    if (vm::test::SigningKey().empty()) GTEST_SKIP() << "built with release keys only";
+    const fs::path program = work / "program";
+    fs::copy_file(vm::test::ProgramDir() / "fake_client_v1", program / "Velmora-TVRN");
+    const std::string v1 = platform::ReadWholeFile(program / "Velmora-TVRN").value();
+    const std::string v2 =
+        platform::ReadWholeFile(vm::test::ProgramDir() / "fake_client_v2").value();
+    auto publish = [&](const std::string& extra) {
+        const std::string cmd =
+            Quote(Bin("velmora").string()) + " publish " + Quote((work / "addons").string()) + " " +
+            Quote((work / "mirror").string()) + " --set TVRN --version 1.020 --client " +
+            Quote((vm::test::ProgramDir() / "fake_client_v2").string()) + " --updater " +
+            Quote(Bin("VMUpdate").string()) + extra + " >" +
+            Quote((work / "publish.txt").string()) + " 2>&1";
+        return WEXITSTATUS(std::system(cmd.c_str()));
+    };
+
+    ASSERT_EQ(publish(""), 0);
+    std::string out;
+    EXPECT_EQ(Velmora("update --yes", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "新版本的Velmora没有签名，不会安装。\n")) << out;
+    EXPECT_TRUE(Contains(out, "更新完成。\n")) << out;
+    EXPECT_EQ(platform::ReadWholeFile(work / "game/Interface/A/a.lua"), "a");
+    EXPECT_EQ(platform::ReadWholeFile(program / "Velmora-TVRN"), v1);
+    EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new"));
+    EXPECT_FALSE(fs::exists(program / "VMUpdate"));
+
+    ASSERT_EQ(publish(" --sign " + Quote(vm::test::SigningKey().string())), 0);
+    const std::string published = platform::ReadWholeFile(work / "publish.txt").value_or("");
+    EXPECT_TRUE(Contains(published, "签名: /Velmora-TVRN/fake_client_v2.sig\n")) << published;
+    EXPECT_TRUE(Contains(published, "签名: /Velmora-TVRN/VMUpdate.sig\n")) << published;
+    EXPECT_EQ(Velmora("update --yes", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "已启动更新程序")) << out;
+    // The updater waits for this command to end, then swaps.
+    for (int i = 0; i < 1500; ++i) {
+        if (platform::ReadWholeFile(program / "Velmora-TVRN") == v2 &&
+            !fs::exists(program / "Velmora-TVRN.new.sig"))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(platform::ReadWholeFile(program / "Velmora-TVRN"), v2);
+    EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new"));
+    EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new.sig"));
+    EXPECT_FALSE(fs::exists(program / "started.log"));  // a command line is never restarted
 }
 
 TEST_F(CliUpdate, AutomaticUpdateRulesDecideLikeTheWindow) {

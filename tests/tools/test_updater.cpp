@@ -10,6 +10,7 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/FileUtil.h"
+#include "tests/support/ProgramSigning.h"
 #include "tests/support/ScopedTempDir.h"
 #include "tests/support/TestPaths.h"
 
@@ -50,6 +51,26 @@ class Updater : public ::testing::Test {
         v1 = platform::ReadWholeFile(dir / "Velmora-TVRN").value_or("");
         v2 = platform::ReadWholeFile(dir / "Velmora-TVRN.new").value_or("");
         ASSERT_NE(v1, v2);
+        if (vm::test::SigningKey().empty()) GTEST_SKIP() << "built with release keys only";
+        ASSERT_TRUE(vm::test::SignBeside(dir / "Velmora-TVRN.new", vm::ProgramRole::Client, "2"));
+    }
+    // The updater refused: the old program is in place and still running, never asked to end.
+    void ExpectRefused(const std::string& sigText) {
+        fs::remove(dir / "started.log");
+        if (sigText.empty())
+            fs::remove(dir / "Velmora-TVRN.new.sig");
+        else
+            ASSERT_TRUE(platform::WriteFileAtomic(dir / "Velmora-TVRN.new.sig", sigText));
+        auto running = platform::ChildProcess::Spawn(dir / "Velmora-TVRN", {}, dir);
+        ASSERT_TRUE(running);
+        ASSERT_TRUE(WaitForStarts(dir, 1));
+        EXPECT_EQ(RunUpdater(running->Pid()), 1);
+        EXPECT_EQ(platform::ReadWholeFile(dir / "Velmora-TVRN"), v1);
+        EXPECT_EQ(platform::ReadWholeFile(dir / "Velmora-TVRN.new"), v2);
+        EXPECT_EQ(::kill(running->Pid(), 0), 0);
+        ::kill(running->Pid(), SIGTERM);
+        running->Wait();
+        EXPECT_EQ(Started(dir).size(), 1u);
     }
     void TearDown() override {
         for (auto& [version, pid] : Started(dir)) ::kill(pid, SIGKILL);
@@ -76,6 +97,7 @@ TEST_F(Updater, ReplacesTheRunningProgramAndStartsTheNewBuild) {
     EXPECT_EQ(fs::status(dir / "Velmora-TVRN").permissions(), fs::perms(0750));
     EXPECT_FALSE(fs::exists(dir / "Velmora-TVRN.new"));
     EXPECT_FALSE(fs::exists(dir / "Velmora-TVRN.old"));
+    EXPECT_FALSE(fs::exists(dir / "Velmora-TVRN.new.sig"));
     ASSERT_TRUE(WaitForStarts(dir, 2));
     EXPECT_EQ(Started(dir)[1].first, "v2");
 }
@@ -101,6 +123,35 @@ TEST_F(Updater, NewFileThatIsNoProgramLeavesEverythingAsItWas) {
     EXPECT_EQ(::kill(running->Pid(), 0), 0);  // still running, never asked to end
     ::kill(running->Pid(), SIGTERM);
     running->Wait();
+}
+
+// The updater checks the signature itself: whoever started it, an unsigned or wrongly signed
+// program never replaces ours.
+TEST_F(Updater, NewProgramWithoutATrustedSignatureLeavesEverythingAsItWas) {
+    const std::string good = platform::ReadWholeFile(dir / "Velmora-TVRN.new.sig").value();
+    {
+        SCOPED_TRACE("no signature");
+        ExpectRefused("");
+    }
+    {
+        SCOPED_TRACE("a key we do not trust");
+        ASSERT_TRUE(vm::test::MakeUntrustedKey(temp / "other.pem"));
+        ExpectRefused(vm::test::SignatureOf(dir / "Velmora-TVRN.new", vm::ProgramRole::Client, "2",
+                                            temp / "other.pem"));
+    }
+    {
+        SCOPED_TRACE("signed as the updater");
+        ExpectRefused(
+            vm::test::SignatureOf(dir / "Velmora-TVRN.new", vm::ProgramRole::Updater, "2"));
+    }
+    {
+        SCOPED_TRACE("the signature of the old program");
+        ExpectRefused(vm::test::SignatureOf(dir / "Velmora-TVRN", vm::ProgramRole::Client, "2"));
+    }
+    {
+        SCOPED_TRACE("signature file too long");
+        ExpectRefused(good + std::string(2000, '\n'));
+    }
 }
 
 TEST_F(Updater, ProcessAlreadyGoneIsReplacedWithoutAStart) {

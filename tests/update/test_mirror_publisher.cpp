@@ -9,6 +9,7 @@
 #include "archive/ZipArchive.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
+#include "tests/support/ProgramSigning.h"
 #include "tests/support/ScopedTempDir.h"
 #include "tests/support/TestPaths.h"
 #include "update/CFileListModel.h"
@@ -145,6 +146,98 @@ TEST_F(Publisher, RefusesBadInputBeforeWritingAnything) {
               "/set-" + platform::Md5Hex("官方服务器").substr(0, 8));
 }
 
+TEST_F(Publisher, SigningKeySignsTheNamedProgramsForThePublishedVersion) {
+    if (vm::test::SigningKey().empty()) GTEST_SKIP() << "built with release keys only";
+    Add("A/a.lua", "one");
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "client", std::string("\x7f"
+                                                                       "ELF client 1")));
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "VMUpdate", std::string("\x7f"
+                                                                         "ELF updater")));
+    vm::PublishOptions o;
+    o.addonsDir = work / "addons";
+    o.mirrorDir = mirror;
+    o.setName = "TVRN";
+    o.version = "1.020";
+    o.client = (work / "client").string();
+    o.updater = (work / "VMUpdate").string();
+    o.signingKey = vm::test::SigningKey();
+    auto r = vm::PublishMirror(o);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.signatures,
+              (std::vector<std::string>{"/Velmora-TVRN/client.sig", "/Velmora-TVRN/VMUpdate.sig"}));
+    auto check = [&](const std::string& name, vm::ProgramRole role, const std::string& version) {
+        const auto text = platform::ReadWholeFile(mirror / "Velmora-TVRN" / (name + ".sig"));
+        if (!text) return vm::SignatureCheck::Malformed;
+        return vm::VerifyProgramSignature(mirror / "Velmora-TVRN" / name, *text, role, version);
+    };
+    EXPECT_EQ(check("client", vm::ProgramRole::Client, "1.020"), vm::SignatureCheck::Valid);
+    EXPECT_EQ(check("VMUpdate", vm::ProgramRole::Updater, "1.020"), vm::SignatureCheck::Valid);
+
+    // A new client published without the key: its old signature goes; the updater's stays.
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "client", std::string("\x7f"
+                                                                       "ELF client 2")));
+    o.updater.reset();
+    o.signingKey.reset();
+    r = vm::PublishMirror(o);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.signatures.empty());
+    EXPECT_FALSE(fs::exists(mirror / "Velmora-TVRN/client.sig"));
+    EXPECT_EQ(check("VMUpdate", vm::ProgramRole::Updater, "1.020"), vm::SignatureCheck::Valid);
+
+    // The key alone signs what the update information already names, for the new version.
+    vm::PublishOptions again;
+    again.addonsDir = work / "addons";
+    again.mirrorDir = mirror;
+    again.setName = "TVRN";
+    again.version = "1.021";
+    again.signingKey = vm::test::SigningKey();
+    r = vm::PublishMirror(again);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(platform::ReadWholeFile(mirror / "Velmora-TVRN/client"),
+              "\x7f"
+              "ELF client 2");
+    EXPECT_EQ(check("client", vm::ProgramRole::Client, "1.021"), vm::SignatureCheck::Valid);
+    EXPECT_EQ(check("VMUpdate", vm::ProgramRole::Updater, "1.021"), vm::SignatureCheck::Valid);
+}
+
+TEST_F(Publisher, SigningRefusesBeforeWritingAnything) {
+    if (vm::test::SigningKey().empty()) GTEST_SKIP() << "built with release keys only";
+    Add("A/a.lua", "one");
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "client", "client"));
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "not-a-key.pem", "-----BEGIN NOTHING-----\n"));
+    auto options = [&] {
+        vm::PublishOptions o;
+        o.addonsDir = work / "addons";
+        o.mirrorDir = mirror;
+        o.setName = "TVRN";
+        o.version = "1.020";
+        o.signingKey = vm::test::SigningKey();
+        return o;
+    };
+    struct Case {
+        std::string why;
+        vm::PublishOptions o;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"签名密钥不是 PEM 格式的 Ed25519 私钥。", options()});
+    cases.back().o.client = (work / "client").string();
+    cases.back().o.signingKey = work / "not-a-key.pem";
+    cases.push_back({"无法读取文件：" + (work / "no-key.pem").string(), options()});
+    cases.back().o.client = (work / "client").string();
+    cases.back().o.signingKey = work / "no-key.pem";
+    cases.push_back({"没有可签名的程序：请用 --client 或 --updater 指定。", options()});
+    cases.push_back({"无法签名：镜像中没有 /Velmora-TVRN/missing。", options()});
+    cases.back().o.client = "/Velmora-TVRN/missing";
+    cases.push_back({"无法签名：/../outside 不是镜像中的路径。", options()});
+    cases.back().o.updater = "/../outside";
+    for (const Case& c : cases) {
+        const vm::PublishResult r = vm::PublishMirror(c.o);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error.rfind(c.why, 0), 0u) << r.error;
+        EXPECT_TRUE(!fs::exists(mirror) || fs::is_empty(mirror)) << c.why;
+    }
+}
+
 TEST_F(Publisher, CommandLineWritesTheWholeMirror) {
     Add("A/a.lua", "one");
     ASSERT_TRUE(platform::WriteFileAtomic(work / "log.txt", "修正\n# 不是注释\n"));
@@ -169,6 +262,13 @@ TEST_F(Publisher, CommandLineWritesTheWholeMirror) {
     EXPECT_EQ(
         WEXITSTATUS(std::system((velmora + " publish only-one-dir --set X 2>/dev/null").c_str())),
         2);
+    // The help tells where a signature goes.
+    ASSERT_EQ(WEXITSTATUS(std::system(
+                  (velmora + " publish --help >" + (work / "help.txt").string()).c_str())),
+              0);
+    const std::string help = platform::ReadWholeFile(work / "help.txt").value_or("");
+    EXPECT_NE(help.find("--sign KEY"), std::string::npos) << help;
+    EXPECT_NE(help.find("Velmora-TVRN/VMUpdate.sig"), std::string::npos) << help;
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 
 #include "archive/ZipArchive.h"
 #include "platform/Md5.h"
+#include "tests/support/ProgramSigning.h"
 #include "tests/support/TestPaths.h"
 #include "tests/update/UpdateRunEnv.h"
 #include "update/FileInstall.h"
@@ -258,19 +260,46 @@ TEST_F(UpdateRun, NoCacheModeAddsTheCacheBusterToArchivesOnly) {
     EXPECT_NE(archive[0].target.find("?0123456789abcdef"), std::string::npos);
 }
 
-// Self-update: the mirror announces another client.
+// Self-update: the mirror announces another client. Only a newer version whose client and
+// updater both carry a signature from a key built into us gets started.
 class SelfUpdateRun : public UpdateRun {
   protected:
-    void Announce(const std::string& clientBytes, const std::string& updaterBytes) {
+    void SetUp() override {
+        UpdateRun::SetUp();
+        if (vm::test::SigningKey().empty()) GTEST_SKIP() << "built with release keys only";
+    }
+    void Announce(const std::string& clientBytes, const std::string& updaterBytes,
+                  const std::string& version = "1.020") {
         fs::create_directories(mirror / "Velmora-TVRN");
         ASSERT_TRUE(platform::WriteFileAtomic(mirror / "Velmora-TVRN/client", clientBytes));
         ASSERT_TRUE(platform::WriteFileAtomic(mirror / "Velmora-TVRN/updater", updaterBytes));
-        theApp().PublishedState().updateInfo.Set({{"Version", "1.020"},
+        theApp().PublishedState().updateInfo.Set({{"Version", version},
                                                   {"Client", "/Velmora-TVRN/client"},
                                                   {"Updater", "/Velmora-TVRN/updater"}});
     }
+    // Signs what the mirror serves, as the publisher's --sign does.
+    void Sign(const std::string& name, vm::ProgramRole role, const std::string& version = "1.020",
+              const fs::path& key = vm::test::SigningKey()) {
+        ASSERT_TRUE(vm::test::SignBeside(mirror / "Velmora-TVRN" / name, role, version, key));
+    }
+    void SignBoth(const std::string& version = "1.020") {
+        Sign("client", vm::ProgramRole::Client, version);
+        Sign("updater", vm::ProgramRole::Updater, version);
+    }
     static std::string Probe() {
         return platform::ReadWholeFile(vm::test::ProgramDir() / "updater_probe").value_or("");
+    }
+    // Nothing of a refused self-update is left or started, and the add-ons were updated.
+    void ExpectRefusedAndAddOnsUpdated(const std::string& why) {
+        EXPECT_TRUE(Has(Statuses(), why)) << ::testing::PrintToString(Statuses());
+        EXPECT_TRUE(target->Of(vm::WM_VM_SELF_UPDATE_EXIT).empty());
+        EXPECT_FALSE(fs::exists(program / "probe.txt"));
+        EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new"));
+        EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new.sig"));
+        EXPECT_FALSE(fs::exists(program / "VMUpdate"));
+        EXPECT_EQ(Outcome(), kSucceeded);
+        EXPECT_EQ(Installed("A/a.lua"), "a");
+        EXPECT_FALSE(fs::exists(game / "VMUpdate"));  // the leftover updater is removed
     }
 };
 
@@ -280,13 +309,49 @@ TEST_F(SelfUpdateRun, SameVersionAsksNothingAndDownloadsNothing) {
     EXPECT_TRUE(prompter->Texts().empty());
     EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/client").empty());
     EXPECT_EQ(Outcome(), kSucceeded);
+
+    // The same version written with other padding is still ours.
+    Announce(Probe(), Probe(), "1.19.0");
+    SignBoth("1.19.0");
+    Run();
+    EXPECT_TRUE(prompter->Texts().empty());
+    EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/client").empty());
+    EXPECT_EQ(Outcome(), kSucceeded);
 }
 
-TEST_F(SelfUpdateRun, YesDownloadsBothAndStartsTheUpdaterWithOurProcessId) {
+TEST_F(SelfUpdateRun, OlderOrUnreadableVersionIsNeverOfferedAndTheStatusSaysWhy) {
+    Publish({{"A/a.lua", "a"}});
+    Announce(Probe(), Probe(), "1.018");
+    SignBoth("1.018");  // a genuine older build, correctly signed: still not ours to install
+    ASSERT_TRUE(platform::WriteFileAtomic(game / "VMUpdate", "leftover"));
+    prompter->Queue(vm::IDYES);
+    Run();
+    EXPECT_TRUE(prompter->Texts().empty());
+    EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/client").empty());
+    ExpectRefusedAndAddOnsUpdated(
+        "服务器上的Velmora版本（1.018）比当前版本（1.019）旧，不进行更新。");
+
+    // "1.0190" would be newer as text ("1.0190" > "1.019"), but is 190 > 19 too; "1.2" is
+    // newer as text and older as numbers.
+    Announce(Probe(), Probe(), "1.2");
+    SignBoth("1.2");
+    Run();
+    EXPECT_TRUE(prompter->Texts().empty());
+    EXPECT_TRUE(Has(Statuses(), "服务器上的Velmora版本（1.2）比当前版本（1.019）旧，不进行更新。"));
+
+    Announce(Probe(), Probe(), "1.020-beta");
+    Run();
+    EXPECT_TRUE(prompter->Texts().empty());
+    EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/client").empty());
+    ExpectRefusedAndAddOnsUpdated("无法识别服务器上的Velmora版本号（1.020-beta），不进行更新。");
+}
+
+TEST_F(SelfUpdateRun, SignedNewerVersionDownloadsBothAndStartsTheUpdaterWithOurProcessId) {
     const std::string probe = Probe();
     ASSERT_FALSE(probe.empty());
     Publish({{"A/a.lua", "a"}});
     Announce(probe, probe);
+    SignBoth();
     ASSERT_TRUE(platform::WriteFileAtomic(game / "VMUpdate", "leftover"));
     prompter->Queue(vm::IDYES);
     Run();
@@ -295,6 +360,10 @@ TEST_F(SelfUpdateRun, YesDownloadsBothAndStartsTheUpdaterWithOurProcessId) {
     EXPECT_EQ(target->Of(vm::WM_VM_SELF_UPDATE_EXIT).size(), 1u);
     EXPECT_TRUE(target->Of(vm::WM_VM_UPDATE_END).empty());
     EXPECT_EQ(platform::ReadWholeFile(program / "Velmora-TVRN.new"), probe);
+    // The client's signature lies beside it for the updater's own check.
+    EXPECT_EQ(platform::ReadWholeFile(program / "Velmora-TVRN.new.sig"),
+              platform::ReadWholeFile(mirror / "Velmora-TVRN/client.sig"));
+    EXPECT_EQ(server.RequestsTo("/Velmora-TVRN/updater.sig").size(), 1u);
     // The probe writes its command line and working folder beside itself.
     std::string seen;
     for (int i = 0; i < 500 && seen.empty(); ++i) {
@@ -306,19 +375,85 @@ TEST_F(SelfUpdateRun, YesDownloadsBothAndStartsTheUpdaterWithOurProcessId) {
     EXPECT_FALSE(fs::exists(game / "Interface/A/a.lua"));  // the run stopped there
 }
 
-TEST_F(SelfUpdateRun, DownloadThatIsNoProgramIsDeletedAndTheRunGoesOn) {
+// Formerly a newer client was started unchecked; now each way of getting the signature wrong
+// is refused, and the add-ons update as if nothing had been announced.
+TEST_F(SelfUpdateRun, UnsignedClientIsNotEvenDownloaded) {
     Publish({{"A/a.lua", "a"}});
-    Announce("#!/bin/sh\necho not for this machine\n", Probe());
+    Announce(Probe(), Probe());
+    Sign("updater", vm::ProgramRole::Updater);
     ASSERT_TRUE(platform::WriteFileAtomic(game / "VMUpdate", "leftover"));
     prompter->Queue(vm::IDYES);
     Run();
-    EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new"));
-    EXPECT_FALSE(fs::exists(program / "probe.txt"));
-    EXPECT_TRUE(target->Of(vm::WM_VM_SELF_UPDATE_EXIT).empty());
-    EXPECT_EQ(Outcome(), kSucceeded);
-    EXPECT_EQ(Installed("A/a.lua"), "a");
-    EXPECT_FALSE(fs::exists(game / "VMUpdate"));  // the leftover updater is removed
-    EXPECT_TRUE(Has(Statuses(), "下载的Velmora-TVRN.new不是本机可以运行的程序，已删除。"));
+    EXPECT_EQ(server.RequestsTo("/Velmora-TVRN/client.sig").size(), 1u);
+    EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/client").empty());
+    EXPECT_TRUE(prompter->Texts().size() == 1u);  // the question only, no HTTP error box
+    ExpectRefusedAndAddOnsUpdated("新版本的Velmora没有签名，不会安装。");
+}
+
+TEST_F(SelfUpdateRun, WronglySignedClientIsDeleted) {
+    const fs::path other = work / "other.pem";
+    ASSERT_TRUE(vm::test::MakeUntrustedKey(other));
+    struct Case {
+        const char* name;
+        std::function<void()> sign;
+    };
+    const std::vector<Case> cases{
+        {"a key we do not trust", [&] { Sign("client", vm::ProgramRole::Client, "1.020", other); }},
+        {"an older build's signature under the new number",
+         [&] { Sign("client", vm::ProgramRole::Client, "1.018"); }},
+        {"the updater's signature", [&] { Sign("client", vm::ProgramRole::Updater); }},
+        {"a signature of other bytes",
+         [&] {
+             Sign("client", vm::ProgramRole::Client);
+             auto bytes = platform::ReadWholeFile(mirror / "Velmora-TVRN/client").value();
+             bytes.back() ^= 1;
+             ASSERT_TRUE(platform::WriteFileAtomic(mirror / "Velmora-TVRN/client", bytes));
+         }},
+        {"not a signature at all",
+         [&] {
+             ASSERT_TRUE(
+                 platform::WriteFileAtomic(mirror / "Velmora-TVRN/client.sig", "<html>ok</html>"));
+         }},
+    };
+    Publish({{"A/a.lua", "a"}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(game / "Interface/A/a.lua");
+        Announce(Probe(), Probe());
+        Sign("updater", vm::ProgramRole::Updater);
+        c.sign();
+        prompter->Queue(vm::IDYES);
+        Run();
+        ExpectRefusedAndAddOnsUpdated("新版本的Velmora的签名无效，不会安装。");
+    }
+}
+
+TEST_F(SelfUpdateRun, SignedClientWithUnsignedOrWronglySignedUpdaterStartsNothing) {
+    Publish({{"A/a.lua", "a"}});
+    Announce(Probe(), Probe());
+    Sign("client", vm::ProgramRole::Client);
+    prompter->Queue(vm::IDYES);
+    Run();
+    EXPECT_EQ(server.RequestsTo("/Velmora-TVRN/client").size(), 1u);
+    EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/updater").empty());
+    ExpectRefusedAndAddOnsUpdated("更新程序没有签名，不会运行。");
+
+    // The client's own signature handed out as the updater's.
+    fs::copy_file(mirror / "Velmora-TVRN/client.sig", mirror / "Velmora-TVRN/updater.sig");
+    fs::remove(game / "Interface/A/a.lua");
+    prompter->Queue(vm::IDYES);
+    Run();
+    ExpectRefusedAndAddOnsUpdated("更新程序的签名无效，不会运行。");
+}
+
+TEST_F(SelfUpdateRun, DownloadThatIsNoProgramIsDeletedAndTheRunGoesOn) {
+    Publish({{"A/a.lua", "a"}});
+    Announce("#!/bin/sh\necho not for this machine\n", Probe());
+    SignBoth();  // signed, yet nothing this machine runs
+    ASSERT_TRUE(platform::WriteFileAtomic(game / "VMUpdate", "leftover"));
+    prompter->Queue(vm::IDYES);
+    Run();
+    ExpectRefusedAndAddOnsUpdated("下载的Velmora-TVRN.new不是本机可以运行的程序，已删除。");
 }
 
 }  // namespace

@@ -34,8 +34,9 @@ bool ParsePublishArgs(const std::vector<std::string>& args, PublishOptions& opti
         }
         const std::size_t eq = a.find('=');
         const std::string name = a.substr(0, eq);
-        static const char* const kValueOptions[] = {
-            "--set", "--folder", "--version", "--client", "--updater", "--changelog", "--optional"};
+        static const char* const kValueOptions[] = {"--set",      "--folder",  "--version",
+                                                    "--client",   "--updater", "--changelog",
+                                                    "--optional", "--sign"};
         bool known = false;
         for (const char* o : kValueOptions) known = known || name == o;
         if (!known) {
@@ -58,6 +59,7 @@ bool ParsePublishArgs(const std::vector<std::string>& args, PublishOptions& opti
         if (name == "--updater") options.updater = value;
         if (name == "--changelog") options.changelog = value;
         if (name == "--optional") options.optionalFolders.push_back(value);
+        if (name == "--sign") options.signingKey = value;
     }
     if (help) return true;
     if (positional.size() != 2) {
@@ -97,6 +99,8 @@ int RunPublish(const std::vector<std::string>& args) {
               << "插件: " << result.addOns << "\n"
               << "文件: " << result.files << "\n"
               << "checksum.txt: " << result.infoChecksum << " / " << result.listChecksum << "\n";
+    for (const std::string& signature : result.signatures)
+        std::cout << "签名: " << signature << "\n";
     return kExitOk;
 }
 
@@ -108,7 +112,7 @@ const CliCommand kPublishCommand{
     "把插件目录发布为可直接提供下载的镜像目录",
     "用法: velmora publish ADDONS_DIR MIRROR_DIR --set NAME [--folder /PATH] [--version V]\n"
     "         [--client PATH] [--updater PATH] [--no-cache] [--changelog FILE]\n"
-    "         [--optional FOLDER]...\n"
+    "         [--optional FOLDER]... [--sign KEY]\n"
     "ADDONS_DIR 中的每个目录是一个插件，其中的文件（包括 info.ini）与 ADDONS_DIR 中的散文件\n"
     "一起发布到 MIRROR_DIR 中插件集的目录下（每个文件另附一个 .z 压缩包），并写入\n"
     "filelist.xml.z、Velmora-TVRN/Info.z 和 Velmora-TVRN/checksum.txt。再次发布另一个插件集\n"
@@ -121,7 +125,12 @@ const CliCommand kPublishCommand{
     "  --updater PATH     更新程序，同上\n"
     "  --no-cache         下载时附加防缓存参数（NoCacheMode = 1）\n"
     "  --changelog FILE   更新说明文本（UTF-8）\n"
-    "  --optional FOLDER  把该插件标记为可选插件，可多次使用\n",
+    "  --optional FOLDER  把该插件标记为可选插件，可多次使用\n"
+    "  --sign KEY         用 Ed25519 私钥 KEY（PEM 文件）为更新信息中的客户端和更新程序签名：\n"
+    "                     每个程序旁写入同名加 .sig 的签名文件（如 Velmora-TVRN/VMUpdate.sig），\n"
+    "                     签名包含发布的版本号。Velmora 只安装由内置公钥验证通过、且版本比\n"
+    "                     自身新的程序；更换程序或版本号后须重新签名。开发用密钥在构建目录的\n"
+    "                     signing/velmora-dev.pem\n",
     RunPublish,
 };
 

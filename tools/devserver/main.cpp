@@ -31,7 +31,9 @@ constexpr char kUsage[] =
     "  --mirror DIR      镜像目录（velmora publish 生成的目录）\n"
     "  --port N          端口，默认 0（任选一个空闲端口）\n"
     "  --endpoints FILE  同时把端点文件写到 FILE\n"
-    "  --quiet           不输出每个请求\n";
+    "  --quiet           不输出每个请求\n"
+    "程序只安装签名有效的新版本：发布时用 velmora publish --sign "
+    "签名（开发密钥见启动时的输出）。\n";
 
 }  // namespace
 
@@ -101,8 +103,12 @@ int main(int argc, char** argv) {
     }
     std::cout << "# velmora-devserver: " << std::filesystem::absolute(mirror, ec).string() << " -> "
               << origin << "\n"
-              << "# 用 VELMORA_ENDPOINTS=<此文件> 运行 velmora 或 Velmora-TVRN\n"
-              << endpoints << std::flush;
+              << "# 用 VELMORA_ENDPOINTS=<此文件> 运行 velmora 或 Velmora-TVRN\n";
+    // This build only installs programs signed with its key: name it for whoever publishes.
+    if (*VM_DEV_SIGNING_KEY)
+        std::cout << "# 新版本的客户端和更新程序用开发密钥签名：velmora publish ... --sign "
+                  << VM_DEV_SIGNING_KEY << "\n";
+    std::cout << endpoints << std::flush;
 
     g_server = &server;
     std::signal(SIGINT, StopServer);

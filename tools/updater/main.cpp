@@ -2,8 +2,10 @@
 // Started by the program (or the `velmora update` command) from the program folder as
 // "VMUpdate PID", with the game folder as its working folder. It asks the program PID to
 // end and waits for it, puts "Velmora-TVRN.new" in place of "Velmora-TVRN" in its own
-// folder and starts the program again. If anything fails before the swap, the old program
-// is left exactly as it was.
+// folder and starts the program again. The new program must carry its signature beside it
+// ("Velmora-TVRN.new.sig") from a key built into this updater; it is checked before the
+// program is asked to end. If anything fails before the swap, the old program is left
+// exactly as it was.
 
 #include <signal.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@
 #include "platform/FileUtil.h"
 #include "tools/updater/ProgramSwap.h"
 #include "update/NativeExecutable.h"
+#include "update/ProgramSignature.h"
 
 namespace {
 
@@ -57,6 +60,13 @@ int main(int argc, char** argv) {
     const fs::path program = dir / kProgram;
     const fs::path fresh = dir / kFresh;
     if (!vm::IsNativeExecutable(fresh)) return Fail("找不到可以运行的新程序：" + fresh.string());
+    // Checked again here: the program folder is all this updater trusts, not who started it.
+    const fs::path signature = fresh.string() + vm::kSignatureSuffix;
+    const std::optional<std::string> sigText = vm::ReadSignatureFile(signature);
+    if (!sigText) return Fail("新程序没有签名，程序未替换：" + signature.string());
+    if (vm::VerifyProgramSignature(fresh, *sigText, vm::ProgramRole::Client, std::nullopt) !=
+        vm::SignatureCheck::Valid)
+        return Fail("新程序的签名无效，程序未替换。");
 
     const ProcessKind kind = InspectProcess(pid, program);
     if (kind == ProcessKind::Program && !EndProgram(pid, grace))
@@ -67,6 +77,8 @@ int main(int argc, char** argv) {
     ProgramSwap swap(program, fresh);
     std::string error;
     if (!swap.Swap(error)) return Fail(error);
+    std::error_code removeError;
+    fs::remove(signature, removeError);  // it belonged to the file just put in place
 
     // Only the window program that was ended is started again; a command line that handed
     // over has finished its work.
