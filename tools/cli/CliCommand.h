@@ -31,5 +31,6 @@ extern const CliCommand kLoginCommand;
 extern const CliCommand kLogoutCommand;
 extern const CliCommand kSettingsCommand;
 extern const CliCommand kAccountCommand;
+extern const CliCommand kObsoletedCommand;
 
 }  // namespace vm::cli
