@@ -1,5 +1,6 @@
 #include "ui/CDlgObsoleted.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -60,8 +61,10 @@ CDlgObsoleted::CDlgObsoleted(QWidget* parent, std::string gameFolder, Locking lo
     m_list->setHeaderLabels(
         {Utf8("插件"), Utf8("文件数"), Utf8("大小"), Utf8("隔离时间"), Utf8("说明")});
     m_list->header()->setSectionResizeMode(kNote, QHeaderView::Stretch);
-    m_list->setColumnWidth(kName, 160);
-    m_list->setColumnWidth(kMovedAt, 130);
+    m_list->setColumnWidth(kName, 150);
+    m_list->setColumnWidth(kFiles, 55);
+    m_list->setColumnWidth(kSize, 75);
+    m_list->setColumnWidth(kMovedAt, 125);
     layout->addWidget(m_list, 1);
 
     m_message = new QLabel(this);
@@ -118,12 +121,13 @@ void CDlgObsoleted::Refresh() {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(kName, Qt::Unchecked);
     }
-    for (const auto& [name, note] : m_restored) {
+    for (const Restored& restored : m_restored) {
         auto* item = new QTreeWidgetItem(m_list);
-        item->setText(kName, Utf8(name));
-        item->setText(kNote, Utf8(note));
-        item->setToolTip(kNote, Utf8(note));
-        item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable & ~Qt::ItemIsEnabled);
+        item->setText(kName, Utf8(restored.name));
+        item->setText(kNote, Utf8(restored.note));
+        item->setToolTip(kNote, Utf8(restored.note));
+        item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
+        if (restored.marked) item->setForeground(kNote, QColor(0x97, 0, 0));
     }
     UpdateButtons();
 }
@@ -162,21 +166,23 @@ void CDlgObsoleted::RestoreChecked() {
     std::unique_ptr<UpdateRunLock> lock;
     if (!Lock(lock)) return;
     const std::vector<std::string> listPaths = LastListPaths();
-    std::string problems;
+    std::string lines;
     for (const std::string& name : names) {
         const ObsoletedResult r = RestoreObsoleted(m_gameFolder, name);
         if (!r.ok) {
-            problems += "无法恢复“" + name + "”：" + r.error + "。\n";
+            lines += "无法恢复“" + name + "”：" + r.error + "。\n";
             continue;
         }
         const IsolationForecast forecast = ForecastIsolation(m_gameFolder, name, listPaths);
-        std::string note = "已恢复";
-        if (!forecast.reason.empty())
-            note += "；" + ForecastMark(forecast) + "（" + forecast.reason + "）";
-        m_restored.emplace_back(name, note);
+        Restored restored{name, "已恢复", !forecast.reason.empty()};
+        if (restored.marked) {
+            restored.note += "；" + ForecastMark(forecast) + "（" + forecast.reason + "）";
+            lines += name + "：" + forecast.reason + "\n";
+        }
+        m_restored.push_back(std::move(restored));
     }
-    if (!problems.empty()) problems.pop_back();
-    m_message->setText(Utf8(problems));
+    if (!lines.empty()) lines.pop_back();
+    m_message->setText(Utf8(lines));
     Refresh();
 }
 

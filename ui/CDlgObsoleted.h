@@ -54,7 +54,12 @@ class CDlgObsoleted : public QDialog {
     std::string m_gameFolder;
     Locking m_locking;
     // Restored in this dialog, with the note to show for each.
-    std::vector<std::pair<std::string, std::string>> m_restored;
+    struct Restored {
+        std::string name;
+        std::string note;
+        bool marked = false;  // the next run asks or isolates
+    };
+    std::vector<Restored> m_restored;
     QTreeWidget* m_list;
     QLabel* m_message;
     QPushButton* m_restore;
