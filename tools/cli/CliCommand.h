@@ -32,5 +32,6 @@ extern const CliCommand kLogoutCommand;
 extern const CliCommand kSettingsCommand;
 extern const CliCommand kAccountCommand;
 extern const CliCommand kObsoletedCommand;
+extern const CliCommand kScheduleCommand;
 
 }  // namespace vm::cli
