@@ -78,7 +78,10 @@ std::vector<std::string> ScheduledCommand(const fs::path& programDir) {
 
 std::string ServiceUnit(const std::vector<std::string>& command) {
     std::string exec;
-    for (const std::string& word : command) exec += (exec.empty() ? "" : " ") + UnitWord(word);
+    for (const std::string& word : command) {
+        if (!exec.empty()) exec.push_back(' ');
+        exec.append(UnitWord(word));
+    }
     return "# Written by velmora schedule on; removed by velmora schedule off.\n"
            "[Unit]\n"
            "Description=Velmora 插件自动更新\n"
@@ -124,7 +127,7 @@ std::optional<Every> TimerSchedule(const std::string& timerUnit) {
 
 std::string CrontabLine(const std::vector<std::string>& command, Every every) {
     std::string line = every == Every::Day ? "17 4 * * *" : "17 * * * *";
-    for (const std::string& word : command) line += " " + CronWord(word);
+    for (const std::string& word : command) line.append(" ").append(CronWord(word));
     const fs::path log = StateFolder() / "update.log";
     return line + " >>" + CronWord(log.string()) + " 2>&1";
 }
