@@ -14,6 +14,7 @@
 #include "skin/CWndListCtrl.h"
 #include "skin/MarkupLayout.h"
 #include "skin/UINotify.h"
+#include "ui/CDlgObsoleted.h"
 #include "ui/CGroupFrame.h"
 #include "ui/DialogParts.h"
 
@@ -27,6 +28,7 @@ constexpr int kDetailsId = 1010;
 constexpr int kIsolateId = 1011;
 constexpr int kKeepId = 1012;
 constexpr int kCloseId = 1000;
+constexpr int kObsoletedId = 1013;  // shown with the details
 
 }  // namespace
 
@@ -86,6 +88,8 @@ bool CDlgDeleteConfirm::OnInitDialog() {
     CreateFaceButton(*this, kIsolateId, w - 165, 212, w - 95, 237, "<c #C8C8C8>隔离")
         ->SetEnabled(false);
     CreateFaceButton(*this, kKeepId, w - 85, 212, w - 15, 237, "<c #C8C8C8>保留");
+    CreateFaceButton(*this, kObsoletedId, 125, 212, 255, 237, "<c #C8C8C8>已隔离的插件...")
+        ->SetVisible(false);
 
     m_list = new CWndListCtrl(Window());
     m_list->Create(RECT{15, 250, 420, 370}, kListId);
@@ -112,6 +116,7 @@ void CDlgDeleteConfirm::ToggleDetails() {
     const QPoint at = Window()->pos();
     MoveWindow(at.x(), at.y(), kWidth, m_showDetails ? kExpandedHeight : kCollapsedHeight);
     m_list->setVisible(m_showDetails);
+    if (CUIControl* obsoleted = FindControl(kObsoletedId)) obsoleted->SetVisible(m_showDetails);
     Root()->SetPos(Window()->ClientRect());
     SetRoundCorner(5);
     Manager().Invalidate();
@@ -135,6 +140,10 @@ void CDlgDeleteConfirm::Notify(UINotify& notify) {
     switch (id) {
         case kDetailsId:
             ToggleDetails();
+            break;
+        case kObsoletedId:
+            // The run that asks waits for the answer: nothing else moves files meanwhile.
+            CDlgObsoleted::Run(Window(), CDlgObsoleted::Locking::PausedRun);
             break;
         case kIsolateId:
             if (notify.sender->IsEnabled()) Finish(true);

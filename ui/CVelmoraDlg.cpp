@@ -48,6 +48,7 @@
 #include "ui/CDlgExport.h"
 #include "ui/CDlgImport.h"
 #include "ui/CDlgLogon.h"
+#include "ui/CDlgObsoleted.h"
 #include "ui/CDlgUploadCombatLog.h"
 #include "ui/CSettingDialog.h"
 #include "ui/CWizardSheet.h"
@@ -704,6 +705,8 @@ void CVelmoraDlg::BuildMenus() {
     add(m_commandMenu, "更新插件(&U)", ID_UPDATE_ADDONS);
     add(m_commandMenu, "选择插件(&S)...", ID_SELECT_ADDONS);
     add(m_commandMenu, "查看更新日志(&C)", ID_CHANGE_LOG_MENU);
+    QObject::connect(m_commandMenu->addAction(QString::fromUtf8("已隔离的插件(&R)...")),
+                     &QAction::triggered, Window(), [this] { CDlgObsoleted::Run(Window()); });
     m_commandMenu->addSeparator();
     add(m_commandMenu, "设置(&S)...", ID_SETTINGS);
     add(m_commandMenu, "设置向导(&W)...", ID_WIZARD);

@@ -1,6 +1,7 @@
 #include "ui/CWizardPageFindGame.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -60,12 +61,47 @@ CWizardPageFindGame::CWizardPageFindGame(QWidget* parent) : QWizardPage(parent) 
     m_browse->setAutoDefault(false);
     row->addWidget(m_browse);
     layout->addLayout(row);
+    m_candidatesLabel = new QLabel(QStringLiteral("在多个位置找到了Tovrin，请选择："), this);
+    m_candidatesLabel->setContentsMargins(20, 6, 0, 0);
+    layout->addWidget(m_candidatesLabel);
+    m_candidates = new QComboBox(this);
+    m_candidates->setObjectName(QString::number(kCandidatesId));
+    layout->addWidget(m_candidates);
+    m_candidatesLabel->hide();
+    m_candidates->hide();
     layout->addStretch(1);
 
     connect(m_programFolder, &QRadioButton::clicked, this, &CWizardPageFindGame::UpdateState);
     connect(m_custom, &QRadioButton::clicked, this, &CWizardPageFindGame::UpdateState);
     connect(m_pathEdit, &QLineEdit::textChanged, this, &CWizardPageFindGame::UpdateState);
     connect(m_browse, &QPushButton::clicked, this, &CWizardPageFindGame::OnBrowse);
+    connect(m_candidates, qOverload<int>(&QComboBox::activated), this,
+            &CWizardPageFindGame::TakeCandidate);
+}
+
+void CWizardPageFindGame::OfferCandidates(bool proposeFirst) {
+    m_found = FindGameCandidates();
+    if (m_found.empty()) return;
+    if (proposeFirst) TakeCandidate(0);
+    if (m_found.size() < 2) return;
+    for (const GameCandidate& c : m_found)
+        m_candidates->addItem(QString::fromStdString(c.executable.string() + "（" +
+                                                     CandidateSourceName(c.source) + "）"));
+    m_candidates->setCurrentIndex(0);
+    m_candidatesLabel->show();
+    m_candidates->show();
+}
+
+void CWizardPageFindGame::TakeCandidate(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_found.size()) return;
+    const GameCandidate& c = m_found[static_cast<std::size_t>(index)];
+    if (c.source == CandidateSource::ProgramFolder) {
+        m_programFolder->setChecked(true);
+    } else {
+        m_custom->setChecked(true);
+        m_pathEdit->setText(QString::fromStdString(c.executable.string()));
+    }
+    UpdateState();
 }
 
 void CWizardPageFindGame::initializePage() {
@@ -85,6 +121,9 @@ void CWizardPageFindGame::initializePage() {
                 m_path = m_pathEdit->text();
             }
         }
+        // Detection looks further, in the Linux launchers' prefixes; a stored choice stands.
+        if (found.source != GameSource::Settings)
+            OfferCandidates(found.source == GameSource::Nothing);
     }
     UpdateState();
 }

@@ -2,7 +2,12 @@
 
 #include <QString>
 #include <QWizardPage>
+#include <vector>
 
+#include "app/GameCandidates.h"
+
+class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -18,6 +23,8 @@ class CWizardPageFindGame : public QWizardPage {
     static constexpr int kCustomId = 1122;
     static constexpr int kPathId = 1123;
     static constexpr int kBrowseId = 1041;
+    // Shown when detection finds the game in more than one place (launchers' prefixes).
+    static constexpr int kCandidatesId = 1128;
 
     explicit CWizardPageFindGame(QWidget* parent = nullptr);
 
@@ -32,11 +39,17 @@ class CWizardPageFindGame : public QWizardPage {
   private:
     void UpdateState();
     void OnBrowse();
+    // Detection's places: the first is proposed; with more than one the list offers them.
+    void OfferCandidates(bool proposeFirst);
+    void TakeCandidate(int index);
 
     QRadioButton* m_programFolder = nullptr;
     QRadioButton* m_custom = nullptr;
     QLineEdit* m_pathEdit = nullptr;
     QPushButton* m_browse = nullptr;
+    QLabel* m_candidatesLabel = nullptr;
+    QComboBox* m_candidates = nullptr;
+    std::vector<GameCandidate> m_found;
     bool m_initialized = false;
 };
 

@@ -5,6 +5,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QTimer>
+#include <QTreeWidget>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +26,7 @@
 #include "tests/support/ScopedTempDir.h"
 #include "tests/support/TestServer.h"
 #include "tests/ui/MainWindowTestSupport.h"
+#include "ui/CDlgObsoleted.h"
 #include "ui/DesktopShortcut.h"
 #include "ui/WindowIds.h"
 #include "update/AutoUpdateDecision.h"
@@ -411,6 +414,40 @@ TEST_F(MainWindow, CommandMenuOnTheDragBandFollowsTheState) {
         if (a->data().toInt() == ID_REPORT_BUG_MENU) a->trigger();
     ASSERT_TRUE(WaitFor([&] { return !w.urls.empty(); }));
     EXPECT_NE(w.urls[0].find("/forum-703-1.html"), std::string::npos);
+}
+
+TEST_F(MainWindow, CommandMenuOpensTheIsolatedAddOns) {
+    fs::create_directories(dir.Path() / "Interface.obsoleted/Old");
+    ASSERT_TRUE(platform::WriteFileAtomic(dir.Path() / "Interface.obsoleted/Old/o.lua", "o"));
+    theApp().Game().folder.Set(dir.Path().string() + "/");
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    QMenu* menu = w.CommandMenu();
+    ASSERT_NE(menu, nullptr);
+    QAction* entry = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == QString::fromUtf8("已隔离的插件(&R)...")) entry = a;
+    ASSERT_NE(entry, nullptr);
+    // The dialog runs modally: look at it and close it from inside its loop.
+    int rows = -1;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* d = dynamic_cast<CDlgObsoleted*>(top);
+            if (!d || !d->isVisible()) continue;
+            poll.stop();
+            rows = d->List()->topLevelItemCount();
+            EXPECT_TRUE(d->Check("Old"));
+            d->RestoreChecked();
+            d->accept();
+        }
+    });
+    poll.start();
+    entry->trigger();
+    theApp().Game().folder.Set({});
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(platform::ReadWholeFile(dir.Path() / "Interface/Old/o.lua"), "o");
 }
 
 // ---- tray --------------------------------------------------------------------------------

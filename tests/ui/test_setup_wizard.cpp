@@ -10,7 +10,10 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/CVelmoraApp.h"
 #include "app/GameFolder.h"
@@ -49,9 +52,22 @@ class SetupWizard : public ::testing::Test {
         theApp().Game().executable.Set({});
         theApp().PublishedState().sets.Set({"TVRN", "TVRN-Classic"});
         ::setenv("WINEPREFIX", (root / "wine").c_str(), 1);
+        // The launchers' prefixes are looked for in a home of the test's own.
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+            const char* value = ::getenv(name);
+            m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            ::unsetenv(name);
+        }
+        ::setenv("HOME", (root / "home").c_str(), 1);
     }
     void TearDown() override {
         ::unsetenv("WINEPREFIX");
+        for (const auto& [name, value] : m_saved) {
+            if (value)
+                ::setenv(name.c_str(), value->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
         theApp().PublishedState().sets.Set({});
         theApp().Game().folder.Set({});
         theApp().Game().executable.Set({});
@@ -75,6 +91,7 @@ class SetupWizard : public ::testing::Test {
 
     ScopedTempDir temp;
     const fs::path root = temp.Path();
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
 TEST_F(SetupWizard, CaptionPicturesAndPages) {
@@ -124,6 +141,60 @@ TEST_F(SetupWizard, DetectsOnlyWhileNoChoiceIsStoredAndCollapsesTrailingSeparato
             Child<QRadioButton>(&sheet, CWizardPageFindGame::kProgramFolderId)->isChecked());
         EXPECT_TRUE(Child<QLineEdit>(&sheet, CWizardPageFindGame::kPathId)->text().isEmpty());
         EXPECT_FALSE(Child<QLineEdit>(&sheet, CWizardPageFindGame::kPathId)->isEnabled());
+    }
+}
+
+TEST_F(SetupWizard, DetectionOffersEveryPlaceTheLaunchersKeepTheGame) {
+    // Nothing in the program folder or the Wine prefix; one game in Bottles, one in Lutris.
+    const fs::path bottle = root / "home/.local/share/bottles/bottles/Tovrin";
+    Touch(bottle / "drive_c/Games/Tovrin/Tovrin.exe");
+    Touch(bottle / "system.reg", "WINE REGISTRY Version 2\n");
+    Touch(root / "elsewhere/Tovrin/Tovrin.exe");
+    Touch(root / "home/.config/lutris/games/tovrin.yml",
+          "game:\n  exe: " + (root / "elsewhere/Tovrin/Tovrin.exe").string() + "\n");
+    {
+        CWizardSheet sheet;
+        sheet.show();
+        Next(sheet);
+        auto* list = Child<QComboBox>(&sheet, CWizardPageFindGame::kCandidatesId);
+        auto* edit = Child<QLineEdit>(&sheet, CWizardPageFindGame::kPathId);
+        ASSERT_TRUE(list->isVisible());
+        ASSERT_EQ(list->count(), 2);
+        EXPECT_TRUE(list->itemText(0).endsWith("（Lutris）")) << list->itemText(0).toStdString();
+        EXPECT_TRUE(list->itemText(1).endsWith("（Bottles）")) << list->itemText(1).toStdString();
+        // The first is proposed; choosing the other fills the path with it.
+        EXPECT_EQ(edit->text().toStdString(), (root / "elsewhere/Tovrin/Tovrin.exe").string());
+        EXPECT_TRUE(Child<QRadioButton>(&sheet, CWizardPageFindGame::kCustomId)->isChecked());
+        list->setCurrentIndex(1);
+        emit list->activated(1);
+        EXPECT_EQ(edit->text().toStdString(),
+                  (bottle / "drive_c/Games/Tovrin/Tovrin.exe").string());
+        Next(sheet);
+        EXPECT_EQ(sheet.currentId(), CWizardSheet::kSelectVersion);
+        EXPECT_EQ(sheet.FindGamePage()->m_path.toStdString(),
+                  (bottle / "drive_c/Games/Tovrin/Tovrin.exe").string());
+    }
+    // One place only: proposed, with no list to choose from.
+    fs::remove_all(root / "home/.config/lutris");
+    {
+        CWizardSheet sheet;
+        sheet.show();
+        Next(sheet);
+        EXPECT_FALSE(Child<QComboBox>(&sheet, CWizardPageFindGame::kCandidatesId)->isVisible());
+        EXPECT_EQ(Child<QLineEdit>(&sheet, CWizardPageFindGame::kPathId)->text().toStdString(),
+                  (bottle / "drive_c/Games/Tovrin/Tovrin.exe").string());
+    }
+    // A stored choice stands: no list.
+    theApp().WriteProfileInt("Path", "PathType", 0);
+    Touch(root / "home/.config/lutris/games/tovrin.yml",
+          "game:\n  exe: " + (root / "elsewhere/Tovrin/Tovrin.exe").string() + "\n");
+    {
+        CWizardSheet sheet;
+        sheet.show();
+        Next(sheet);
+        EXPECT_FALSE(Child<QComboBox>(&sheet, CWizardPageFindGame::kCandidatesId)->isVisible());
+        EXPECT_TRUE(
+            Child<QRadioButton>(&sheet, CWizardPageFindGame::kProgramFolderId)->isChecked());
     }
 }
 

@@ -31,5 +31,7 @@ extern const CliCommand kLoginCommand;
 extern const CliCommand kLogoutCommand;
 extern const CliCommand kSettingsCommand;
 extern const CliCommand kAccountCommand;
+extern const CliCommand kObsoletedCommand;
+extern const CliCommand kScheduleCommand;
 
 }  // namespace vm::cli

@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/GameCandidates.h"
 #include "app/GameFolder.h"
 #include "app/TemporaryFolder.h"
 #include "tools/cli/CliCommand.h"
@@ -40,6 +41,12 @@ int RunGame(const std::vector<std::string>& args) {
             std::cout << "查找路径: " << ProgramFolder() << kGameExecutableName << "\n";
         else if (found.source == GameSource::WinePrefix)
             std::cout << "查找路径: " << found.path << "\n";
+        // Every place, the Linux launchers' prefixes included, each with where it came from.
+        const std::vector<GameCandidate> candidates = FindGameCandidates();
+        std::cout << "找到的位置: " << candidates.size() << "\n";
+        for (const GameCandidate& c : candidates)
+            std::cout << "  " << c.executable.string() << "\t" << CandidateSourceName(c.source)
+                      << "\t" << c.origin.string() << "\n";
     }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(exe, ec))
@@ -56,7 +63,9 @@ const CliCommand kGameCommand{
     "用法: velmora game [--program-dir DIR] [--detect]\n"
     "显示程序解析出的游戏目录、游戏程序和临时目录。\n"
     "  --program-dir DIR  程序目录（存放 Velmora.ini 的目录），默认为 velmora 所在目录\n"
-    "  --detect           同时显示自动查找的结果：程序目录、Wine前缀或未找到\n",
+    "  --detect           同时显示自动查找的结果：程序目录、Wine前缀或未找到，\n"
+    "                     以及找到游戏的所有位置（$WINEPREFIX、~/.wine、Lutris、\n"
+    "                     Steam Proton、Bottles），每行：游戏程序、来源、来源所在位置\n",
     RunGame,
 };
 

@@ -15,6 +15,7 @@
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/TerminalOutput.h"
 #include "tools/cli/TerminalTarget.h"
+#include "tools/cli/Unattended.h"
 #include "update/AutoUpdateDecision.h"
 #include "update/CChecksumThread.h"
 #include "update/CRealmInfoThread.h"
@@ -65,6 +66,7 @@ struct RunState {
     bool ended = false;
     bool selfUpdate = false;
     bool infoFailed = false;
+    bool filesChanged = false;
     UpdateOutcome outcome = UpdateOutcome::Failed;
 };
 
@@ -86,6 +88,9 @@ std::intptr_t Handle(const Message& m, RunState& state) {
         case WM_VM_INFO_FAILED:
             state.infoFailed = true;
             return 0;
+        case WM_VM_FILES_CHANGED:
+            state.filesChanged = true;
+            return 0;
         case WM_VM_UPDATE_END:
             state.ended = true;
             state.outcome = static_cast<UpdateOutcome>(m.wParam);
@@ -100,7 +105,7 @@ std::intptr_t Handle(const Message& m, RunState& state) {
 }
 
 int RunUpdate(const std::vector<std::string>& args) {
-    CliOptions options({"--program-dir"}, {"--yes", "--no", "--force"});
+    CliOptions options({"--program-dir"}, {"--yes", "--no", "--force", "--notify"});
     if (auto done = StartCommand(kUpdateCommand, options, args)) return *done;
     if (options.Flag("--yes") && options.Flag("--no")) {
         PrintError("--yes 和 --no 不能同时使用。");
@@ -179,6 +184,9 @@ int RunUpdate(const std::vector<std::string>& args) {
     }
     switch (state.outcome) {
         case UpdateOutcome::Succeeded:
+            // A scheduled run tells the desktop, if there is one, that something changed.
+            if (options.Flag("--notify") && state.filesChanged)
+                NotifyDesktop("Velmora插件已更新", "游戏插件已经更新到最新版本。");
             return kExitOk;
         case UpdateOutcome::Cancelled:
             return kExitCancelled;
@@ -192,9 +200,9 @@ int RunUpdate(const std::vector<std::string>& args) {
 
 const CliCommand kUpdateCommand{
     "update",
-    "[--program-dir DIR] [--yes | --no] [--force]",
+    "[--program-dir DIR] [--yes | --no] [--force] [--notify]",
     "像主窗口启动时一样更新游戏插件",
-    "用法: velmora update [--program-dir DIR] [--yes | --no] [--force]\n"
+    "用法: velmora update [--program-dir DIR] [--yes | --no] [--force] [--notify]\n"
     "获取更新信息，按主窗口的自动更新规则（AutoUpdate、OnceEveryDay）决定是否更新，\n"
     "然后计算本地校验值、下载有变化的插件文件并安装到游戏的 Interface 目录。\n"
     "在终端上显示进度条；问题（新版本、不明插件）在终端上提问，没有终端时按“否”处理。\n"
@@ -203,6 +211,7 @@ const CliCommand kUpdateCommand{
     "  --yes              所有问题都回答“是”\n"
     "  --no               所有问题都回答“否”\n"
     "  --force            像主窗口的更新按钮一样立即更新，不看 AutoUpdate 和每天一次的规则\n"
+    "  --notify           有插件更新时显示桌面通知（有会话总线时）\n"
     "退出状态: 0 更新成功（或按规则不需要更新），1 更新失败，2 更新已取消。\n",
     RunUpdate,
 };

@@ -19,10 +19,10 @@ namespace {
 using vm::cli::CliCommand;
 
 const CliCommand* const kCommands[] = {
-    &vm::cli::kGameCommand,    &vm::cli::kScanCommand,   &vm::cli::kPublishCommand,
-    &vm::cli::kUpdateCommand,  &vm::cli::kInfoCommand,   &vm::cli::kMirrorsCommand,
-    &vm::cli::kLoginCommand,   &vm::cli::kLogoutCommand, &vm::cli::kSettingsCommand,
-    &vm::cli::kAccountCommand,
+    &vm::cli::kGameCommand,    &vm::cli::kScanCommand,      &vm::cli::kPublishCommand,
+    &vm::cli::kUpdateCommand,  &vm::cli::kInfoCommand,      &vm::cli::kMirrorsCommand,
+    &vm::cli::kLoginCommand,   &vm::cli::kLogoutCommand,    &vm::cli::kSettingsCommand,
+    &vm::cli::kAccountCommand, &vm::cli::kObsoletedCommand, &vm::cli::kScheduleCommand,
 };
 
 void PrintUsage(std::ostream& out) {

@@ -33,8 +33,9 @@
 #include "ui/QtStartupUi.h"
 
 namespace vm {
-int GalleryDialogs(const QString& outDir);  // GalleryDialogs.cpp
-}
+int GalleryDialogs(const QString& outDir);    // GalleryDialogs.cpp
+int GalleryObsoleted(const QString& outDir);  // GalleryObsoleted.cpp
+}  // namespace vm
 
 namespace vm {
 namespace {
@@ -407,5 +408,6 @@ int main(int argc, char** argv) {
     vm::g_failures += vm::GalleryStartup(vm::g_out);
     vm::g_failures += vm::GalleryMainWindow(vm::g_out);
     vm::g_failures += vm::GalleryDialogs(vm::g_out);
+    vm::g_failures += vm::GalleryObsoleted(vm::g_out);
     return vm::g_failures == 0 ? 0 : 1;
 }
