@@ -98,28 +98,6 @@ std::string StagingFolder(const std::string& temp, const std::string& gameFolder
            "/";
 }
 
-// Gives from's file the name to as well (to's old file, if any, loses that name).
-bool LinkReplacing(const std::string& from, const std::string& to) {
-    if (::link(from.c_str(), to.c_str()) == 0) return true;
-    if (errno == ENOENT && ::access(from.c_str(), F_OK) == 0) {
-        std::error_code ec;
-        fs::create_directories(fs::path(to).parent_path(), ec);
-        if (::link(from.c_str(), to.c_str()) == 0) return true;
-    }
-    if (errno != EEXIST) return false;
-    struct stat a {};
-    struct stat b {};
-    if (::stat(from.c_str(), &a) == 0 && ::stat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-        a.st_ino == b.st_ino)
-        return true;
-    const std::string sibling = to + ".vmnew." + std::to_string(::getpid()) + ".0";
-    ::unlink(sibling.c_str());
-    if (::link(from.c_str(), sibling.c_str()) != 0) return false;
-    if (::rename(sibling.c_str(), to.c_str()) == 0) return true;
-    ::unlink(sibling.c_str());
-    return false;
-}
-
 }  // namespace
 
 std::string CacheBuster() {
@@ -238,6 +216,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     document.reset();
     if (Cancelled()) return End(UpdateOutcome::Cancelled);
     BuildEntries(m_entries);
+    // One file per path: a path listed twice is fetched and installed once.
+    DropConflictingEntries(m_entries);
     const std::string temp = TemporaryFolder();
     m_staging = StagingFolder(temp, m_gameFolder);
 
@@ -250,6 +230,14 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     // run lock), so they are nobody's.
     for (const std::string& leftover : comparison.leftovers) ::unlink(leftover.c_str());
     if (Cancelled()) return End(UpdateOutcome::Cancelled);
+
+    // What earlier lists left in the staging folder goes, above all a file where a folder
+    // must now be or the reverse.
+    if (!m_toDownload.empty()) {
+        std::set<std::string> listed;
+        for (const tagFILEINFO& entry : m_entries) listed.insert(entry.localPath);
+        PruneFolder(m_staging, listed);
+    }
 
     // The next files' archives arrive while this one is written: one request at a time on
     // the one connection, in list order, a few files ahead.
@@ -284,21 +272,20 @@ UpdateOutcome CUpdateThread::FileUpdate() {
             return End(UpdateOutcome::Failed);
         }
         // Kept under its common name too, for the next run of any game folder.
-        [[maybe_unused]] const bool shareable = LinkReplacing(copy, shared);
+        [[maybe_unused]] const bool shareable = LinkReplacing(copy, shared, WriteTime::Keep);
     }
 
     if (WaitForCommitGate() == UpdateOutcome::Cancelled) return End(UpdateOutcome::Cancelled);
-    switch (Commit()) {
-        case UpdateOutcome::Succeeded:
-            break;
-        case UpdateOutcome::Cancelled:
-            // Files installed so far stay; nothing is moved aside after a cancel.
-            return End(UpdateOutcome::Cancelled);
-        case UpdateOutcome::Failed:
-            SendStatus(m_pMainWnd, kCommitFailed);
-            return End(UpdateOutcome::Failed);
-    }
+    const UpdateOutcome committed = Commit();
+    // Files installed so far stay; nothing is moved aside after a cancel.
+    if (committed == UpdateOutcome::Cancelled) return End(UpdateOutcome::Cancelled);
+    // What the list dropped goes even when a file could not be installed: the next run then
+    // has only that file left to do.
     Remove();
+    if (committed == UpdateOutcome::Failed) {
+        SendStatus(m_pMainWnd, kCommitFailed);
+        return End(UpdateOutcome::Failed);
+    }
 
     if (m_toDownload.empty() && m_removalCandidates.empty()) {
         SendStatus(m_pMainWnd, kNothingToDo);
@@ -340,7 +327,8 @@ CUpdateThread::Prefetched CUpdateThread::Prefetch(std::size_t index) {
     }
     // Fetched earlier for any game folder: this run's own name for it is checked.
     const std::string shared = TemporaryFolder() + entry.localPath;
-    if (LinkReplacing(shared, copy) && platform::Md5HexOfFile(copy) == entry.checksum) {
+    if (LinkReplacing(shared, copy, WriteTime::Keep) &&
+        platform::Md5HexOfFile(copy) == entry.checksum) {
         result.staged = true;
         return result;
     }
@@ -359,7 +347,12 @@ bool CUpdateThread::FetchFile(const std::string& local, const std::string& remot
     digest.reset();
     const std::string url = FileUrl(remote);
     std::error_code ec;
-    fs::create_directories(fs::path(local).parent_path(), ec);
+    const fs::path folder = fs::path(local).parent_path();
+    fs::create_directories(folder, ec);
+    if (ec) {
+        reason = "无法创建文件夹“" + folder.string() + "”：" + platform::ErrnoText(ec.value());
+        return false;
+    }
 
     // The archive's file bar, shown now that this file's turn has come.
     if (archive.progress) archive.progress->Replay(m_pMainWnd);
@@ -391,6 +384,16 @@ UpdateOutcome CUpdateThread::WaitForCommitGate() {
 
 UpdateOutcome CUpdateThread::Commit() {
     std::map<std::string, bool> inside;  // per destination folder
+    bool failed = false;
+    // A file or folder where the list now has the other goes to the obsolete folder first;
+    // the game's own files never do.
+    const MoveAsideCall makeWay = [this](const std::string& path) {
+        if (IsProtectedPath(path)) {
+            errno = EPERM;
+            return false;
+        }
+        return MoveAside(path);
+    };
     for (const tagFILEINFO& entry : m_toDownload) {
         if (Cancelled()) return UpdateOutcome::Cancelled;
         const std::string destination = m_gameFolder + entry.localPath;
@@ -405,18 +408,27 @@ UpdateOutcome CUpdateThread::Commit() {
                        "文件位于链接到游戏目录之外的文件夹中，没有更新：" + entry.localPath);
             continue;
         }
-        if (!InstallFile(m_staging + entry.localPath, destination)) return UpdateOutcome::Failed;
+        errno = 0;
+        if (!MakeWayFor(destination, m_gameFolder, makeWay) ||
+            !InstallFile(m_staging + entry.localPath, destination)) {
+            // The other files still go in: each one installed is one the next run need not do.
+            failed = true;
+            SendStatus(m_pMainWnd, "无法安装文件：" + entry.localPath + "（" +
+                                       platform::ErrnoText(errno ? errno : EIO) + "）");
+            continue;
+        }
         if (m_onInstalled) m_onInstalled(entry);
     }
-    return UpdateOutcome::Succeeded;
+    return failed ? UpdateOutcome::Failed : UpdateOutcome::Succeeded;
 }
 
-void CUpdateThread::MoveAside(const std::string& path) {
+bool CUpdateThread::MoveAside(const std::string& path) {
     SendStatus(m_pMainWnd, Format("删除文件：%s...", path));
     ObsoleteMove move = MoveToObsolete(path, m_gameFolder);
-    if (move.ok) return;
+    if (move.ok) return true;
     ++m_moveFailures;
     SendStatus(m_pMainWnd, "无法移动文件：" + path + "（" + move.error + "），文件保留在原处。");
+    return false;
 }
 
 bool CUpdateThread::IsOurAddOn(const std::string& folder) {
@@ -431,6 +443,11 @@ bool CUpdateThread::IsOurAddOn(const std::string& folder) {
 }
 
 void CUpdateThread::Remove() {
+    // Files the commit moved out of the way of a new one are gone already.
+    std::erase_if(m_removalCandidates, [](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) != 0;
+    });
     if (m_removalCandidates.empty()) return;
     {
         // Built only when asked: the question shows which files the list names.
