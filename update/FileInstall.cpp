@@ -279,7 +279,11 @@ ObsoleteMove MoveToObsolete(const std::string& fullPath, const std::string& game
         fs::remove_all(path, ec);
         return !ec;
     };
-    if (!EnsureFolders(target->parent_path(), fullPath.substr(0, p), older)) {
+    // The obsolete folder itself is no older copy: whatever else has its name stays.
+    const fs::path obsoleteRoot = fullPath.substr(0, p) + "/" + kObsoleteFolder;
+    const auto keep = [](const std::string&) { return false; };
+    if (!EnsureFolders(obsoleteRoot, fullPath.substr(0, p), keep) ||
+        !EnsureFolders(target->parent_path(), obsoleteRoot, older)) {
         move.error = platform::ErrnoText(errno ? errno : EIO);
         return move;
     }
