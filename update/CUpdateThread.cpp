@@ -84,11 +84,6 @@ std::string Slashes(std::string s) {
     return s;
 }
 
-// The first path component (lower-cased) of a path below Interface.
-std::string AddOnComponent(const std::string& belowInterface) {
-    return platform::AsciiLower(belowInterface.substr(0, belowInterface.find('/')));
-}
-
 // Where this game folder's run keeps its downloads: two installs updating at once never
 // share a staged file (each file arrives under a fresh name in its own run's folder).
 std::string StagingFolder(const std::string& temp, const std::string& gameFolder) {
@@ -463,20 +458,23 @@ void CUpdateThread::Remove() {
             return;
         }
     }
-    // Kept: only files of add-ons this program installed and the list has since dropped.
+    // Kept: only files of add-ons this program installed and the list has since dropped. An
+    // add-on folder whose name differs from a listed one only in case is dropped too: the
+    // game, through Wine, would not know which of the two it is reading.
     std::set<std::string> listed;
     for (const tagFILEINFO& entry : m_entries) {
-        const std::string lower = platform::AsciiLower(entry.localPath);
-        const std::size_t at = lower.find("interface/");
-        if (at != std::string::npos) listed.insert(AddOnComponent(lower.substr(at + 10)));
+        const std::optional<std::string> below =
+            InterfaceRelativePath(m_gameFolder + entry.localPath, m_gameFolder);
+        if (below) listed.insert(below->substr(0, below->find('/')));
     }
     for (const std::string& path : m_removalCandidates) {
         std::optional<std::string> below = InterfaceRelativePath(path, m_gameFolder);
         if (!below) continue;
         const std::size_t slash = below->find('/');
-        const std::string component = AddOnComponent(*below);
-        if (component.empty() || slash == std::string::npos || listed.count(component)) continue;
-        if (IsOurAddOn(below->substr(0, slash))) MoveAside(path);
+        if (slash == std::string::npos || slash == 0) continue;
+        const std::string folder = below->substr(0, slash);
+        if (listed.count(folder)) continue;
+        if (IsOurAddOn(folder)) MoveAside(path);
     }
 }
 

@@ -19,6 +19,7 @@
 #include "tests/support/TestPaths.h"
 #include "tests/update/UpdateRunEnv.h"
 #include "update/FileEntries.h"
+#include "update/FileInstall.h"
 #include "update/UpdateOutcome.h"
 
 namespace fs = std::filesystem;
@@ -268,6 +269,95 @@ TEST_F(UpdateConverge, FileThatCannotBeInstalledStillLetsDroppedFilesGo) {
     EXPECT_EQ(Installed("login.xml"), "<Ui/>");
     EXPECT_FALSE(fs::exists(game / "Interface/Gone"));
     EXPECT_EQ(platform::ReadWholeFile(game / "Interface.obsoleted/Gone/g.lua"), "dropped next");
+}
+
+TEST_F(UpdateConverge, AddOnFolderRenamedInCaseLeavesNoOldCopyOfOurs) {
+    m_confirmDelete = 0;
+    const std::string ours = "X-Revision=Velmora\r\n";
+    PublishVersion({{"Bags/info.ini", ours}, {"Bags/a.lua", "a"}, {"Mine/m.lua", "m"}});
+    Run();
+    ASSERT_EQ(Outcome(), kSucceeded);
+    fs::create_directories(game / "Interface/MINE");
+    ASSERT_TRUE(platform::WriteFileAtomic(game / "Interface/MINE/notes.txt", "the player's"));
+    PublishVersion({{"bags/info.ini", ours}, {"bags/a.lua", "a2"}, {"mine/m.lua", "m"}});
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded) << LastStatus();
+    // Our add-on's old spelling goes; a folder without our mark is the player's and stays.
+    EXPECT_EQ(InstalledTree(), (Tree{{"bags/info.ini", ours},
+                                     {"bags/a.lua", "a2"},
+                                     {"mine/m.lua", "m"},
+                                     {"MINE/notes.txt", "the player's"},
+                                     {"Mine/m.lua", "m"}}));
+    EXPECT_EQ(platform::ReadWholeFile(game / "Interface.obsoleted/Bags/a.lua"), "a");
+}
+
+TEST(FileInstall, LinkingOverASecondNameOfTheSameFileLeavesNoSibling) {
+    vm::test::ScopedTempDir dir;
+    ASSERT_TRUE(platform::WriteFileAtomic(dir / "staged", "bytes"));
+    ASSERT_TRUE(vm::InstallFile(dir / "staged", dir / "game/f.lua"));
+    ASSERT_TRUE(vm::InstallFile(dir / "staged", dir / "game/f.lua"));
+    ASSERT_TRUE(vm::LinkReplacing(dir / "staged", dir / "game/f.lua", vm::WriteTime::Keep));
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir / "game"))
+        names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"f.lua"});
+    // A folder in the way is never linked over.
+    fs::create_directories(dir / "game/d/inner");
+    EXPECT_FALSE(vm::LinkReplacing(dir / "staged", dir / "game/d", vm::WriteTime::Now));
+    EXPECT_TRUE(fs::is_directory(dir / "game/d/inner"));
+}
+
+TEST(FileInstall, MakingWayMovesWhatStandsThereAside) {
+    vm::test::ScopedTempDir dir;
+    const fs::path game = dir / "game";
+    ASSERT_TRUE(platform::WriteFileAtomic(dir / "staged", "new"));
+    fs::create_directories(game / "Interface/A/b/c");
+    ASSERT_TRUE(platform::WriteFileAtomic(game / "Interface/A/b/c/d.lua", "d"));
+    ASSERT_TRUE(platform::WriteFileAtomic(game / "Interface/A/b/e.lua", "e"));
+    ASSERT_TRUE(platform::WriteFileAtomic(game / "Interface/T", "t"));
+    std::vector<std::string> moved;
+    const vm::MoveAsideCall aside = [&](const std::string& path) {
+        moved.push_back(fs::path(path).lexically_relative(game).string());
+        return vm::MoveToObsolete(path, game.string() + "/").ok;
+    };
+    // A folder where a file goes: emptied, deepest first, and removed.
+    ASSERT_TRUE(vm::MakeWayFor(game / "Interface/A/b", game.string() + "/", aside));
+    EXPECT_EQ(moved, (std::vector<std::string>{"Interface/A/b/c/d.lua", "Interface/A/b/e.lua"}));
+    EXPECT_TRUE(fs::is_directory(game / "Interface/A"));
+    EXPECT_FALSE(fs::exists(game / "Interface/A/b"));
+    ASSERT_TRUE(vm::InstallFile(dir / "staged", game / "Interface/A/b"));
+    // A file where a folder goes.
+    moved.clear();
+    ASSERT_TRUE(vm::MakeWayFor(game / "Interface/T/U/v.lua", game.string() + "/", aside));
+    EXPECT_EQ(moved, std::vector<std::string>{"Interface/T"});
+    EXPECT_TRUE(fs::is_directory(game / "Interface/T/U"));
+    EXPECT_EQ(platform::ReadWholeFile(game / "Interface.obsoleted/T"), "t");
+    // What cannot be moved keeps the way closed, and says so.
+    const vm::MoveAsideCall refuse = [](const std::string&) {
+        errno = EPERM;
+        return false;
+    };
+    EXPECT_FALSE(vm::MakeWayFor(game / "Interface/A/b/x.lua", game.string() + "/", refuse));
+    EXPECT_EQ(errno, EPERM);
+    EXPECT_EQ(platform::ReadWholeFile(game / "Interface/A/b"), "new");
+}
+
+TEST(FileInstall, PruningKeepsOnlyTheListedFiles) {
+    vm::test::ScopedTempDir dir;
+    const fs::path root = dir / "staging";
+    for (const char* path : {"Interface/a", "Interface/b/c", "Interface/b/old", "Interface/d/e",
+                             "Interface/f.vmnew.AbC123", "Interface/g/h/i"}) {
+        fs::create_directories((root / path).parent_path());
+        ASSERT_TRUE(platform::WriteFileAtomic(root / path, "x"));
+    }
+    fs::create_directories(root / "Interface/empty");
+    // a was a file and is now a folder, d/e's folder is now a file, g is gone.
+    vm::PruneFolder(root, {"Interface/a/new", "Interface/b/c", "Interface/d"});
+    std::vector<std::string> left;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        left.push_back(e.path().lexically_relative(root).string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"Interface", "Interface/b", "Interface/b/c"}));
 }
 
 // The list with one more entry element in its document, published as it is.
