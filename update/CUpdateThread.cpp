@@ -223,7 +223,10 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     m_removalCandidates = std::move(comparison.removalCandidates);
     // Siblings of an install a crash interrupted; no other run is installing (we hold the
     // run lock), so they are nobody's.
-    for (const std::string& leftover : comparison.leftovers) ::unlink(leftover.c_str());
+    for (const std::string& leftover : comparison.leftovers)
+        if (::unlink(leftover.c_str()) != 0 && errno != ENOENT)
+            SendStatus(m_pMainWnd, "无法删除上次更新中断时留下的临时文件：" + leftover + "（" +
+                                       platform::ErrnoText(errno) + "）");
     if (Cancelled()) return End(UpdateOutcome::Cancelled);
 
     // What earlier lists left in the staging folder goes, above all a file where a folder
@@ -442,6 +445,20 @@ void CUpdateThread::Remove() {
     std::erase_if(m_removalCandidates, [](const std::string& path) {
         struct stat st {};
         return ::lstat(path.c_str(), &st) != 0;
+    });
+    if (m_removalCandidates.empty()) return;
+    // A listed file found under a second spelling (through a folder link inside the game
+    // folder, or in a folder that ignores letter case, as some Wine setups have) is that
+    // same file: moving the second name aside would take the listed one with it.
+    std::set<std::pair<dev_t, ino_t>> listedFiles;
+    for (const tagFILEINFO& entry : m_entries) {
+        struct stat st {};
+        if (::lstat((m_gameFolder + entry.localPath).c_str(), &st) == 0)
+            listedFiles.emplace(st.st_dev, st.st_ino);
+    }
+    std::erase_if(m_removalCandidates, [&](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 && listedFiles.count({st.st_dev, st.st_ino}) > 0;
     });
     if (m_removalCandidates.empty()) return;
     {

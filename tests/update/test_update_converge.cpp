@@ -291,6 +291,23 @@ TEST_F(UpdateConverge, AddOnFolderRenamedInCaseLeavesNoOldCopyOfOurs) {
     EXPECT_EQ(platform::ReadWholeFile(game / "Interface.obsoleted/Bags/a.lua"), "a");
 }
 
+TEST_F(UpdateConverge, ListedFileSeenUnderASecondSpellingStays) {
+    m_confirmDelete = 1;
+    PublishVersion({{"Foo/a.lua", "a"}});
+    Run();
+    ASSERT_EQ(Outcome(), kSucceeded);
+    // The player's link for a program that asks for another spelling, as a folder that
+    // ignores case would answer to it.
+    fs::create_symlink("Foo", game / "Interface/FOO");
+    for (int run = 0; run < 2; ++run) {
+        Run();
+        EXPECT_EQ(Outcome(), kSucceeded);
+        EXPECT_EQ(LastStatus(), "没有需要更新的文件。");
+        EXPECT_EQ(Installed("Foo/a.lua"), "a");
+        EXPECT_TRUE(m_offered.empty());
+    }
+}
+
 TEST(FileInstall, LinkingOverASecondNameOfTheSameFileLeavesNoSibling) {
     vm::test::ScopedTempDir dir;
     ASSERT_TRUE(platform::WriteFileAtomic(dir / "staged", "bytes"));
