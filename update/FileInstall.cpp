@@ -101,7 +101,7 @@ bool LinkReplacing(const fs::path& source, const fs::path& destination, WriteTim
         std::snprintf(suffix, sizeof suffix, ".vmnew.%d.%d", static_cast<int>(::getpid()), attempt);
         const std::string sibling = destination.string() + suffix;
         if (::link(source.c_str(), sibling.c_str()) != 0) {
-            if (errno == EEXIST) continue;  // a crashed run's, removed by the next walk
+            if (errno == EEXIST) continue;  // a crashed run's leftover
             return false;
         }
         CrashPoint();

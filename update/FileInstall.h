@@ -53,7 +53,8 @@ using MoveAsideCall = std::function<bool(const std::string& fullPath)>;
 // Removes from root everything that is not one of keep (paths relative to root, '/'
 // separated) and the folders that leads to: stale files, folders where a kept file now
 // goes, files where a kept file's folder now goes, leftovers of interrupted writes. Links
-// are removed, never followed. For folders that only this program writes.
+// are removed, never followed. What cannot be removed stays (a write there later fails and
+// says why). For folders that only this program writes.
 void PruneFolder(const std::filesystem::path& root, const std::set<std::string>& keep);
 
 // Where a file below Interface goes when it is moved aside: the path with its "/Interface/"
