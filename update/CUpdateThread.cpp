@@ -84,11 +84,6 @@ std::string Slashes(std::string s) {
     return s;
 }
 
-// The first path component (lower-cased) of a path below Interface.
-std::string AddOnComponent(const std::string& belowInterface) {
-    return platform::AsciiLower(belowInterface.substr(0, belowInterface.find('/')));
-}
-
 // Where this game folder's run keeps its downloads: two installs updating at once never
 // share a staged file (each file arrives under a fresh name in its own run's folder).
 std::string StagingFolder(const std::string& temp, const std::string& gameFolder) {
@@ -96,28 +91,6 @@ std::string StagingFolder(const std::string& temp, const std::string& gameFolder
     const fs::path real = fs::canonical(gameFolder, ec);
     return temp + "staging/" + platform::Md5Hex(ec ? gameFolder : real.string()).substr(0, 16) +
            "/";
-}
-
-// Gives from's file the name to as well (to's old file, if any, loses that name).
-bool LinkReplacing(const std::string& from, const std::string& to) {
-    if (::link(from.c_str(), to.c_str()) == 0) return true;
-    if (errno == ENOENT && ::access(from.c_str(), F_OK) == 0) {
-        std::error_code ec;
-        fs::create_directories(fs::path(to).parent_path(), ec);
-        if (::link(from.c_str(), to.c_str()) == 0) return true;
-    }
-    if (errno != EEXIST) return false;
-    struct stat a {};
-    struct stat b {};
-    if (::stat(from.c_str(), &a) == 0 && ::stat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-        a.st_ino == b.st_ino)
-        return true;
-    const std::string sibling = to + ".vmnew." + std::to_string(::getpid()) + ".0";
-    ::unlink(sibling.c_str());
-    if (::link(from.c_str(), sibling.c_str()) != 0) return false;
-    if (::rename(sibling.c_str(), to.c_str()) == 0) return true;
-    ::unlink(sibling.c_str());
-    return false;
 }
 
 }  // namespace
@@ -238,6 +211,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     document.reset();
     if (Cancelled()) return End(UpdateOutcome::Cancelled);
     BuildEntries(m_entries);
+    // One file per path: a path listed twice is fetched and installed once.
+    DropConflictingEntries(m_entries);
     const std::string temp = TemporaryFolder();
     m_staging = StagingFolder(temp, m_gameFolder);
 
@@ -248,8 +223,19 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     m_removalCandidates = std::move(comparison.removalCandidates);
     // Siblings of an install a crash interrupted; no other run is installing (we hold the
     // run lock), so they are nobody's.
-    for (const std::string& leftover : comparison.leftovers) ::unlink(leftover.c_str());
+    for (const std::string& leftover : comparison.leftovers)
+        if (::unlink(leftover.c_str()) != 0 && errno != ENOENT)
+            SendStatus(m_pMainWnd, "无法删除上次更新中断时留下的临时文件：" + leftover + "（" +
+                                       platform::ErrnoText(errno) + "）");
     if (Cancelled()) return End(UpdateOutcome::Cancelled);
+
+    // What earlier lists left in the staging folder goes, above all a file where a folder
+    // must now be or the reverse.
+    if (!m_toDownload.empty()) {
+        std::set<std::string> listed;
+        for (const tagFILEINFO& entry : m_entries) listed.insert(entry.localPath);
+        PruneFolder(m_staging, listed);
+    }
 
     // The next files' archives arrive while this one is written: one request at a time on
     // the one connection, in list order, a few files ahead.
@@ -284,21 +270,20 @@ UpdateOutcome CUpdateThread::FileUpdate() {
             return End(UpdateOutcome::Failed);
         }
         // Kept under its common name too, for the next run of any game folder.
-        [[maybe_unused]] const bool shareable = LinkReplacing(copy, shared);
+        [[maybe_unused]] const bool shareable = LinkReplacing(copy, shared, WriteTime::Keep);
     }
 
     if (WaitForCommitGate() == UpdateOutcome::Cancelled) return End(UpdateOutcome::Cancelled);
-    switch (Commit()) {
-        case UpdateOutcome::Succeeded:
-            break;
-        case UpdateOutcome::Cancelled:
-            // Files installed so far stay; nothing is moved aside after a cancel.
-            return End(UpdateOutcome::Cancelled);
-        case UpdateOutcome::Failed:
-            SendStatus(m_pMainWnd, kCommitFailed);
-            return End(UpdateOutcome::Failed);
-    }
+    const UpdateOutcome committed = Commit();
+    // Files installed so far stay; nothing is moved aside after a cancel.
+    if (committed == UpdateOutcome::Cancelled) return End(UpdateOutcome::Cancelled);
+    // What the list dropped goes even when a file could not be installed: the next run then
+    // has only that file left to do.
     Remove();
+    if (committed == UpdateOutcome::Failed) {
+        SendStatus(m_pMainWnd, kCommitFailed);
+        return End(UpdateOutcome::Failed);
+    }
 
     if (m_toDownload.empty() && m_removalCandidates.empty()) {
         SendStatus(m_pMainWnd, kNothingToDo);
@@ -340,7 +325,8 @@ CUpdateThread::Prefetched CUpdateThread::Prefetch(std::size_t index) {
     }
     // Fetched earlier for any game folder: this run's own name for it is checked.
     const std::string shared = TemporaryFolder() + entry.localPath;
-    if (LinkReplacing(shared, copy) && platform::Md5HexOfFile(copy) == entry.checksum) {
+    if (LinkReplacing(shared, copy, WriteTime::Keep) &&
+        platform::Md5HexOfFile(copy) == entry.checksum) {
         result.staged = true;
         return result;
     }
@@ -359,7 +345,12 @@ bool CUpdateThread::FetchFile(const std::string& local, const std::string& remot
     digest.reset();
     const std::string url = FileUrl(remote);
     std::error_code ec;
-    fs::create_directories(fs::path(local).parent_path(), ec);
+    const fs::path folder = fs::path(local).parent_path();
+    fs::create_directories(folder, ec);
+    if (ec) {
+        reason = "无法创建文件夹“" + folder.string() + "”：" + platform::ErrnoText(ec.value());
+        return false;
+    }
 
     // The archive's file bar, shown now that this file's turn has come.
     if (archive.progress) archive.progress->Replay(m_pMainWnd);
@@ -391,6 +382,16 @@ UpdateOutcome CUpdateThread::WaitForCommitGate() {
 
 UpdateOutcome CUpdateThread::Commit() {
     std::map<std::string, bool> inside;  // per destination folder
+    bool failed = false;
+    // A file or folder where the list now has the other goes to the obsolete folder first;
+    // the game's own files never do.
+    const MoveAsideCall makeWay = [this](const std::string& path) {
+        if (IsProtectedPath(path)) {
+            errno = EPERM;
+            return false;
+        }
+        return MoveAside(path);
+    };
     for (const tagFILEINFO& entry : m_toDownload) {
         if (Cancelled()) return UpdateOutcome::Cancelled;
         const std::string destination = m_gameFolder + entry.localPath;
@@ -405,18 +406,27 @@ UpdateOutcome CUpdateThread::Commit() {
                        "文件位于链接到游戏目录之外的文件夹中，没有更新：" + entry.localPath);
             continue;
         }
-        if (!InstallFile(m_staging + entry.localPath, destination)) return UpdateOutcome::Failed;
+        errno = 0;
+        if (!MakeWayFor(destination, m_gameFolder, makeWay) ||
+            !InstallFile(m_staging + entry.localPath, destination)) {
+            // The other files still go in: each one installed is one the next run need not do.
+            failed = true;
+            SendStatus(m_pMainWnd, "无法安装文件：" + entry.localPath + "（" +
+                                       platform::ErrnoText(errno ? errno : EIO) + "）");
+            continue;
+        }
         if (m_onInstalled) m_onInstalled(entry);
     }
-    return UpdateOutcome::Succeeded;
+    return failed ? UpdateOutcome::Failed : UpdateOutcome::Succeeded;
 }
 
-void CUpdateThread::MoveAside(const std::string& path) {
+bool CUpdateThread::MoveAside(const std::string& path) {
     SendStatus(m_pMainWnd, Format("删除文件：%s...", path));
     ObsoleteMove move = MoveToObsolete(path, m_gameFolder);
-    if (move.ok) return;
+    if (move.ok) return true;
     ++m_moveFailures;
     SendStatus(m_pMainWnd, "无法移动文件：" + path + "（" + move.error + "），文件保留在原处。");
+    return false;
 }
 
 bool CUpdateThread::IsOurAddOn(const std::string& folder) {
@@ -431,6 +441,25 @@ bool CUpdateThread::IsOurAddOn(const std::string& folder) {
 }
 
 void CUpdateThread::Remove() {
+    // Files the commit moved out of the way of a new one are gone already.
+    std::erase_if(m_removalCandidates, [](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) != 0;
+    });
+    if (m_removalCandidates.empty()) return;
+    // A listed file found under a second spelling (through a folder link inside the game
+    // folder, or in a folder that ignores letter case, as some Wine setups have) is that
+    // same file: moving the second name aside would take the listed one with it.
+    std::set<std::pair<dev_t, ino_t>> listedFiles;
+    for (const tagFILEINFO& entry : m_entries) {
+        struct stat st {};
+        if (::lstat((m_gameFolder + entry.localPath).c_str(), &st) == 0)
+            listedFiles.emplace(st.st_dev, st.st_ino);
+    }
+    std::erase_if(m_removalCandidates, [&](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 && listedFiles.count({st.st_dev, st.st_ino}) > 0;
+    });
     if (m_removalCandidates.empty()) return;
     {
         // Built only when asked: the question shows which files the list names.
@@ -446,20 +475,23 @@ void CUpdateThread::Remove() {
             return;
         }
     }
-    // Kept: only files of add-ons this program installed and the list has since dropped.
+    // Kept: only files of add-ons this program installed and the list has since dropped. An
+    // add-on folder whose name differs from a listed one only in case is dropped too: the
+    // game, through Wine, would not know which of the two it is reading.
     std::set<std::string> listed;
     for (const tagFILEINFO& entry : m_entries) {
-        const std::string lower = platform::AsciiLower(entry.localPath);
-        const std::size_t at = lower.find("interface/");
-        if (at != std::string::npos) listed.insert(AddOnComponent(lower.substr(at + 10)));
+        const std::optional<std::string> below =
+            InterfaceRelativePath(m_gameFolder + entry.localPath, m_gameFolder);
+        if (below) listed.insert(below->substr(0, below->find('/')));
     }
     for (const std::string& path : m_removalCandidates) {
         std::optional<std::string> below = InterfaceRelativePath(path, m_gameFolder);
         if (!below) continue;
         const std::size_t slash = below->find('/');
-        const std::string component = AddOnComponent(*below);
-        if (component.empty() || slash == std::string::npos || listed.count(component)) continue;
-        if (IsOurAddOn(below->substr(0, slash))) MoveAside(path);
+        if (slash == std::string::npos || slash == 0) continue;
+        const std::string folder = below->substr(0, slash);
+        if (listed.count(folder)) continue;
+        if (IsOurAddOn(folder)) MoveAside(path);
     }
 }
 

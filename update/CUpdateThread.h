@@ -66,7 +66,7 @@ class CUpdateThread : public CWorkerThread {
     UpdateOutcome WaitForCommitGate();
     UpdateOutcome Commit();
     void Remove();
-    void MoveAside(const std::string& path);
+    bool MoveAside(const std::string& path);
     bool IsOurAddOn(const std::string& folder);
     UpdateOutcome End(UpdateOutcome outcome);
 

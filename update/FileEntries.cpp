@@ -3,6 +3,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "app/CVelmoraApp.h"
 #include "archive/SafePath.h"
@@ -55,6 +56,25 @@ std::vector<tagFILEINFO> BuildFileEntries(const CFileListModel& model) {
         }
     }
     return out;
+}
+
+std::size_t DropConflictingEntries(std::vector<tagFILEINFO>& entries) {
+    std::unordered_set<std::string> files;
+    std::unordered_set<std::string> folders;
+    const std::size_t before = entries.size();
+    std::erase_if(entries, [&](const tagFILEINFO& entry) {
+        const std::string& path = entry.localPath;
+        if (files.count(path) || folders.count(path)) return true;
+        for (std::size_t slash = path.find('/'); slash != std::string::npos;
+             slash = path.find('/', slash + 1))
+            if (files.count(path.substr(0, slash))) return true;
+        files.insert(path);
+        for (std::size_t slash = path.find('/'); slash != std::string::npos;
+             slash = path.find('/', slash + 1))
+            folders.insert(path.substr(0, slash));
+        return false;
+    });
+    return before - entries.size();
 }
 
 void BuildEntries(std::vector<tagFILEINFO>& entries) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "update/tagFILEINFO.h"
@@ -12,6 +13,12 @@ class CFileListModel;
 // every optional add-on's, each in key order. Entries whose paths exceed 260 UTF-16 units or
 // whose checksum exceeds 255 bytes are left out. Not locked: the caller owns model.
 std::vector<tagFILEINFO> BuildFileEntries(const CFileListModel& model);
+
+// Keeps one entry per path, the first: a later entry for a path already listed (with the
+// same checksum or another) is dropped, and so is one that needs a listed file's path as a
+// folder or a listed folder's path as a file. A list cannot have both; taking the first
+// keeps every run choosing the same, so the folder settles. Returns how many were dropped.
+std::size_t DropConflictingEntries(std::vector<tagFILEINFO>& entries);
 
 // Empties entries and fills them from the shared model under theApp().Runs().fileListLock.
 void BuildEntries(std::vector<tagFILEINFO>& entries);
