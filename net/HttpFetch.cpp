@@ -65,7 +65,7 @@ std::string HttpFetchToString(const std::string& url) {
     int httpError = 0;
     HttpRequest request;
     request.url = url;
-    request.maxBodyBytes = CurrentRequestLimits().answerCap;
+    ApplyMirrorLimits(request, CurrentRequestLimits().answerCap);
     request.onHead = [&](const HttpResponseHead& head) {
         if (!IsHttpError(head.status)) return true;
         httpError = head.status;

@@ -268,7 +268,12 @@ HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
     if (!r.userAgent.empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, r.userAgent.c_str());
     if (r.direct) curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
-    if (r.connectTimeoutMs > 0) curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, r.connectTimeoutMs);
+    long connectMs = r.connectTimeoutMs;
+    // A request with a floor speed never waits longer than its grace period for a connection.
+    if (r.floorBytesPerSecond > 0 && r.floorGraceMs > 0 &&
+        (connectMs <= 0 || connectMs > r.floorGraceMs))
+        connectMs = r.floorGraceMs;
+    if (connectMs > 0) curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
     if (r.deadlineMs > 0) curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, r.deadlineMs);
     if (r.idleTimeoutSec > 0) {
         // An idle limit, not a total one: a large file that keeps flowing is never cut off.
