@@ -17,15 +17,16 @@ struct RequestLimits {
     // measured over windows of the grace period (connecting included), and ends at a deadline
     // of the grace period plus the time its expected size takes at the floor speed; the
     // expected size is the announced length, else the cap of what is fetched.
-    long mirrorGraceMs = 60000;
+    long mirrorGraceMs = 30000;
     long mirrorFloorBytesPerSecond = 1024;
-    std::uint64_t checksumCap = 64u << 10;         // "checksum.txt", held in memory
-    std::uint64_t infoArchiveCap = 8u << 20;       // "Info.z", held in memory; also "Info" itself
-    std::uint64_t fileListCap = 32u << 20;         // "filelist.xml.z" on disk; also "filelist.xml"
+    std::uint64_t checksumCap = 64u << 10;    // "checksum.txt", held in memory
+    std::uint64_t infoArchiveCap = 2u << 20;  // "Info.z", held in memory; also "Info" itself
+    // "filelist.xml.z" on disk, and "filelist.xml": the whole list is parsed in memory.
+    std::uint64_t fileListCap = 8u << 20;
     std::uint64_t fileCap = 512ull << 20;          // one add-on file (or archive) on disk
     std::uint64_t settingsArchiveCap = 64u << 20;  // the settings archive of the settings sync
     // The archives the update run holds in memory ahead of the file it writes, all together;
-    // one that does not fit is fetched to disk when its turn comes.
+    // an archive that does not fit goes on arriving into a file instead.
     std::uint64_t lookAheadBytes = 32u << 20;
 };
 

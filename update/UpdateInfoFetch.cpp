@@ -147,7 +147,9 @@ bool FetchInformation() {
 }
 
 fs::path CachedFileListPath(const std::string& setFolder) {
-    fs::path dir = TemporaryFolder();
+    // In a folder of their own: a set's folder is named by the mirror, and must not land on
+    // "Info", the staging folder or a staged file.
+    fs::path dir = fs::path(TemporaryFolder()) / "filelists";
     // The set's folder is written "/name"; one that could leave the temporary folder gets a
     // name made from its MD5 instead.
     const std::size_t start = setFolder.find_first_not_of("/\\");

@@ -27,7 +27,8 @@ bool FetchChecksums(std::string* reason = nullptr);
 // be and is not a folder. Outside the temporary folder it does nothing.
 void ClearFolderWay(const std::filesystem::path& folder);
 
-// Where a set's file list is kept between runs: its own folder inside the temporary folder,
+// Where a set's file list is kept between runs: its own folder inside the temporary folder's
+// "filelists",
 // since "checksum.txt" carries one list checksum and a list cached for one set must never
 // pass for another's. setFolder is the set's folder on the mirror ("/tvrn").
 std::filesystem::path CachedFileListPath(const std::string& setFolder);

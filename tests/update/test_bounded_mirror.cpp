@@ -103,7 +103,7 @@ TEST_F(BoundedMirror, InfoArchiveYieldsOnlyInfoAndNoNameItCarriesBlocksALaterRun
     EXPECT_EQ(Installed("A/a.lua"), "one");
     EXPECT_TRUE(prompter->Texts().empty());
     EXPECT_EQ(platform::ReadWholeFile(temp / "Info"), info);
-    for (const char* folder : {"staging", "TVRN", "Interface"})
+    for (const char* folder : {"staging", "Interface"})
         EXPECT_FALSE(fs::is_regular_file(temp / folder)) << folder;
     for (const char* gone : {"extra.txt", "Info.z", "deep"})
         EXPECT_FALSE(fs::exists(temp / gone)) << gone;
@@ -130,11 +130,28 @@ TEST_F(BoundedMirror, ListArchiveYieldsOnlyTheList) {
     EXPECT_EQ(Outcome(), kSucceeded) << LastStatus();
     EXPECT_EQ(Installed("A/a.lua"), "one");
     std::vector<std::string> names;
-    for (auto& e : fs::directory_iterator(temp / "TVRN")) names.push_back(e.path().filename());
+    for (auto& e : fs::directory_iterator(temp / "filelists/TVRN"))
+        names.push_back(e.path().filename());
     EXPECT_EQ(names, std::vector<std::string>{"filelist.xml"});
     EXPECT_FALSE(fs::is_regular_file(temp / "staging"));
     EXPECT_FALSE(fs::exists(work / "tmp/escape.txt"));
     EXPECT_FALSE(fs::exists(work / "escape.txt"));
+
+    // A set whose folder on the mirror bears a name the temporary folder uses itself: its
+    // list and "Info" never push each other out.
+    fs::copy(mirror / "TVRN", mirror / "Info", fs::copy_options::recursive);
+    theApp().PublishedState().setFolders.Set({{"TVRN", "/Info"}});
+    Refresh();
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded) << LastStatus();
+    server.ClearRequests();
+    Refresh();
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded) << LastStatus();
+    EXPECT_EQ(LastStatus(), "没有需要更新的文件。");
+    EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/Info.z").empty());
+    EXPECT_TRUE(server.RequestsTo("/Info/filelist.xml.z").empty());
+    EXPECT_EQ(server.RequestsTo("/Velmora-TVRN/checksum.txt").size(), 1u);
 }
 
 TEST_F(BoundedMirror, TricklingChecksumsAndInfoEndWithinTheirDeadlineAndTheRunGoesOn) {
