@@ -265,7 +265,31 @@ TEST_F(BoundedMirror, ArchivesAheadShareOneMemoryCapAndSpillToDisk) {
     for (unsigned i = 0; i < 6; ++i)
         files["A/f" + std::to_string(i) + ".bin"] = Noise(10000 + 5000 * i, i);
     Publish(files);
+    // While the first file's turn is held up, the next three archives arrive: what does not
+    // fit beside the first goes to the run's spill folder, each archive whole.
+    bool spilled = false;
+    m_onMessage = [&](const vm::Message& m) {
+        if (m.id != vm::WM_VM_STATUS ||
+            *reinterpret_cast<const std::string*>(m.wParam) != "更新文件：f0.bin")
+            return;
+        for (int i = 0; i < 1000 && !spilled; ++i) {
+            spilled = true;
+            for (int k = 1; k <= 3; ++k) {
+                const auto name = "A/f" + std::to_string(k) + ".bin.z";
+                const auto size = fs::file_size(mirror / "TVRN/Interface" / name);
+                bool found = false;
+                std::error_code ec;
+                for (auto& e : fs::recursive_directory_iterator(temp / "staging", ec))
+                    found = found || (e.path().filename() == std::to_string(k) + ".z" &&
+                                      e.path().parent_path().extension() == ".ahead" &&
+                                      e.file_size(ec) == size);
+                spilled = spilled && found;
+            }
+            if (!spilled) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
     Run();
+    EXPECT_TRUE(spilled);
     EXPECT_EQ(Outcome(), kSucceeded) << LastStatus();
     for (const auto& [path, bytes] : files) EXPECT_EQ(Installed(path), bytes) << path;
     // Every file came as its archive, none twice; nothing spilled stays behind.
