@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "archive/ZipArchive.h"
@@ -67,6 +68,15 @@ class BoundedMirror : public vm::test::UpdateRunEnv {
             if (s.find(part) != std::string::npos) return true;
         return false;
     }
+    // Nothing landed beside the game, temporary, program and mirror folders, nor in the
+    // program folder but its settings.
+    void ExpectNothingWrittenOutside() {
+        const std::set<std::string> ours = {"game", "tmp", "program", "mirror", "addons"};
+        for (auto& e : fs::directory_iterator(work.Path()))
+            EXPECT_TRUE(ours.count(e.path().filename().string())) << e.path();
+        for (auto& e : fs::directory_iterator(program))
+            EXPECT_EQ(e.path().filename().string().rfind("Velmora.ini", 0), 0u) << e.path();
+    }
     // The largest file below folder.
     static std::uintmax_t LargestFile(const fs::path& folder) {
         std::uintmax_t largest = 0;
@@ -115,6 +125,7 @@ TEST_F(BoundedMirror, InfoArchiveYieldsOnlyInfoAndNoNameItCarriesBlocksALaterRun
     Run();
     EXPECT_EQ(Outcome(), kSucceeded) << LastStatus();
     EXPECT_EQ(Installed("A/a.lua"), "two");
+    ExpectNothingWrittenOutside();
 }
 
 TEST_F(BoundedMirror, ListArchiveYieldsOnlyTheList) {
@@ -152,6 +163,7 @@ TEST_F(BoundedMirror, ListArchiveYieldsOnlyTheList) {
     EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/Info.z").empty());
     EXPECT_TRUE(server.RequestsTo("/Info/filelist.xml.z").empty());
     EXPECT_EQ(server.RequestsTo("/Velmora-TVRN/checksum.txt").size(), 1u);
+    ExpectNothingWrittenOutside();
 }
 
 TEST_F(BoundedMirror, TricklingChecksumsAndInfoEndWithinTheirDeadlineAndTheRunGoesOn) {
@@ -166,6 +178,7 @@ TEST_F(BoundedMirror, TricklingChecksumsAndInfoEndWithinTheirDeadlineAndTheRunGo
     ASSERT_EQ(prompter->Texts().size(), 1u);
     EXPECT_NE(prompter->Texts()[0].find("服务器传输过慢"), std::string::npos);
     EXPECT_NE(prompter->Texts()[0].find("获取更新信息失败"), std::string::npos);
+    ExpectNothingWrittenOutside();
 }
 
 TEST_F(BoundedMirror, TricklingListOrFileFailsTheRunWithinItsDeadline) {
@@ -192,6 +205,7 @@ TEST_F(BoundedMirror, TricklingListOrFileFailsTheRunWithinItsDeadline) {
     Run();
     EXPECT_EQ(Outcome(), kSucceeded) << LastStatus();
     EXPECT_EQ(Installed("A/b.lua"), "two");
+    ExpectNothingWrittenOutside();
 }
 
 TEST_F(BoundedMirror, CancelStopsARequestThatReceivesNothing) {
@@ -217,6 +231,7 @@ TEST_F(BoundedMirror, CancelStopsARequestThatReceivesNothing) {
     EXPECT_EQ(Outcome(), kCancelled);
     EXPECT_EQ(LastStatus(), "更新已经取消。");
     EXPECT_FALSE(fs::exists(game / "Interface/A/a.lua"));
+    ExpectNothingWrittenOutside();
 }
 
 TEST_F(BoundedMirror, EndlessAnswersStopAtTheirCapsAndLeaveNothingLarge) {
@@ -255,6 +270,7 @@ TEST_F(BoundedMirror, EndlessAnswersStopAtTheirCapsAndLeaveNothingLarge) {
     Run();
     EXPECT_EQ(Outcome(), kSucceeded) << LastStatus();
     EXPECT_EQ(Installed("A/a.lua"), "one");
+    ExpectNothingWrittenOutside();
 }
 
 TEST_F(BoundedMirror, ArchivesAheadShareOneMemoryCapAndSpillToDisk) {
@@ -299,6 +315,7 @@ TEST_F(BoundedMirror, ArchivesAheadShareOneMemoryCapAndSpillToDisk) {
     }
     for (auto& e : fs::recursive_directory_iterator(temp))
         EXPECT_EQ(e.path().string().find(".ahead"), std::string::npos) << e.path();
+    ExpectNothingWrittenOutside();
 }
 
 // The accounting itself: what is held in memory never passes the cap, what does not fit goes
