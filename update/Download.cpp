@@ -344,6 +344,19 @@ void HeldDownload::Release() {
     spillFile.clear();
 }
 
+int DownloadToMemory(const std::string& url, std::string& body, ProgressKind kind, ShowErrors show,
+                     const TargetRef& target, DownloadFailure* failure, std::uint64_t cap) {
+    HeldDownload held;
+    int rc = 0;
+    {
+        HeldSink out(held, nullptr, {});  // no budget: it never spills
+        rc = DownloadInto(out, url, kind, 0, show, target, failure,
+                          cap ? cap : CurrentRequestLimits().answerCap);
+    }
+    body = std::move(held.bytes);
+    return rc;
+}
+
 int DownloadToMemory(const std::string& url, HeldDownload& held, ByteBudget* budget,
                      const std::filesystem::path& spillFile, ProgressKind kind, ShowErrors show,
                      const TargetRef& target, DownloadFailure* failure) {

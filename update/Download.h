@@ -46,6 +46,12 @@ int Download(const std::string& url, const std::filesystem::path& local, Progres
              std::uint64_t offset, ShowErrors show, const TargetRef& target,
              DownloadFailure* failure = nullptr, std::uint64_t cap = 0);
 
+// The same download into memory, for small answers (at most cap bytes; 0: the answer cap of
+// RequestLimits).
+int DownloadToMemory(const std::string& url, std::string& body, ProgressKind kind, ShowErrors show,
+                     const TargetRef& target, DownloadFailure* failure = nullptr,
+                     std::uint64_t cap = 0);
+
 // A body fetched ahead of its use: held in memory while the budget lets it grow, otherwise
 // written on to a file. Whoever holds it owns the file and the share of the budget.
 struct HeldDownload {

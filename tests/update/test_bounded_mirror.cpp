@@ -366,6 +366,21 @@ TEST_F(BoundedMirror, HeldDownloadsTakeFromTheBudgetAndSpillWhatDoesNotFit) {
         EXPECT_EQ(budget.InUse(), c.size());
     }
     EXPECT_EQ(budget.InUse(), 0u);
+
+    // A small answer fetched into memory has its cap too.
+    limits.answerCap = 20000;
+    Limit();
+    std::string body;
+    EXPECT_EQ(vm::DownloadToMemory(server.Url("/c"), body, vm::ProgressKind::None,
+                                   vm::ShowErrors::No, target, &why),
+              0);
+    EXPECT_EQ(body, c);
+    server.SetFault("/c", Fault::Endless());
+    EXPECT_EQ(vm::DownloadToMemory(server.Url("/c"), body, vm::ProgressKind::None,
+                                   vm::ShowErrors::No, target, &why),
+              -1);
+    EXPECT_TRUE(why.tooLarge);
+    EXPECT_LE(body.size(), limits.answerCap);
 }
 
 }  // namespace
