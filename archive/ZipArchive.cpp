@@ -210,6 +210,41 @@ std::optional<std::string> ReadZipEntry(std::string_view archive, std::string_vi
     return out;
 }
 
+namespace {
+
+bool ExtractOne(zip_t* za, std::string_view entryName, const fs::path& dest,
+                const ZipLimits& limits, std::string& error) {
+    if (!za) {
+        error = "无法打开压缩文件。";
+        return false;
+    }
+    const zip_int64_t index = zip_name_locate(za, std::string(entryName).c_str(), 0);
+    if (index < 0 || IsLinkEntry(za, static_cast<zip_uint64_t>(index))) {
+        error = "压缩文件中没有 " + std::string(entryName) + "。";
+        return false;
+    }
+    std::uint64_t total = 0;
+    ZipLimits one = limits;
+    one.maxTotalBytes = limits.maxEntryBytes;
+    return WriteEntry(za, static_cast<zip_uint64_t>(index), dest, one, total, error) ==
+           EntryOutcome::Written;
+}
+
+}  // namespace
+
+bool ExtractZipEntry(std::string_view archive, std::string_view entryName, const fs::path& dest,
+                     const ZipLimits& limits, std::string& error) {
+    ZipHandle za = OpenMemory(archive);
+    return ExtractOne(za.get(), entryName, dest, limits, error);
+}
+
+bool ExtractZipFileEntry(const fs::path& archivePath, std::string_view entryName,
+                         const fs::path& dest, const ZipLimits& limits, std::string& error) {
+    int code = 0;
+    ZipHandle za(zip_open(archivePath.c_str(), ZIP_RDONLY, &code));
+    return ExtractOne(za.get(), entryName, dest, limits, error);
+}
+
 std::optional<std::vector<std::string>> ListZipEntries(std::string_view archive) {
     ZipHandle za = OpenMemory(archive);
     if (!za) return std::nullopt;

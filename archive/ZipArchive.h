@@ -43,6 +43,18 @@ struct ZipExtractResult {
 std::optional<std::string> ReadZipEntry(std::string_view archive, std::string_view entryName,
                                         const ZipLimits& limits = {});
 
+// Writes the one entry entryName of an archive (held in memory, or the file archivePath)
+// to dest, streamed (never whole in memory), beside dest and renamed over it; nothing else
+// of the archive is written anywhere. false (error says why, in the program's words) when
+// the archive cannot be read, holds no such entry, or the entry exceeds the entry cap.
+[[nodiscard]] bool ExtractZipEntry(std::string_view archive, std::string_view entryName,
+                                   const std::filesystem::path& dest, const ZipLimits& limits,
+                                   std::string& error);
+[[nodiscard]] bool ExtractZipFileEntry(const std::filesystem::path& archivePath,
+                                       std::string_view entryName,
+                                       const std::filesystem::path& dest, const ZipLimits& limits,
+                                       std::string& error);
+
 // The names of the entries of an archive held in memory, in archive order.
 std::optional<std::vector<std::string>> ListZipEntries(std::string_view archive);
 

@@ -39,7 +39,8 @@ std::vector<std::string> ListAccounts() {
     if (AccountFolder().empty()) return names;
     std::error_code ec;
     for (fs::directory_iterator it(AccountFolder(), ec), end; !ec && it != end; it.increment(ec))
-        if (!it->is_symlink(ec) && it->is_directory(ec))
+        if (!it->is_symlink(ec) && it->is_directory(ec) &&
+            !IsRestoreWorkFolder(it->path().filename().string()))
             names.push_back(it->path().filename().string());
     std::sort(names.begin(), names.end());
     return names;

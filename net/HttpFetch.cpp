@@ -34,12 +34,13 @@ HttpResult SharedSessionRequest(HttpRequest request) {
     return GetHttpConnection(url->host, url->port)->Perform(std::move(request));
 }
 
-int HttpFetchToFile(const std::string& url, const std::filesystem::path& path) {
+int HttpFetchToFile(const std::string& url, const std::filesystem::path& path, std::uint64_t cap) {
     CPartFile out(path);
     int httpError = 0;
 
     HttpRequest request;
     request.url = url;
+    ApplyMirrorLimits(request, cap ? cap : CurrentRequestLimits().fileCap);
     request.onHead = [&](const HttpResponseHead& head) {
         if (IsHttpError(head.status)) {
             httpError = head.status;
@@ -64,7 +65,7 @@ std::string HttpFetchToString(const std::string& url) {
     int httpError = 0;
     HttpRequest request;
     request.url = url;
-    request.maxBodyBytes = CurrentRequestLimits().answerCap;
+    ApplyMirrorLimits(request, CurrentRequestLimits().answerCap);
     request.onHead = [&](const HttpResponseHead& head) {
         if (!IsHttpError(head.status)) return true;
         httpError = head.status;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -16,8 +17,11 @@ HttpResult SharedSessionRequest(HttpRequest request);
 
 // Downloads url into path through the shared session: 0 on success, -1 on failure. HTTP
 // errors, network errors and file errors are shown to the user. The file is written beside
-// path and renamed over it only once the whole body has arrived.
-int HttpFetchToFile(const std::string& url, const std::filesystem::path& path);
+// path and renamed over it only once the whole body has arrived. The request keeps to the
+// mirror limits (net/RequestLimits.h) with cap as the most it may bring (0: the stated cap of
+// one add-on file).
+int HttpFetchToFile(const std::string& url, const std::filesystem::path& path,
+                    std::uint64_t cap = 0);
 
 // The body of url through the shared session; empty on any failure (an HTTP error is shown
 // to the user, other failures are silent).

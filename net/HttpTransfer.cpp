@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 
@@ -32,6 +33,51 @@ struct TransferState {
     bool tooLarge = false;
     std::uint64_t bodyBytes = 0;
     std::uint64_t sent = 0;
+    // The floor speed's watch.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point started = Clock::now();
+    Clock::time_point windowStart = started;
+    std::uint64_t windowBytes = 0;
+    bool tooSlow = false;
+    bool pastSizedDeadline = false;
+    long sizedDeadlineMs = 0;
+
+    // false stops the transfer: asked to, too slow, or past the deadline its size allows.
+    bool KeepPace(std::uint64_t moved) {
+        if (request->shouldStop && request->shouldStop()) {
+            aborted = true;
+            return false;
+        }
+        const long floor = request->floorBytesPerSecond;
+        const long grace = request->floorGraceMs;
+        if (floor <= 0 || grace <= 0) return true;
+        const Clock::time_point now = Clock::now();
+        using std::chrono::duration_cast;
+        using std::chrono::milliseconds;
+        const long long window = duration_cast<milliseconds>(now - windowStart).count();
+        if (window >= grace) {
+            const std::uint64_t needed =
+                static_cast<std::uint64_t>(floor) * static_cast<std::uint64_t>(window) / 1000;
+            if (moved - windowBytes < needed) {
+                tooSlow = true;
+                return false;
+            }
+            windowStart = now;
+            windowBytes = moved;
+        }
+        const std::uint64_t expected =
+            head.contentLength ? *head.contentLength : request->maxBodyBytes;
+        if (expected == 0 && !head.contentLength) return true;
+        const std::uint64_t allowed =
+            static_cast<std::uint64_t>(grace) + expected * 1000 / static_cast<std::uint64_t>(floor);
+        sizedDeadlineMs = static_cast<long>(std::min<std::uint64_t>(allowed, 1ull << 40));
+        if (static_cast<std::uint64_t>(duration_cast<milliseconds>(now - started).count()) >
+            allowed) {
+            pastSizedDeadline = true;
+            return false;
+        }
+        return true;
+    }
 
     bool DeliverHead() {
         headDelivered = true;
@@ -91,6 +137,12 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+int OnProgress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow) {
+    auto* st = static_cast<TransferState*>(user);
+    return st->KeepPace(static_cast<std::uint64_t>(dlnow) + static_cast<std::uint64_t>(ulnow)) ? 0
+                                                                                               : 1;
+}
+
 size_t OnUpload(char* buffer, size_t size, size_t count, void* user) {
     auto* st = static_cast<TransferState*>(user);
     size_t max = size * count;
@@ -101,6 +153,42 @@ size_t OnUpload(char* buffer, size_t size, size_t count, void* user) {
         return CURL_READFUNC_ABORT;
     }
     return std::min(*n, max);
+}
+
+// The transfer library's failures in the program's own words.
+std::string TransferErrorText(CURLcode code) {
+    switch (code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return "无法解析服务器地址。";
+        case CURLE_COULDNT_CONNECT:
+            return "无法连接到服务器。";
+        case CURLE_OPERATION_TIMEDOUT:
+            return "服务器长时间没有回应，已停止等待。";
+        case CURLE_PARTIAL_FILE:
+            return "服务器的回应不完整，连接已中断。";
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
+            return "接收数据时连接中断。";
+        case CURLE_SEND_ERROR:
+            return "发送数据时连接中断。";
+        case CURLE_TOO_MANY_REDIRECTS:
+            return "服务器的重定向次数过多。";
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT:
+            return "服务器地址无效。";
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_BAD_CONTENT_ENCODING:
+            return "服务器的回应无法识别。";
+        case CURLE_OUT_OF_MEMORY:
+            return "内存不足。";
+        default:
+            return "网络传输失败（错误代码 " + std::to_string(static_cast<int>(code)) + "）。";
+    }
+}
+
+std::string Seconds(long ms) {
+    return std::to_string((ms + 999) / 1000);
 }
 
 void GlobalInit() {
@@ -143,7 +231,7 @@ void AddHeaderIfNew(std::vector<std::string>& headers, std::string line) {
 HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
     HttpResult result;
     if (!h) {
-        result.errorText = "out of memory";
+        result.errorText = TransferErrorText(CURLE_OUT_OF_MEMORY);
         return result;
     }
     curl_easy_reset(h);  // keeps the open connections of the handle
@@ -180,12 +268,22 @@ HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
     if (!r.userAgent.empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, r.userAgent.c_str());
     if (r.direct) curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
-    if (r.connectTimeoutMs > 0) curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, r.connectTimeoutMs);
+    long connectMs = r.connectTimeoutMs;
+    // A request with a floor speed never waits longer than its grace period for a connection.
+    if (r.floorBytesPerSecond > 0 && r.floorGraceMs > 0 &&
+        (connectMs <= 0 || connectMs > r.floorGraceMs))
+        connectMs = r.floorGraceMs;
+    if (connectMs > 0) curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
     if (r.deadlineMs > 0) curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, r.deadlineMs);
     if (r.idleTimeoutSec > 0) {
         // An idle limit, not a total one: a large file that keeps flowing is never cut off.
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, r.idleTimeoutSec);
+    }
+    if (r.shouldStop || (r.floorBytesPerSecond > 0 && r.floorGraceMs > 0)) {
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, &st);
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     }
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
@@ -227,20 +325,30 @@ HttpResult RunTransfer(CURL* h, const HttpRequest& r) {
             "服务器的回应超过 " + std::to_string(r.maxBodyBytes / 1024) + " KB，已停止接收。";
     } else if (st.aborted) {
         result.outcome = HttpResult::Outcome::Aborted;
+    } else if (st.tooSlow) {
+        result.outcome = HttpResult::Outcome::NetworkError;
+        result.tooSlow = true;
+        result.errorText = "服务器传输过慢（" + Seconds(r.floorGraceMs) + " 秒内平均每秒不足 " +
+                           std::to_string(r.floorBytesPerSecond) + " 字节），已停止接收。";
+    } else if (st.pastSizedDeadline) {
+        result.outcome = HttpResult::Outcome::NetworkError;
+        result.pastDeadline = true;
+        result.errorText =
+            "服务器在 " + Seconds(st.sizedDeadlineMs) + " 秒内没有完成回应，已停止等待。";
     } else if (code == CURLE_OK) {
         result.outcome = HttpResult::Outcome::Ok;
     } else {
         result.outcome = HttpResult::Outcome::NetworkError;
         result.bodyCutShort = code == CURLE_PARTIAL_FILE;
-        result.errorText = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
+        result.errorText = TransferErrorText(code);
         curl_off_t spentUs = 0;
         curl_easy_getinfo(h, CURLINFO_TOTAL_TIME_T, &spentUs);
         // The idle limit ends with the same code; only the deadline gets its own words.
         if (code == CURLE_OPERATION_TIMEDOUT && r.deadlineMs > 0 &&
             spentUs / 1000 + 100 >= r.deadlineMs) {
             result.pastDeadline = true;
-            result.errorText = "服务器在 " + std::to_string((r.deadlineMs + 999) / 1000) +
-                               " 秒内没有完成回应，已停止等待。";
+            result.errorText =
+                "服务器在 " + Seconds(r.deadlineMs) + " 秒内没有完成回应，已停止等待。";
         }
     }
     return result;

@@ -45,8 +45,17 @@ struct HttpRequest {
     // Overall deadline of the whole request (a trickling server cannot hold a worker for
     // ever); 0: none, for transfers whose length is the user's own business (files).
     long deadlineMs = 0;
-    // An answer body longer than this stops the transfer (held in memory); 0: no cap.
+    // An answer body longer than this stops the transfer; 0: no cap.
     std::uint64_t maxBodyBytes = 0;
+    // A floor speed: from the start on, every window of floorGraceMs must move at least
+    // floorBytesPerSecond on average (connecting and waiting for the answer count), and the
+    // whole request ends floorGraceMs plus the time its expected size (the announced length,
+    // else maxBodyBytes) takes at that speed after it began. 0: none.
+    long floorBytesPerSecond = 0;
+    long floorGraceMs = 0;
+    // Asked about once a second, even while nothing arrives; true stops the request at once
+    // (an Aborted outcome).
+    std::function<bool()> shouldStop;
     // Called once the final response's head is known (before its body); false aborts.
     std::function<bool(const HttpResponseHead&)> onHead;
     // Called with each piece of the body; false aborts.
@@ -64,8 +73,9 @@ struct HttpResult {
     std::uint64_t bodyBytes = 0;
     bool bodyCutShort = false;  // the connection ended before Content-Length bytes came
     bool tooLarge = false;      // the body passed maxBodyBytes (a network error)
-    bool pastDeadline = false;  // deadlineMs ran out (a network error)
-    std::string errorText;      // the transfer library's text for a network error
+    bool pastDeadline = false;  // deadlineMs or the size-bound deadline ran out (network error)
+    bool tooSlow = false;       // below the floor speed for a whole window (a network error)
+    std::string errorText;      // why a network error happened, in the program's words
     // Every Set-Cookie value of every response on the way (redirects included), with the URL
     // that answered it, for the cookie store.
     std::vector<std::pair<std::string, std::string>> cookiesSet;

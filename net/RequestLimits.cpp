@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "net/HttpTransfer.h"
+
 namespace vm {
 namespace {
 
@@ -31,6 +33,13 @@ CScopedRequestLimits::CScopedRequestLimits(const RequestLimits& limits) {
 CScopedRequestLimits::~CScopedRequestLimits() {
     std::lock_guard<std::mutex> g(LimitsLock());
     Limits() = m_saved;
+}
+
+void ApplyMirrorLimits(HttpRequest& request, std::uint64_t cap) {
+    const RequestLimits limits = CurrentRequestLimits();
+    request.floorBytesPerSecond = limits.mirrorFloorBytesPerSecond;
+    request.floorGraceMs = limits.mirrorGraceMs;
+    request.maxBodyBytes = cap;
 }
 
 long DeadlineWithBody(long baseMs, std::uint64_t bodyBytes) {

@@ -12,6 +12,22 @@ struct RequestLimits {
     long oneShotDeadlineMs = 120000;     // a passport-style request (plus time for a POST body)
     long communityDeadlineMs = 60000;    // one community request
     long uploadBytesPerSecond = 16384;   // the slowest line an upload is given time for
+
+    // What a mirror may send. Every mirror request must keep up at least the floor speed,
+    // measured over windows of the grace period (connecting included), and ends at a deadline
+    // of the grace period plus the time its expected size takes at the floor speed; the
+    // expected size is the announced length, else the cap of what is fetched.
+    long mirrorGraceMs = 30000;
+    long mirrorFloorBytesPerSecond = 1024;
+    std::uint64_t checksumCap = 64u << 10;    // "checksum.txt", held in memory
+    std::uint64_t infoArchiveCap = 2u << 20;  // "Info.z", held in memory; also "Info" itself
+    // "filelist.xml.z" on disk, and "filelist.xml": the whole list is parsed in memory.
+    std::uint64_t fileListCap = 8u << 20;
+    std::uint64_t fileCap = 512ull << 20;          // one add-on file (or archive) on disk
+    std::uint64_t settingsArchiveCap = 64u << 20;  // the settings archive of the settings sync
+    // The archives the update run holds in memory ahead of the file it writes, all together;
+    // an archive that does not fit goes on arriving into a file instead.
+    std::uint64_t lookAheadBytes = 32u << 20;
 };
 
 RequestLimits CurrentRequestLimits();
@@ -27,6 +43,11 @@ class CScopedRequestLimits {
   private:
     RequestLimits m_saved;
 };
+
+// Gives a GET to a mirror its floor speed and its size-bound deadline (see RequestLimits);
+// cap is the most the answer may bring (it becomes the request's body cap too).
+struct HttpRequest;
+void ApplyMirrorLimits(HttpRequest& request, std::uint64_t cap);
 
 // The deadline of a request that sends bodyBytes: the base plus time for the body on a slow
 // line.

@@ -1,6 +1,8 @@
 #include "net/SettingsSync.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,10 +24,13 @@
 #include "net/Multipart.h"
 #include "net/NetMessages.h"
 #include "net/OneShot.h"
+#include "net/RequestLimits.h"
 #include "net/endpoints.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileUtil.h"
+#include "platform/Md5.h"
 #include "platform/Text.h"
+#include "platform/UniqueFd.h"
 
 namespace vm {
 namespace fs = std::filesystem;
@@ -43,6 +48,29 @@ bool EndsWith(std::string_view name, std::string_view tail) {
 }
 
 enum class TopRule { AllButEla, OnlyEla };
+
+constexpr char kStagingTag[] = ".restore-";
+constexpr char kParkedTag[] = ".old-";
+constexpr std::size_t kUniqueChars = 6;  // what mkdtemp puts in place of "XXXXXX"
+
+// The folder a restore work folder stands for ("Alice" for ".Alice.old-a1B2c3"), and whether
+// it is a parked one; nullopt for any other name.
+std::optional<std::pair<std::string, bool>> WorkFolderOwner(std::string_view name) {
+    if (name.size() < 2 || name.front() != '.' || name.size() < kUniqueChars) return std::nullopt;
+    const std::string_view unique = name.substr(name.size() - kUniqueChars);
+    if (!std::all_of(unique.begin(), unique.end(), [](char c) {
+            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        }))
+        return std::nullopt;
+    const std::string_view rest = name.substr(1, name.size() - 1 - kUniqueChars);
+    for (const std::string_view tag :
+         {std::string_view(kStagingTag), std::string_view(kParkedTag)}) {
+        if (rest.size() > tag.size() && EndsWith(rest, tag))
+            return std::pair{std::string(rest.substr(0, rest.size() - tag.size())),
+                             tag == kParkedTag};
+    }
+    return std::nullopt;
+}
 
 bool KeepFile(const std::string& name, int depth, TopRule rule) {
     if (depth == 0) return (rule == TopRule::OnlyEla) == EndsWith(name, "ela");
@@ -68,6 +96,8 @@ bool CollectEntries(const fs::path& folder, const std::string& prefix, int depth
     for (const fs::directory_entry& e : Listing(folder, ec)) {
         const std::string name = e.path().filename().string();
         const std::string entry = prefix + name;
+        // A killed restore's folder holds nobody's settings.
+        if (depth == 0 && IsRestoreWorkFolder(name)) continue;
         if (e.is_directory(ec)) {
             out.push_back({entry, {}});
             if (!CollectEntries(e.path(), entry + "/", depth + 1, rule, out, error)) return false;
@@ -109,6 +139,38 @@ std::optional<fs::path> MakeSiblingFolder(const fs::path& path, const char* tag)
     return fs::path(tmpl);
 }
 
+// Held while a restore works below the Account folder (one lock per folder, for this user),
+// so whatever work folder a restore finds there belongs to one that was killed.
+platform::UniqueFd LockRestores() {
+    const std::string key = AccountFolder().string();
+    platform::UniqueFd fd(
+        ::open(TemporaryFile("account-" + platform::Md5Hex(key) + ".lock").c_str(),
+               O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (fd.Valid() && ::flock(fd.Get(), LOCK_EX) != 0) fd.Reset();
+    return fd;
+}
+
+// Clears what killed restores left in folder (of owner only, when given): a parked folder
+// whose owner is gone goes back in its place (it holds the last good settings), every other
+// work folder is removed.
+void SweepRestoreLeftovers(const fs::path& folder, const std::optional<std::string>& owner) {
+    std::error_code ec;
+    std::vector<fs::path> found;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (auto of = WorkFolderOwner(it->path().filename().string());
+            of && (!owner || of->first == *owner) && !it->is_symlink(ec))
+            found.push_back(it->path());
+    std::sort(found.begin(), found.end());
+    for (const fs::path& work : found) {
+        const auto of = WorkFolderOwner(work.filename().string());
+        const fs::path place = folder / of->first;
+        if (of->second && fs::symlink_status(place, ec).type() == fs::file_type::not_found &&
+            ::rename(work.c_str(), place.c_str()) == 0)
+            continue;
+        DeleteFolderTree(work);
+    }
+}
+
 std::string Line(std::string_view text) {
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     return std::string(text);
@@ -146,6 +208,10 @@ bool PackAccountFolder(const std::optional<std::string>& subFolder, const fs::pa
     return true;
 }
 
+bool IsRestoreWorkFolder(std::string_view name) {
+    return WorkFolderOwner(name).has_value();
+}
+
 bool DeleteFolderTree(const fs::path& path) {
     std::error_code ec;
     const fs::file_status st = fs::symlink_status(path, ec);
@@ -171,7 +237,12 @@ bool RestoreAccountFolder(const std::optional<std::string>& subFolder, const fs:
     }
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
-    std::optional<fs::path> staging = MakeSiblingFolder(target, ".restore-");
+    const platform::UniqueFd lock = LockRestores();
+    // Inside the Account folder every work folder is one of ours; beside it only Account's own.
+    if (lock.Valid())
+        SweepRestoreLeftovers(target.parent_path(),
+                              subFolder ? std::nullopt : std::optional(target.filename().string()));
+    std::optional<fs::path> staging = MakeSiblingFolder(target, kStagingTag);
     if (!staging) {
         ShowRestoreError(platform::ErrnoText(errno));
         return false;
@@ -190,7 +261,7 @@ bool RestoreAccountFolder(const std::optional<std::string>& subFolder, const fs:
     // parked one; if the move fails the old one goes back.
     std::optional<fs::path> parked;
     if (fs::symlink_status(target, ec).type() != fs::file_type::not_found) {
-        parked = MakeSiblingFolder(target, ".old-");
+        parked = MakeSiblingFolder(target, kParkedTag);
         if (!parked || ::rmdir(parked->c_str()) != 0 ||
             ::rename(target.c_str(), parked->c_str()) != 0) {
             const int err = errno;
@@ -296,7 +367,7 @@ int CDownloadConfigThread::RunTask() {
     }
     // The fetch and the restore show their own reasons; the old folder stays on failure.
     const fs::path archive = SettingsArchive();
-    if (HttpFetchToFile(m_downloadUrl, archive) != 0 ||
+    if (HttpFetchToFile(m_downloadUrl, archive, CurrentRequestLimits().settingsArchiveCap) != 0 ||
         !RestoreAccountFolder(std::nullopt, archive)) {
         PostTo(m_pMainWnd, WM_VM_CONFIG_DOWNLOAD_FAILED, 0, 0, std::optional<std::string>());
         return 0;

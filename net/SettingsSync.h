@@ -33,6 +33,12 @@ std::filesystem::path SettingsArchive();
 [[nodiscard]] bool RestoreAccountFolder(const std::optional<std::string>& subFolder,
                                         const std::filesystem::path& archive);
 
+// Whether name is one a restore gives the folder it extracts into or the one it parks the old
+// folder under (".NAME.restore-XXXXXX", ".NAME.old-XXXXXX"). Such a folder, left behind when a
+// restore is killed, is never an account and never packed; the next restore of the same
+// folder removes it (or, for a parked folder whose account is gone, puts it back).
+[[nodiscard]] bool IsRestoreWorkFolder(std::string_view name);
+
 // Removes path and everything below it, read-only entries included; links are removed, never
 // followed. true when path is gone (also when it never existed).
 bool DeleteFolderTree(const std::filesystem::path& path);

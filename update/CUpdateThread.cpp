@@ -17,6 +17,7 @@
 #include "app/TemporaryFolder.h"
 #include "archive/ZipArchive.h"
 #include "net/HttpUrl.h"
+#include "net/RequestLimits.h"
 #include "net/Statistics.h"
 #include "platform/Clock.h"
 #include "platform/FileUtil.h"
@@ -50,7 +51,8 @@ constexpr char kDone[] = "更新完成。";
 constexpr char kAlreadyRunning[] = "另一个更新正在进行，请等它结束后再试。";
 constexpr char kNoSets[] = "更新信息中没有任何插件集，无法更新。";
 constexpr char kListUnreadable[] = "更新文件列表无法解析。";
-// Files whose archives may wait in memory ahead of the one being written.
+// Files whose archives may wait ahead of the one being written (their memory has one cap of
+// its own, RequestLimits::lookAheadBytes).
 constexpr std::size_t kFilesAhead = 4;
 
 constexpr char kFallbackLock[] = "游戏目录所在的文件系统不支持文件锁，改用临时文件夹中的锁。";
@@ -124,7 +126,10 @@ int CUpdateThread::RunTask() {
     RunningFlag running;
 
     if (app.Runs().refreshRequest.exchange(0)) {
-        FetchChecksums();
+        std::string slow;
+        FetchChecksums(&slow);
+        if (!slow.empty())
+            SendStatus(m_pMainWnd, "无法获取校验信息（" + slow + "），沿用上次的校验信息。");
         if (FetchInformation()) {
             const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
             std::vector<std::string> names;
@@ -186,8 +191,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     std::optional<std::string> document =
         FetchFileList(m_setFolder, listUrl, [this](const std::string& url, const fs::path& file) {
             DownloadFailure why;
-            const int rc =
-                Download(url, file, ProgressKind::None, 0, ShowErrors::Yes, m_pMainWnd, &why);
+            const int rc = Download(url, file, ProgressKind::None, 0, ShowErrors::Yes, m_pMainWnd,
+                                    &why, CurrentRequestLimits().fileListCap);
             if (rc != 0 && !why.cancelled && why.httpStatus == 0)
                 SendStatus(m_pMainWnd, "无法下载更新文件列表（" + why.reason + "）");
             return rc;
@@ -215,6 +220,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     DropConflictingEntries(m_entries);
     const std::string temp = TemporaryFolder();
     m_staging = StagingFolder(temp, m_gameFolder);
+    // A name an older version let a mirror's archive leave here must not block the run.
+    ClearFolderWay(m_staging);
 
     DiskComparison comparison = CompareWithDisk(m_entries, m_gameFolder);
     m_toDownload = std::move(comparison.toDownload);
@@ -240,6 +247,18 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     // The next files' archives arrive while this one is written: one request at a time on
     // the one connection, in list order, a few files ahead.
     const std::size_t n = m_toDownload.size();
+    m_lookAheadMemory = std::make_unique<ByteBudget>(CurrentRequestLimits().lookAheadBytes);
+    m_ahead = m_staging.substr(0, m_staging.size() - 1) + ".ahead/";
+    // Archives that did not fit in memory; gone once the look-ahead has stopped.
+    struct AheadFolder {
+        std::string path;
+        explicit AheadFolder(std::string p) : path(std::move(p)) { Clear(); }
+        ~AheadFolder() { Clear(); }
+        void Clear() const {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } aheadFolder(m_ahead);
     LookAhead<Prefetched> ahead(n, kFilesAhead, [this](std::size_t k) { return Prefetch(k); });
     for (std::size_t i = 0; i < n; ++i) {
         if (Cancelled()) return End(UpdateOutcome::Cancelled);
@@ -334,8 +353,11 @@ CUpdateThread::Prefetched CUpdateThread::Prefetch(std::size_t index) {
     std::string archiveUrl = FileUrl(entry.remotePath) + ".z";
     if (m_noCache) archiveUrl.append("?").append(CacheBuster());
     result.progress = std::make_shared<DeferredTarget>();
-    result.rc = DownloadToMemory(archiveUrl, result.packed, ProgressKind::File, ShowErrors::No,
-                                 result.progress, &result.why);
+    std::error_code ec;
+    fs::create_directories(m_ahead, ec);
+    result.rc = DownloadToMemory(archiveUrl, result.packed, m_lookAheadMemory.get(),
+                                 m_ahead + std::to_string(index) + ".z", ProgressKind::File,
+                                 ShowErrors::No, result.progress, &result.why);
     return result;
 }
 
@@ -355,14 +377,27 @@ bool CUpdateThread::FetchFile(const std::string& local, const std::string& remot
     // The archive's file bar, shown now that this file's turn has come.
     if (archive.progress) archive.progress->Replay(m_pMainWnd);
     DownloadFailure why = archive.why;
+    // Its memory and its spilled copy are not kept past this file, whatever happens.
+    struct Done {
+        HeldDownload& held;
+        ~Done() { held.Release(); }
+    } done{archive.packed};
     if (archive.rc == 0) {
-        // The mirror packs each file alone under its own name; only that entry is taken.
-        std::optional<std::string> bytes = ReadZipEntry(archive.packed, FileNameOf(local));
-        if (bytes && WriteFileReplacing(local, *bytes)) {
-            digest = platform::Md5Hex(*bytes);
-            return true;
-        }
-    } else if (why.cancelled) {
+        // The mirror packs each file alone under its own name; only that entry is taken,
+        // streamed to disk.
+        const std::uint64_t cap = CurrentRequestLimits().fileCap;
+        const ZipLimits limits{cap, cap};
+        std::string error;
+        const bool extracted =
+            archive.packed.Spilled()
+                ? ExtractZipFileEntry(archive.packed.spillFile, FileNameOf(local), local, limits,
+                                      error)
+                : ExtractZipEntry(archive.packed.bytes, FileNameOf(local), local, limits, error);
+        archive.packed.Release();
+        if (extracted) return true;
+    } else if (why.cancelled || why.timedOut) {
+        // A mirror too slow for the archive is not given the time again for the plain file.
+        reason = why.reason;
         return false;
     }
     if (Download(url, local, ProgressKind::File, 0, ShowErrors::Yes, m_pMainWnd, &why) == 0)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/CWorkerThread.h"
+#include "update/ByteBudget.h"
 #include "update/CFileListModel.h"
 #include "update/DeferredTarget.h"
 #include "update/Download.h"
@@ -50,7 +51,7 @@ class CUpdateThread : public CWorkerThread {
     struct Prefetched {
         bool staged = false;  // the right file is already in the staging folder
         int rc = -1;          // the archive download's result
-        std::string packed;   // the archive, when rc is 0
+        HeldDownload packed;  // the archive, when rc is 0 (in memory or spilled to disk)
         DownloadFailure why;
         std::shared_ptr<DeferredTarget> progress;  // its file bar, shown when its turn comes
     };
@@ -72,6 +73,8 @@ class CUpdateThread : public CWorkerThread {
 
     std::string m_gameFolder;
     std::string m_staging;  // this game folder's own staging folder in the temporary folder
+    std::string m_ahead;    // where archives fetched ahead go when memory is spent
+    std::unique_ptr<ByteBudget> m_lookAheadMemory;  // all archives held ahead, together
     std::string m_baseUrl;
     std::string m_setFolder;
     bool m_noCache = false;

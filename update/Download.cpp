@@ -15,6 +15,7 @@
 #include "app/messages.h"
 #include "net/HttpFetch.h"
 #include "net/NetMessages.h"
+#include "net/RequestLimits.h"
 #include "platform/FileUtil.h"
 #include "platform/UniqueFd.h"
 
@@ -49,26 +50,6 @@ class Sink {
     virtual bool Write(const char* p, std::size_t n) = 0;
     virtual bool Close() = 0;
     virtual int Error() const = 0;
-};
-
-class MemorySink : public Sink {
-  public:
-    explicit MemorySink(std::string& out) : m_out(out) {}
-    bool Open(std::uint64_t size) override {
-        m_out.resize(std::min<std::uint64_t>(size, m_out.size()));
-        return true;
-    }
-    bool Write(const char* p, std::size_t n) override {
-        if (m_out.size() + n > kMaxBytes) return false;  // no archive of a mirror is this big
-        m_out.append(p, n);
-        return true;
-    }
-    bool Close() override { return true; }
-    int Error() const override { return EFBIG; }
-
-  private:
-    static constexpr std::size_t kMaxBytes = 512u << 20;
-    std::string& m_out;
 };
 
 class OutFile : public Sink {
@@ -107,7 +88,57 @@ class OutFile : public Sink {
     int m_error = 0;
 };
 
-enum class Stop { None, HttpError, BadAnswer, FileError, Cancelled };
+// Memory while the budget allows, then the spill file (what was held moves there first).
+class HeldSink : public Sink {
+  public:
+    HeldSink(HeldDownload& held, ByteBudget* budget, const std::filesystem::path& spill)
+        : m_held(held), m_spill(spill), m_file(spill) {
+        m_held.Release();
+        m_held.share = BudgetShare(budget);
+    }
+    bool Open(std::uint64_t size) override {
+        if (m_toFile) return m_file.Open(size);
+        m_held.bytes.resize(std::min<std::uint64_t>(size, m_held.bytes.size()));
+        m_held.share.Clear();
+        if (m_held.share.Grow(m_held.bytes.size())) return true;
+        return Spill();
+    }
+    bool Write(const char* p, std::size_t n) override {
+        if (!m_toFile) {
+            if (m_held.share.Grow(n)) {
+                m_held.bytes.append(p, n);
+                return true;
+            }
+            if (!Spill()) return false;
+        }
+        return m_file.Write(p, n);
+    }
+    bool Close() override { return !m_toFile || m_file.Close(); }
+    int Error() const override { return m_file.Error() ? m_file.Error() : EIO; }
+
+  private:
+    bool Spill() {
+        m_toFile = true;
+        m_held.spillFile = m_spill;
+        const bool ok = m_file.Open(0) && m_file.Write(m_held.bytes.data(), m_held.bytes.size());
+        std::string().swap(m_held.bytes);
+        m_held.share.Clear();
+        return ok;
+    }
+
+    HeldDownload& m_held;
+    std::filesystem::path m_spill;
+    OutFile m_file;
+    bool m_toFile = false;
+};
+
+enum class Stop { None, HttpError, BadAnswer, FileError, Cancelled, TooLarge };
+
+// "512 MB", or "256 KB" for a cap that is no whole number of megabytes.
+std::string SizeText(std::uint64_t bytes) {
+    if (bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MB";
+    return std::to_string((bytes + 1023) >> 10) + " KB";
+}
 
 }  // namespace
 
@@ -128,13 +159,30 @@ long long ContentRangeStart(const std::string& value) {
 namespace {
 
 int DownloadInto(Sink& out, const std::string& url, ProgressKind kind, std::uint64_t offset,
-                 ShowErrors show, const TargetRef& target, DownloadFailure* failure) {
+                 ShowErrors show, const TargetRef& target, DownloadFailure* failure,
+                 std::uint64_t cap) {
     DownloadFailure local_failure;
     DownloadFailure& why = failure ? *failure : local_failure;
     why = {};
     Reporter reporter(kind, target);
     std::uint64_t done = offset;
     int idleAttempts = 0;
+    const RequestLimits limits = CurrentRequestLimits();
+    if (cap == 0) cap = limits.fileCap;
+    // Resumes share one deadline: a mirror that breaks off after every few bytes cannot hold
+    // the run longer than one slow transfer of the whole file would.
+    const auto began = std::chrono::steady_clock::now();
+    std::optional<std::uint64_t> whole;
+    auto pastOverallDeadline = [&] {
+        const std::uint64_t expected = whole.value_or(cap);
+        const std::uint64_t allowedMs =
+            static_cast<std::uint64_t>(limits.mirrorGraceMs) +
+            expected * 1000 /
+                static_cast<std::uint64_t>(std::max(1L, limits.mirrorFloorBytesPerSecond));
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - began);
+        return static_cast<std::uint64_t>(spent.count()) > allowedMs;
+    };
 
     for (int attempt = 0;; ++attempt) {
         const std::uint64_t startDone = done;
@@ -147,6 +195,8 @@ int DownloadInto(Sink& out, const std::string& url, ProgressKind kind, std::uint
         request.url = url;
         if (done > 0) request.headers.push_back("Range: bytes=" + std::to_string(done) + "-");
         AddHeaderIfNew(request.headers, "Cache-Control: no-cache");
+        ApplyMirrorLimits(request, done < cap ? cap - done : 1);
+        request.shouldStop = [] { return g_cancelUpdate.load() != 0; };
         request.onHead = [&](const HttpResponseHead& head) {
             status = head.status;
             if (IsHttpError(head.status)) {
@@ -170,6 +220,11 @@ int DownloadInto(Sink& out, const std::string& url, ProgressKind kind, std::uint
                 done = 0;  // the server ignored the range: the whole file comes again
             }
             if (head.contentLength) total = done + *head.contentLength;
+            if (total && !whole) whole = total;
+            if (total && *total > cap) {
+                stop = Stop::TooLarge;
+                return false;
+            }
             if (!out.Open(done)) {
                 stop = Stop::FileError;
                 return false;
@@ -196,6 +251,8 @@ int DownloadInto(Sink& out, const std::string& url, ProgressKind kind, std::uint
         if (!out.Close() && stop == Stop::None && opened) stop = Stop::FileError;
         if (status == 0) status = result.head.status;
         if (stop == Stop::None && !opened && IsHttpError(status)) stop = Stop::HttpError;
+        if (stop == Stop::None && result.tooLarge) stop = Stop::TooLarge;
+        if (stop == Stop::None && g_cancelUpdate.load()) stop = Stop::Cancelled;
 
         switch (stop) {
             case Stop::HttpError:
@@ -213,6 +270,10 @@ int DownloadInto(Sink& out, const std::string& url, ProgressKind kind, std::uint
                 why.cancelled = true;
                 why.reason = "已取消";
                 return -1;
+            case Stop::TooLarge:
+                why.tooLarge = true;
+                why.reason = "服务器发送的内容超过 " + SizeText(cap) + " 的上限，已停止下载";
+                return -1;
             case Stop::None:
                 break;
         }
@@ -227,10 +288,21 @@ int DownloadInto(Sink& out, const std::string& url, ProgressKind kind, std::uint
             if (!total || *total == 0) reporter.Report(total ? 0 : 100, 100);
             return 0;
         }
+        // Too slow or out of time: another attempt would only wait as long again.
+        if (result.tooSlow || result.pastDeadline) {
+            why.timedOut = true;
+            why.reason = result.errorText;
+            return -1;
+        }
         // The connection broke off. Before any answer came the mirror is simply not there;
         // later, resume from what has arrived, but not for ever.
         if (attempt == 0 && status == 0) {
             why.reason = result.errorText.empty() ? "网络连接失败" : result.errorText;
+            return -1;
+        }
+        if (pastOverallDeadline()) {
+            why.timedOut = true;
+            why.reason = "连接多次中断，下载没有在限定的时间内完成";
             return -1;
         }
         idleAttempts = done > startDone ? 0 : idleAttempts + 1;
@@ -252,16 +324,44 @@ int DownloadInto(Sink& out, const std::string& url, ProgressKind kind, std::uint
 
 int Download(const std::string& url, const std::filesystem::path& local, ProgressKind kind,
              std::uint64_t offset, ShowErrors show, const TargetRef& target,
-             DownloadFailure* failure) {
-    OutFile out(local);
-    return DownloadInto(out, url, kind, offset, show, target, failure);
+             DownloadFailure* failure, std::uint64_t cap) {
+    DownloadFailure local_failure;
+    DownloadFailure& why = failure ? *failure : local_failure;
+    int rc = 0;
+    {
+        OutFile out(local);
+        rc = DownloadInto(out, url, kind, offset, show, target, &why, cap);
+    }
+    // What came up to the cap is of no use and must not stay on disk.
+    if (rc != 0 && why.tooLarge) ::unlink(local.c_str());
+    return rc;
+}
+
+void HeldDownload::Release() {
+    std::string().swap(bytes);
+    share.Clear();
+    if (!spillFile.empty()) ::unlink(spillFile.c_str());
+    spillFile.clear();
 }
 
 int DownloadToMemory(const std::string& url, std::string& body, ProgressKind kind, ShowErrors show,
+                     const TargetRef& target, DownloadFailure* failure, std::uint64_t cap) {
+    HeldDownload held;
+    int rc = 0;
+    {
+        HeldSink out(held, nullptr, {});  // no budget: it never spills
+        rc = DownloadInto(out, url, kind, 0, show, target, failure,
+                          cap ? cap : CurrentRequestLimits().answerCap);
+    }
+    body = std::move(held.bytes);
+    return rc;
+}
+
+int DownloadToMemory(const std::string& url, HeldDownload& held, ByteBudget* budget,
+                     const std::filesystem::path& spillFile, ProgressKind kind, ShowErrors show,
                      const TargetRef& target, DownloadFailure* failure) {
-    body.clear();
-    MemorySink out(body);
-    return DownloadInto(out, url, kind, 0, show, target, failure);
+    HeldSink out(held, budget, spillFile);
+    return DownloadInto(out, url, kind, 0, show, target, failure, 0);
 }
 
 }  // namespace vm

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/MessageTarget.h"
+#include "update/ByteBudget.h"
 
 namespace vm {
 
@@ -18,12 +19,20 @@ enum class ShowErrors { No, Yes };
 struct DownloadFailure {
     int httpStatus = 0;      // the HTTP error status, 0 for other failures
     bool cancelled = false;  // g_cancelUpdate stopped it
+    bool timedOut = false;   // too slow, or out of the time its size allows
+    bool tooLarge = false;   // the body passed its cap
     std::string reason;      // in the program's words
 };
 
 // Resume attempts in a row that may bring no new byte before the download gives up.
 inline constexpr int kMaxIdleResumes = 5;
 
+// Every download keeps to the mirror limits (net/RequestLimits.h): the floor speed, the
+// deadline its size allows, and a cap on the bytes it brings (cap, or 0 for the stated cap of
+// one add-on file); a body announced or grown past the cap stops before or where it passes
+// it. A download that is too slow or past its deadline is not resumed. g_cancelUpdate stops
+// a download within about a second, even while nothing arrives.
+//
 // GETs url into local through the shared session, with "Cache-Control: no-cache" and, from a
 // non-zero offset on, "Range: bytes=OFFSET-". A connection that breaks off is resumed with a
 // range request from the bytes received; the partial answer must be a 206 whose
@@ -35,10 +44,31 @@ inline constexpr int kMaxIdleResumes = 5;
 // says why). Runs on the calling (worker) thread; reports go to target.
 int Download(const std::string& url, const std::filesystem::path& local, ProgressKind kind,
              std::uint64_t offset, ShowErrors show, const TargetRef& target,
-             DownloadFailure* failure = nullptr);
+             DownloadFailure* failure = nullptr, std::uint64_t cap = 0);
 
-// The same download into memory (for the small archives the mirror packs each file in).
+// The same download into memory, for small answers (at most cap bytes; 0: the answer cap of
+// RequestLimits).
 int DownloadToMemory(const std::string& url, std::string& body, ProgressKind kind, ShowErrors show,
+                     const TargetRef& target, DownloadFailure* failure = nullptr,
+                     std::uint64_t cap = 0);
+
+// A body fetched ahead of its use: held in memory while the budget lets it grow, otherwise
+// written on to a file. Whoever holds it owns the file and the share of the budget.
+struct HeldDownload {
+    std::string bytes;                // the body, while it is held in memory
+    std::filesystem::path spillFile;  // set once the body went to this file instead
+    BudgetShare share;                // what bytes holds of the budget
+
+    bool Spilled() const { return !spillFile.empty(); }
+    // Gives back the memory and deletes the file.
+    void Release();
+};
+
+// The same download into held (for the small archives the mirror packs each file in): in
+// memory taken from budget (no limit without one), moving to spillFile once a piece does
+// not fit.
+int DownloadToMemory(const std::string& url, HeldDownload& held, ByteBudget* budget,
+                     const std::filesystem::path& spillFile, ProgressKind kind, ShowErrors show,
                      const TargetRef& target, DownloadFailure* failure = nullptr);
 
 // "bytes START-END/TOTAL": START, or -1 when the text is not of that form.

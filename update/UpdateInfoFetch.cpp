@@ -1,5 +1,6 @@
 #include "update/UpdateInfoFetch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -8,6 +9,7 @@
 #include "archive/SafePath.h"
 #include "archive/ZipArchive.h"
 #include "net/HttpFetch.h"
+#include "net/RequestLimits.h"
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "update/ChecksumText.h"
@@ -24,9 +26,6 @@ constexpr char kNoCache[] = "Cache-Control: no-cache\r\n";
 constexpr char kInfoFailedSuffix[] =
     "\n获取更新信息失败。如果多次失败后，请访问Velmora的支持论坛寻求帮助。";
 constexpr char kVersionCheckFailed[] = "版本检测失败。";
-// Both files are small; a body beyond this is not what a mirror sends.
-constexpr std::uint64_t kMaxChecksumBody = 64 * 1024;
-constexpr std::uint64_t kMaxInfoArchive = 64ull << 20;
 
 struct SmallGet {
     HttpResult result;
@@ -41,20 +40,18 @@ SmallGet GetSmall(const std::string& url, std::uint64_t limit) {
     HttpRequest request;
     request.url = url;
     request.headers.push_back(kNoCache);
+    ApplyMirrorLimits(request, limit);
     request.onHead = [&](const HttpResponseHead& head) {
         get.status = head.status;
-        if (head.contentLength && *head.contentLength > limit) get.tooLarge = true;
-        return !IsHttpError(head.status) && !get.tooLarge;
+        return !IsHttpError(head.status);
     };
     request.onData = [&](const char* data, std::size_t n) {
-        if (get.body.size() + n > limit) {
-            get.tooLarge = true;
-            return false;
-        }
         get.body.append(data, n);
         return true;
     };
     get.result = SharedSessionRequest(std::move(request));
+    get.tooLarge = get.result.tooLarge;
+    if (!get.result.Ok()) get.body.clear();
     return get;
 }
 
@@ -69,25 +66,39 @@ bool LocalCopyIsCurrent(const fs::path& file, const std::string& expected) {
     return sum && *sum == expected;
 }
 
-// Extracts archive into folder and deletes it. Empty when the archive brought `expected`
-// (a stale copy left from an earlier run must not pass for it), else the reason.
-std::string ExtractAndDelete(const fs::path& archive, const fs::path& folder,
-                             const std::string& expected) {
-    ZipExtractResult extracted = ExtractZipFile(archive, folder);
+// Makes room for file: whatever stands where file or a folder above it must be (a leftover
+// of an archive a mirror made, an interrupted write) goes; only below the temporary folder.
+void MakeWayFor(const fs::path& file) {
+    ClearFolderWay(file.parent_path());
     std::error_code ec;
-    fs::remove(archive, ec);
-    if (!extracted.Ok()) return extracted.error;
-    for (const std::string& name : extracted.written) {
-        if (name == expected) return {};
-    }
-    return "压缩文件中没有 " + expected + "。";
+    if (fs::symlink_status(file, ec).type() == fs::file_type::directory) fs::remove_all(file, ec);
 }
 
 }  // namespace
 
-bool FetchChecksums() {
+void ClearFolderWay(const fs::path& folder) {
+    fs::path temp = fs::path(TemporaryFolder()).lexically_normal();
+    if (temp.filename().empty()) temp = temp.parent_path();
+    const fs::path wanted = folder.lexically_normal();
+    auto [t, w] = std::mismatch(temp.begin(), temp.end(), wanted.begin(), wanted.end());
+    if (t != temp.end()) return;
+    fs::path at = temp;
+    for (; w != wanted.end(); ++w) {
+        if (w->empty()) continue;
+        at /= *w;
+        std::error_code ec;
+        const fs::file_type type = fs::symlink_status(at, ec).type();
+        if (type == fs::file_type::not_found) return;
+        if (type != fs::file_type::directory) fs::remove(at, ec);
+    }
+}
+
+bool FetchChecksums(std::string* reason) {
     CVelmoraApp& app = theApp();
-    SmallGet get = GetSmall(app.MirrorState().checksumUrl.Get(), kMaxChecksumBody);
+    SmallGet get =
+        GetSmall(app.MirrorState().checksumUrl.Get(), CurrentRequestLimits().checksumCap);
+    if (reason && (get.result.tooSlow || get.result.pastDeadline || get.result.tooLarge))
+        *reason = get.result.errorText;
     if (!get.result.Ok() || IsHttpError(get.status)) return false;
     std::optional<ExpectedChecksums> sums = ParseChecksumText(get.body);
     if (!sums) return false;
@@ -102,7 +113,8 @@ bool FetchInformation() {
     const fs::path local = folder / kInfoFileName;
 
     if (!LocalCopyIsCurrent(local, app.PublishedState().expectedInfoChecksum.Get())) {
-        SmallGet get = GetSmall(app.MirrorState().infoUrl.Get(), kMaxInfoArchive);
+        const std::uint64_t cap = CurrentRequestLimits().infoArchiveCap;
+        SmallGet get = GetSmall(app.MirrorState().infoUrl.Get(), cap);
         if (IsHttpError(get.status)) {
             app.Prompt(kVersionCheckFailed, "Velmora", MB_OK | MB_ICONERROR);
             return false;
@@ -115,12 +127,11 @@ bool FetchInformation() {
             ShowInfoFailure(get.result.errorText.empty() ? "网络连接失败。" : get.result.errorText);
             return false;
         }
-        const fs::path archive = folder / (std::string(kInfoFileName) + kArchiveSuffix);
-        if (!platform::WriteFileAtomic(archive, get.body)) {
-            ShowInfoFailure(platform::ErrnoText(errno ? errno : EIO));
-            return false;
-        }
-        if (std::string error = ExtractAndDelete(archive, folder, kInfoFileName); !error.empty()) {
+        // Only "Info" is taken, under its own name; nothing else the archive holds is
+        // written anywhere, so no name a mirror picks can stand in a later run's way.
+        MakeWayFor(local);
+        std::string error;
+        if (!ExtractZipEntry(get.body, kInfoFileName, local, ZipLimits{cap, cap}, error)) {
             ShowInfoFailure(error);
             return false;
         }
@@ -136,7 +147,9 @@ bool FetchInformation() {
 }
 
 fs::path CachedFileListPath(const std::string& setFolder) {
-    fs::path dir = TemporaryFolder();
+    // In a folder of their own: a set's folder is named by the mirror, and must not land on
+    // "Info", the staging folder or a staged file.
+    fs::path dir = fs::path(TemporaryFolder()) / "filelists";
     // The set's folder is written "/name"; one that could leave the temporary folder gets a
     // name made from its MD5 instead.
     const std::size_t start = setFolder.find_first_not_of("/\\");
@@ -151,13 +164,20 @@ std::optional<std::string> FetchFileList(const std::string& setFolder, const std
                                          const ListDownloader& download) {
     const fs::path local = CachedFileListPath(setFolder);
     if (!LocalCopyIsCurrent(local, theApp().PublishedState().expectedListChecksum.Get())) {
+        const std::uint64_t cap = CurrentRequestLimits().fileListCap;
+        MakeWayFor(local);
         std::error_code ec;
         fs::create_directories(local.parent_path(), ec);
         const fs::path archive = local.string() + kArchiveSuffix;
-        if ((download ? download(url, archive) : HttpFetchToFile(url, archive)) != 0)
+        MakeWayFor(archive);
+        if ((download ? download(url, archive) : HttpFetchToFile(url, archive, cap)) != 0)
             return std::nullopt;
-        if (std::string error = ExtractAndDelete(archive, local.parent_path(), kFileListName);
-            !error.empty()) {
+        // Only the list itself is taken from the archive.
+        std::string error;
+        const bool extracted =
+            ExtractZipFileEntry(archive, kFileListName, local, ZipLimits{cap, cap}, error);
+        fs::remove(archive, ec);
+        if (!extracted) {
             theApp().Prompt(error, "Velmora", MB_OK | MB_ICONERROR);
             return std::nullopt;
         }

@@ -13,8 +13,9 @@ namespace vm {
 
 // GETs the checksum URL and stores its two lines as the expected Info and list checksums.
 // Silent: an unreachable file, an HTTP error or a body without a line break leaves the
-// previous values. true when they were replaced.
-bool FetchChecksums();
+// previous values. true when they were replaced. reason, when given, gets the words for an
+// answer that was too slow, out of time or too large (the run's status line tells of those).
+bool FetchChecksums(std::string* reason = nullptr);
 
 // Brings "Info" into the temporary folder (downloading "Info.z" only when the local copy's
 // MD5 is not the expected one) and adds its entries to the update information. false after
@@ -22,7 +23,12 @@ bool FetchChecksums();
 // request to visit the support forum.
 [[nodiscard]] bool FetchInformation();
 
-// Where a set's file list is kept between runs: its own folder inside the temporary folder,
+// Below the temporary folder, removes whatever stands where folder or a folder above it must
+// be and is not a folder. Outside the temporary folder it does nothing.
+void ClearFolderWay(const std::filesystem::path& folder);
+
+// Where a set's file list is kept between runs: its own folder inside the temporary folder's
+// "filelists",
 // since "checksum.txt" carries one list checksum and a list cached for one set must never
 // pass for another's. setFolder is the set's folder on the mirror ("/tvrn").
 std::filesystem::path CachedFileListPath(const std::string& setFolder);
@@ -32,9 +38,10 @@ using ListDownloader =
     std::function<int(const std::string& url, const std::filesystem::path& file)>;
 
 // The update run's list step: uses the cached "filelist.xml" of the set when its MD5 is the
-// expected list checksum, otherwise downloads url (the "filelist.xml.z" archive) with
-// download (the run passes its own, which adds "Cache-Control: no-cache"; by default the
-// shared session's plain fetch) and extracts it beside the cached copy. Returns the
+// expected list checksum, otherwise downloads url (the "filelist.xml.z" archive, at most
+// RequestLimits::fileListCap) with download (the run passes its own, which adds
+// "Cache-Control: no-cache"; by default the shared session's plain fetch) and takes only
+// "filelist.xml" from it. Returns the
 // document, or nullopt when it could not be had (the reason has been shown).
 std::optional<std::string> FetchFileList(const std::string& setFolder, const std::string& url,
                                          const ListDownloader& download = {});

@@ -166,6 +166,49 @@ TEST_F(AccountSettings, ImportReplacesTheAccountCompletelyAndLeavesOthersAlone) 
     EXPECT_EQ(top, 2u);
 }
 
+TEST_F(AccountSettings, KilledRestoresFoldersAreNoAccountsAreNeverPackedAndGoAtTheNextRestore) {
+    Write(Account("Alice") / "a.ela", "A");
+    Write(Account("Alice") / "ui/a.ini", "I");
+    // A kill during an import of Alice left its staging folder.
+    Write(Account(".Alice.restore-a1B2c3") / "half.ela", "half");
+    Write(Account(".Alice.restore-a1B2c3") / "ui/half.ini", "half");
+    // One between parking Bob's folder and moving the new one in: Bob is only parked.
+    Write(Account(".Bob.old-Zz9Q01") / "bob.ela", "bob");
+    // One after the swap: Carl's new folder is in place, the old one still parked.
+    Write(Account("Carl") / "new.ela", "new");
+    Write(Account(".Carl.old-xY12ab") / "old.ela", "old");
+    // A whole-folder restore killed beside the Account folder; and a folder that is not ours.
+    Write(root / "game/.Account.restore-Qq1234/x.ini", "x");
+    Write(root / "game/.Interface.old-abcdef/keep", "k");
+
+    EXPECT_EQ(ListAccounts(), (std::vector<std::string>{"Alice", "Carl"}));
+    const fs::path upload = root / "upload.dat";
+    ASSERT_TRUE(PackAccountFolder(std::nullopt, upload));
+    for (const std::string& name : Entries(upload)) {
+        EXPECT_EQ(name.find(".restore-"), std::string::npos) << name;
+        EXPECT_EQ(name.find(".old-"), std::string::npos) << name;
+    }
+    EXPECT_EQ(Entries(upload).size(), 4u);  // Alice/, Alice/ui/, Alice/ui/a.ini, Carl/
+
+    // The next import clears them: Bob's parked folder is all he has and comes back.
+    const fs::path archive = root / "Alice.wwc";
+    ASSERT_TRUE(ExportAccount("Alice", archive));
+    ASSERT_TRUE(ImportAccount(archive, "Dora"));
+    EXPECT_EQ(ListAccounts(), (std::vector<std::string>{"Alice", "Bob", "Carl", "Dora"}));
+    EXPECT_EQ(Read(Account("Bob") / "bob.ela"), "bob");
+    EXPECT_EQ(Tree(Account("Carl")), (std::map<std::string, std::string>{{"new.ela", "new"}}));
+    std::size_t top = 0;
+    for (auto& e : fs::directory_iterator(Account())) top += e.is_directory() ? 1 : 0;
+    EXPECT_EQ(top, 4u);
+
+    // The Account folder's own leftover goes at the next whole restore; nothing else there.
+    ASSERT_TRUE(RestoreAccountFolder(std::nullopt, upload));
+    EXPECT_FALSE(fs::exists(root / "game/.Account.restore-Qq1234"));
+    EXPECT_EQ(Read(root / "game/.Interface.old-abcdef/keep"), "k");
+    EXPECT_EQ(ListAccounts(), (std::vector<std::string>{"Alice", "Carl"}));
+    EXPECT_TRUE(prompter->Texts().empty());
+}
+
 TEST_F(AccountSettings, BadArchivesLeaveTheOldFolderByteForByte) {
     Write(Account("Alice") / "keep.ela", "keep");
     Write(Account("Alice") / "ui/keep.ini", "K");

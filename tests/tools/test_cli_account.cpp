@@ -107,4 +107,21 @@ TEST_F(CliAccount, BadInputFailsAndChangesNothing) {
     EXPECT_EQ(Tree(work / "game"), before);
 }
 
+TEST_F(CliAccount, AKilledImportsFolderIsNoAccountAndTheNextImportClearsIt) {
+    Write(Account("Alice") / "a.ela", "a");
+    // What a kill during an import leaves beside the accounts.
+    Write(Account(".Alice.restore-k1LL3d") / "half.ela", "half");
+    std::string out;
+    ASSERT_EQ(Velmora("list", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "Alice\n")) << out;
+    EXPECT_FALSE(Contains(out, "restore")) << out;
+
+    ASSERT_EQ(Velmora("export Alice", out), 0) << out;
+    ASSERT_EQ(Velmora("import " + Quote((work / "game/Alice.wwc").string()) + " Bob", out), 0)
+        << out;
+    EXPECT_EQ(Tree(work / "game/Account"),
+              (std::map<std::string, std::string>{
+                  {"Alice", "<dir>"}, {"Alice/a.ela", "a"}, {"Bob", "<dir>"}, {"Bob/a.ela", "a"}}));
+}
+
 }  // namespace

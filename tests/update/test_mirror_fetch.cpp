@@ -240,7 +240,7 @@ TEST_F(MirrorFetch, CachedListOfOneSetNeverPassesForAnother) {
     EXPECT_NE(tvrn->find("main.lua"), std::string::npos);
     EXPECT_EQ(tvrn->find("other.lua"), std::string::npos);
     EXPECT_EQ(vm::CachedFileListPath("/TVRN"),
-              fs::path(vm::TemporaryFolder()) / "TVRN/filelist.xml");
+              fs::path(vm::TemporaryFolder()) / "filelists/TVRN/filelist.xml");
 
     server.ClearRequests();
     ASSERT_TRUE(vm::FetchFileList("/Beta", base + "/Beta/filelist.xml.z"));
@@ -254,11 +254,11 @@ TEST_F(MirrorFetch, CachedListOfOneSetNeverPassesForAnother) {
     ASSERT_TRUE(vm::FetchFileList("/TVRN", base + "/TVRN/filelist.xml.z", download));
     EXPECT_EQ(downloads, 1);
     EXPECT_EQ(server.RequestsTo("/TVRN/filelist.xml.z").size(), 1u);
-    EXPECT_FALSE(fs::exists(vm::TemporaryFile("TVRN/filelist.xml.z")));
+    EXPECT_FALSE(fs::exists(vm::TemporaryFile("filelists/TVRN/filelist.xml.z")));
 
     // A folder from the mirror that would leave the temporary folder gets a name of its own.
     const fs::path odd = vm::CachedFileListPath("/../../etc");
-    EXPECT_EQ(odd.parent_path().parent_path().string() + "/", vm::TemporaryFolder());
+    EXPECT_EQ(odd.parent_path().parent_path().parent_path().string() + "/", vm::TemporaryFolder());
 
     EXPECT_FALSE(vm::FetchFileList("/Gone", base + "/Gone/filelist.xml.z"));
     EXPECT_EQ(prompter->Texts(), std::vector<std::string>{vm::HttpErrorText(404)});
