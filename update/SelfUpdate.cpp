@@ -31,6 +31,8 @@ constexpr char kAskNewVersion[] = "发现了新版本的Velmora，您是否想�
 constexpr char kUpdating[] = "正在更新Velmora...";
 constexpr char kCancelled[] = "更新已经取消。";
 constexpr char kStartFailed[] = "启动更新程序失败。";
+constexpr char kPackagedNewVersion[] =
+    "发现了新版本的Velmora，请使用系统的软件包管理器安装新版本。";
 
 // Downloads one of the two programs. Continue on success; Stop when the user cancelled.
 enum class Fetched { Ok, Failed, Cancelled };
@@ -68,6 +70,11 @@ SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& 
     };
     if (auto it = info.find(kInfoVersion); it != info.end() && it->second == kClientVersion)
         return SelfUpdateResult::Continue;
+    // The package manager owns a packaged install's files: say so and update the add-ons.
+    if (app.Locations().kind == InstallKind::Packaged) {
+        SendStatus(target, kPackagedNewVersion);
+        return SelfUpdateResult::Continue;
+    }
 
     while (!g_shortcutOffered.WaitFor(std::chrono::milliseconds(100))) {
     }

@@ -27,6 +27,8 @@ enum class SelfUpdateResult {
 // the game folder, then sends WM_VM_SELF_UPDATE_EXIT to target. A download that is not an
 // executable for this machine is deleted and never started. cacheBuster is appended as a
 // query when the information asks for it.
+// A packaged install (app/ProgramLocations.h) never replaces its own files: it only says that
+// the package manager installs the new version, and the add-on update goes on.
 SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster);
 
 }  // namespace vm
