@@ -71,9 +71,14 @@ CommandLineInfo CommandLineInfo::Parse(int argc, char** argv) {
 }
 
 void CVelmoraApp::SetProgramDir(const std::filesystem::path& dir) {
-    m_programDir.Set(dir);
-    m_profilePath.Set(dir / kProfileName);
-    m_ini.Set(std::make_shared<platform::IniFile>(dir / kProfileName));
+    SetLocations(LocateProgramFiles(dir));
+}
+
+void CVelmoraApp::SetLocations(const ProgramLocations& locations) {
+    m_locations.Set(locations);
+    m_programDir.Set(locations.programDir);
+    m_profilePath.Set(locations.settingsDir / kProfileName);
+    m_ini.Set(std::make_shared<platform::IniFile>(locations.settingsDir / kProfileName));
 }
 
 int CVelmoraApp::GetProfileInt(const std::string& section, const std::string& key, int def) const {
@@ -121,7 +126,8 @@ void CVelmoraApp::StartStatistic(int action) const {
 
 bool CVelmoraApp::InitInstance(int argc, char** argv, IStartupUi& ui) {
     int result = RunInCrashFrame([&]() -> int {
-        // 1. The profile beside the executable, unless a program folder was named already.
+        // 1. The profile beside the executable, unless a program folder was named already;
+        // a packaged install keeps it in the user's folders (made below, on first start).
         if (m_programDir.Get().empty()) SetProgramDir(platform::ExecutableDir());
 
         // 3-7. The former COM-server switches. There is no server to keep alive or register
@@ -129,6 +135,11 @@ bool CVelmoraApp::InitInstance(int argc, char** argv, IStartupUi& ui) {
         const CommandLineInfo cmd = CommandLineInfo::Parse(argc, argv);
         if (cmd.embedding) return 1;
         if (cmd.unregister || cmd.regserver) return 0;
+
+        if (std::string why; !CreateLocationFolders(m_locations.Get(), &why)) {
+            ui.ShowPlainMessage(why);
+            return 0;
+        }
 
         // 9. One copy per user; a second one brings the first to the front and ends.
         // A runtime folder that cannot hold the lock falls back to our private temporary

@@ -14,6 +14,7 @@
 #include "app/Guarded.h"
 #include "app/IStartupUi.h"
 #include "app/MessageTarget.h"
+#include "app/ProgramLocations.h"
 #include "app/Prompter.h"
 #include "platform/IniFile.h"
 #include "platform/SingleInstance.h"
@@ -100,11 +101,15 @@ class CVelmoraApp {
     bool InitInstance(int argc, char** argv, IStartupUi& ui);
     int ExitInstance();
 
-    // Points the profile at "Velmora.ini" in dir (the program folder). Start-up uses the
-    // executable's folder; the command line and tests may name another.
+    // Makes dir the program folder and decides where the program's own files go
+    // (app/ProgramLocations.h): "Velmora.ini" beside the program for a portable copy, in the
+    // user's XDG folders for a packaged install. Start-up uses the executable's folder; the
+    // command line and tests may name another. SetLocations takes a decision made elsewhere.
     void SetProgramDir(const std::filesystem::path& dir);
+    void SetLocations(const ProgramLocations& locations);
     std::filesystem::path ProgramDir() const { return m_programDir.Get(); }
     std::filesystem::path ProfilePath() const { return m_profilePath.Get(); }
+    ProgramLocations Locations() const { return m_locations.Get(); }
 
     // The six profile operations.
     int GetProfileInt(const std::string& section, const std::string& key, int def) const;
@@ -164,6 +169,7 @@ class CVelmoraApp {
 
     Guarded<std::filesystem::path> m_programDir;
     Guarded<std::filesystem::path> m_profilePath;
+    Guarded<ProgramLocations> m_locations;
     Guarded<std::shared_ptr<platform::IniFile>> m_ini;
     Guarded<TargetRef> m_mainTarget;
     Guarded<std::shared_ptr<Prompter>> m_prompter;

@@ -12,7 +12,7 @@ namespace {
 // Runs at the start of every frame, on the frame's thread: the program folder may have
 // been named since the last frame, and the thread needs its own signal stack.
 void ArmCrashReport() {
-    std::filesystem::path dir = theApp().ProgramDir();
+    std::filesystem::path dir = theApp().Locations().dataDir;
     if (dir.empty()) dir = platform::ExecutableDir();
     platform::CrashReport::SetReportPath(dir / "vmcrash.dmp");
     platform::CrashReport::Install();

@@ -17,7 +17,7 @@ namespace vm {
 inline constexpr char kGameExecutableName[] = "Tovrin.exe";
 inline constexpr char kLauncherName[] = "Launcher.exe";
 
-// The program folder (holding "Velmora.ini"), with one trailing '/'.
+// The program folder (holding the executables), with one trailing '/'.
 std::string ProgramFolder();
 
 // The rules over the current settings (`Path`/`PathType`, `Path`/`CustomPath`), uncached.

@@ -45,7 +45,7 @@ std::vector<GameServerRecord> BuildGameServerList(const std::vector<std::string>
 int CCheckConfigThread::RunTask() {
     CVelmoraApp& app = theApp();
     auto list = BuildGameServerList(app.PublishedState().sets.Get(), app.Services().gameHost.Get());
-    WriteRealmsFile((app.ProgramDir() / "Velmora.realms").string(), list);
+    WriteRealmsFile((app.Locations().cacheDir / "Velmora.realms").string(), list);
     SendTo(m_pMainWnd, WM_VM_REALMS_READY, 0, 0);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/CVelmoraApp.h"
 #include "app/Prompter.h"
 #include "app/messages.h"
 #include "skin/ResourceLoader.h"
@@ -118,8 +119,11 @@ void CDlgSelectServer::accept() {
     m_logic.Select(m_telecom->isChecked() ? 0 : 1);
     if (!m_logic.Accept()) {
         // Start-up goes on with the Telecom mirror and asks again next time.
-        QMessageBox::warning(this, windowTitle(),
-                             "无法保存服务器设置，请确认程序文件夹中的 Velmora.ini 可以写入。");
+        // The settings file is beside the program or in the user's folder: name it.
+        QMessageBox::warning(
+            this, windowTitle(),
+            QString::fromStdString("无法保存服务器设置，请确认 " + theApp().ProfilePath().string() +
+                                   " 可以写入。"));
     }
     QDialog::accept();
 }

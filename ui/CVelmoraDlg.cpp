@@ -398,7 +398,8 @@ void CVelmoraDlg::StartGameWorker() {
 void CVelmoraDlg::StartLatency() {
     if (!m_currentServer) {
         // The record chosen last time, else the first one the list offers.
-        const auto records = ReadRealmsFile((theApp().ProgramDir() / "Velmora.realms").string());
+        const auto records =
+            ReadRealmsFile((theApp().Locations().cacheDir / "Velmora.realms").string());
         const std::string chosen = theApp().GetProfileString("Update", "Version");
         for (const GameServerRecord& r : records)
             if (r.displayName == chosen) m_currentServer = r;
@@ -618,7 +619,7 @@ void CVelmoraDlg::OfferShortcut() {
                 "<c #F4E9FF>创建快捷方式</c>", kBoxQuestion);
             if (answer == IDYES) {
                 const fs::path program = app.ProgramDir() / "Velmora-TVRN";
-                const fs::path icon = InstallProgramIcon(app.ProgramDir());
+                const fs::path icon = InstallProgramIcon(app.Locations().dataDir);
                 int error = WriteLauncher(desktop, program, icon);
                 // The applications menu gets the same entry; the desktop one decides the answer.
                 if (error == 0) WriteLauncher(ApplicationsFolder(), program, icon);

@@ -107,13 +107,13 @@ int WriteLauncher(const fs::path& folder, const fs::path& program, const fs::pat
     return 0;
 }
 
-fs::path InstallProgramIcon(const fs::path& programDir) {
-    const fs::path icon = programDir / "Velmora-TVRN.png";
+fs::path InstallProgramIcon(const fs::path& folder) {
+    const fs::path icon = folder / "Velmora-TVRN.png";
     std::error_code ec;
     if (fs::exists(icon, ec)) return icon;
     QImage image;
     if (!LoadImageResource(image, ResourceType::Icon, res::IDI_PROGRAM)) return {};
-    const fs::path part = programDir / "Velmora-TVRN.png.part";
+    const fs::path part = folder / "Velmora-TVRN.png.part";
     if (!image.save(QString::fromStdString(part.string()), "PNG")) return {};
     fs::rename(part, icon, ec);
     if (ec) {

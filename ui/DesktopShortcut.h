@@ -23,8 +23,8 @@ std::string LauncherText(const std::filesystem::path& program, const std::filesy
 int WriteLauncher(const std::filesystem::path& folder, const std::filesystem::path& program,
                   const std::filesystem::path& icon);
 
-// Puts the program icon beside the program (once) and returns its path; empty when it
-// could not be written.
-std::filesystem::path InstallProgramIcon(const std::filesystem::path& programDir);
+// Puts the program icon into folder, the program's data folder (once) and returns its path;
+// empty when it could not be written.
+std::filesystem::path InstallProgramIcon(const std::filesystem::path& folder);
 
 }  // namespace vm

@@ -35,6 +35,8 @@ constexpr char kAskNewVersion[] = "发现了新版本的Velmora，您是否想�
 constexpr char kUpdating[] = "正在更新Velmora...";
 constexpr char kCancelled[] = "更新已经取消。";
 constexpr char kStartFailed[] = "启动更新程序失败。";
+constexpr char kPackagedNewVersion[] =
+    "发现了新版本的Velmora，请使用系统的软件包管理器安装新版本。";
 
 // Only a version newer than ours is offered. The same version is the everyday case and says
 // nothing; an older or unreadable one says why nothing is offered.
@@ -132,6 +134,11 @@ SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& 
     };
     if (!IsOffered(info, target)) return SelfUpdateResult::Continue;
     const std::string version = value(kInfoVersion);
+    // The package manager owns a packaged install's files: say so and update the add-ons.
+    if (app.Locations().kind == InstallKind::Packaged) {
+        SendStatus(target, kPackagedNewVersion);
+        return SelfUpdateResult::Continue;
+    }
 
     while (!g_shortcutOffered.WaitFor(std::chrono::milliseconds(100))) {
     }

@@ -31,6 +31,8 @@ enum class SelfUpdateResult {
 // signed or not an executable for this machine is deleted and never started; the status says
 // why and the add-on update goes on. cacheBuster is appended as a query when the information
 // asks for it.
+// A packaged install (app/ProgramLocations.h) never replaces its own files: it only says that
+// the package manager installs the new version, and the add-on update goes on.
 SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster);
 
 }  // namespace vm

@@ -375,6 +375,30 @@ TEST_F(SelfUpdateRun, SignedNewerVersionDownloadsBothAndStartsTheUpdaterWithOurP
     EXPECT_FALSE(fs::exists(game / "Interface/A/a.lua"));  // the run stopped there
 }
 
+TEST_F(SelfUpdateRun, PackagedInstallLeavesTheNewVersionToThePackageManager) {
+    const std::string probe = Probe();
+    Publish({{"A/a.lua", "a"}});
+    Announce(probe, probe);
+    vm::ProgramLocations packaged = theApp().Locations();
+    packaged.kind = vm::InstallKind::Packaged;
+    theApp().SetLocations(packaged);
+    prompter->Queue(vm::IDYES);  // would be the answer, were there a question
+    Run();
+    EXPECT_TRUE(prompter->Texts().empty());
+    EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/client").empty());
+    EXPECT_TRUE(server.RequestsTo("/Velmora-TVRN/updater").empty());
+    EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new"));
+    EXPECT_FALSE(fs::exists(program / "VMUpdate"));
+    EXPECT_TRUE(target->Of(vm::WM_VM_SELF_UPDATE_EXIT).empty());
+    const auto s = Statuses();
+    ASSERT_FALSE(s.empty());
+    EXPECT_TRUE(Has(s, "发现了新版本的Velmora，请使用系统的软件包管理器安装新版本。"));
+    // The add-ons are updated all the same.
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(Installed("A/a.lua"), "a");
+    EXPECT_EQ(s.back(), "更新完成。");
+}
+
 // Formerly a newer client was started unchecked; now each way of getting the signature wrong
 // is refused, and the add-ons update as if nothing had been announced.
 TEST_F(SelfUpdateRun, UnsignedClientIsNotEvenDownloaded) {

@@ -134,6 +134,10 @@ bool PrepareApp(const std::optional<std::string>& programDir) {
     dir = std::filesystem::absolute(dir, ec).lexically_normal();
     if (!dir.has_filename() && dir != dir.root_path()) dir = dir.parent_path();
     theApp().SetProgramDir(dir);
+    if (std::string why; !CreateLocationFolders(theApp().Locations(), &why)) {
+        PrintError(why);
+        return false;
+    }
     InstallCrashDump();
     InstallGameFolderResolver();
     InstallNetServices();

@@ -38,10 +38,11 @@ class CliOptions {
 std::optional<int> StartCommand(const CliCommand& command, CliOptions& options,
                                 const std::vector<std::string>& args);
 
-// Points the application at its program folder (the one holding "Velmora.ini"; by default
-// the folder of this executable), installs the crash report, the game-folder resolver and a
-// terminal prompter, and resolves the game folder as the window program does at start.
-// false, after printing why, when the folder does not exist.
+// Points the application at its program folder (the one holding "Velmora.ini" for a portable
+// copy; by default the folder of this executable; a packaged install keeps its settings in the
+// user's XDG folders, app/ProgramLocations.h), installs the crash report, the game-folder resolver
+// and a terminal prompter, and resolves the game folder as the window program does at start. false,
+// after printing why, when the folder does not exist.
 bool PrepareApp(const std::optional<std::string>& programDir);
 
 // How the terminal prompter answers questions: asks on a terminal (and answers "no" when

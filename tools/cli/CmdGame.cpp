@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/CVelmoraApp.h"
 #include "app/GameCandidates.h"
 #include "app/GameFolder.h"
 #include "app/TemporaryFolder.h"
@@ -31,6 +32,7 @@ int RunGame(const std::vector<std::string>& args) {
 
     const std::string exe = GameExecutable();
     std::cout << "程序目录: " << ProgramFolder() << "\n"
+              << "设置文件: " << theApp().ProfilePath().string() << "\n"
               << "游戏目录: " << GameFolder() << "\n"
               << "游戏程序: " << exe << "\n"
               << "临时目录: " << TemporaryFolder() << "\n";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/CWorkerThread.h"
+#include "app/Version.h"
 #include "tools/cli/CliCommand.h"
 
 namespace {
@@ -31,7 +32,7 @@ void PrintUsage(std::ostream& out) {
         std::string line = std::string("  ") + c->name + " " + c->synopsis;
         out << line << "\n      " << c->summary << "\n";
     }
-    out << "\n使用 velmora <命令> --help 查看命令的说明。\n";
+    out << "\n使用 velmora <命令> --help 查看命令的说明，velmora --version 显示版本。\n";
 }
 
 }  // namespace
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
         return vm::cli::kExitUsage;
     }
     const std::string name = argv[1];
+    if (name == "--version" || name == "-V") {
+        std::cout << "velmora " << vm::kProgramVersion << "\n";
+        return vm::cli::kExitOk;
+    }
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(std::cout);
         return vm::cli::kExitOk;
