@@ -68,10 +68,10 @@ void RouteServer::On(const std::string& method, const std::string& path, Handler
 }
 
 void RouteServer::SetLogger(std::function<void(const std::string&)> logger) {
-    m_server.set_logger([logger = std::move(logger)](const httplib::Request& req,
-                                                     const httplib::Response& res) {
-        logger(std::to_string(res.status) + " " + req.method + " " + req.path);
-    });
+    m_server.set_logger(
+        [logger = std::move(logger)](const httplib::Request& req, const httplib::Response& res) {
+            logger(std::to_string(res.status) + " " + req.method + " " + req.path);
+        });
 }
 
 void RouteServer::Dispatch(const httplib::Request& req, httplib::Response& res) {
