@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "app/CVelmoraApp.h"
-#include "app/Prompter.h"
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
 #include "platform/WineRegistry.h"
@@ -152,14 +151,6 @@ FoundGame GamePageChoice() {
                     theApp().GetProfileString(kPathSection, "CustomPath", ""),
                     GameSource::Settings};
     }
-}
-
-bool ValidateGameLocation(GameChoice choice, const std::string& customPath) {
-    const std::string path =
-        choice == GameChoice::ProgramFolder ? ProgramFolder() + kGameExecutableName : customPath;
-    if (IsFile(path)) return true;
-    theApp().Prompt("无法找到Tovrin执行文件，请重新指定位置。", "错误的位置", MB_OK | MB_ICONERROR);
-    return false;
 }
 
 }  // namespace vm

@@ -68,8 +68,4 @@ FoundGame FindGame();  // the default prefix
 // custom one) once `PathType` has been written, FindGame() before that.
 FoundGame GamePageChoice();
 
-// The wizard's check of a choice: true when the executable exists; otherwise shows the error
-// message box through the prompter and returns false.
-bool ValidateGameLocation(GameChoice choice, const std::string& customPath);
-
 }  // namespace vm

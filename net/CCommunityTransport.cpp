@@ -54,7 +54,7 @@ void CCommunityTransport::Fail() {
 HttpResult CCommunityTransport::Run(HttpRequest request) {
     request.userAgent = kAppAgent;
     request.connectTimeoutMs = kConnectTimeoutMs;
-    request.idleTimeoutSec = m_idleTimeoutSec.load();
+    request.idleTimeoutSec = kIdleTimeoutSec;
     AddHeaderIfNew(request.headers, "Cache-Control: no-cache");
     // Automatic cookies: the store's cookies go out and the server's come back into it.
     CCookieStore& store = CCookieStore::Shared();

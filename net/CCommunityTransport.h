@@ -23,6 +23,7 @@ class CCommunityTransport {
   public:
     static constexpr std::size_t kRawBufferSize = 100000;
     static constexpr long kConnectTimeoutMs = 5000;
+    static constexpr long kIdleTimeoutSec = 60;
 
     enum class Verb { Get, Post };
     using Params = std::vector<std::pair<std::string, std::string>>;
@@ -47,7 +48,6 @@ class CCommunityTransport {
     int GetLastError() const { return m_lastError.load(); }
     void SetLastError(int code) { m_lastError.store(code); }
     void SetReloginHook(ReloginHook hook);
-    void SetIdleTimeout(long seconds) { m_idleTimeoutSec = seconds; }
 
     std::recursive_mutex& RequestLock() { return m_requestLock; }
 
@@ -82,7 +82,6 @@ class CCommunityTransport {
     mutable std::mutex m_hostLock;
     std::string m_host;
     std::atomic<int> m_lastError{0};
-    std::atomic<long> m_idleTimeoutSec{60};
     std::recursive_mutex m_requestLock;
     ReloginHook m_hook;
     CurlHandle m_handle;

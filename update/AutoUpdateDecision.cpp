@@ -12,14 +12,14 @@ std::int64_t UnixNow() {
     return platform::UnixNow();
 }
 
-AutoUpdateDecision DecideAutomaticUpdate(const UnixClock& clock) {
+AutoUpdateDecision DecideAutomaticUpdate() {
     CVelmoraApp& app = theApp();
     const bool hasVersion = app.PublishedState().updateInfo.With(
         [](const UpdateInfoMap& info) { return info.count(kInfoVersion) != 0; });
     if (app.GetProfileInt("Update", "AutoUpdate", 1) == 0 || !hasVersion)
         return AutoUpdateDecision::NoUpdate;
     if (app.GetProfileInt("Update", "OnceEveryDay", 0) == 0) return AutoUpdateDecision::Start;
-    const std::int64_t now = clock();
+    const std::int64_t now = UnixNow();
     const std::int64_t elapsed = now - app.GetProfileInt("Update", "lastUpdate", 0);
     if (elapsed > 86400 || elapsed <= 0) {
         app.WriteProfileInt("Update", "lastUpdate", static_cast<int>(now));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 namespace vm {
 
@@ -12,15 +11,14 @@ enum class AutoUpdateDecision {
     NoUpdate,      // "不进行更新。": `AutoUpdate` is off or the information has no `Version`
 };
 
-// Seconds since 1970; tests set their own.
-using UnixClock = std::function<std::int64_t()>;
+// Seconds since 1970, from the program's clock (platform/Clock.h).
 std::int64_t UnixNow();
 
 // Runs only with `Update`/`AutoUpdate` (default 1) set and `Version` in the update
 // information. With `OnceEveryDay` (default 0) set it starts only when more than 86400
 // seconds, or zero or fewer, have passed since `lastUpdate` (default 0), and then writes the
 // current time there.
-AutoUpdateDecision DecideAutomaticUpdate(const UnixClock& clock = UnixNow);
+AutoUpdateDecision DecideAutomaticUpdate();
 
 // The status text the window shows for a decision that starts nothing.
 const char* AutoUpdateDecisionText(AutoUpdateDecision decision);

@@ -207,24 +207,4 @@ TEST_F(GameFolderTest, FindGameFallsBackSilentlyWithoutPrefixKeyValueOrGame) {
     EXPECT_TRUE(prompter->History().empty());
 }
 
-TEST_F(GameFolderTest, ValidateShowsTheErrorOnlyForAMissingExecutable) {
-    EXPECT_FALSE(vm::ValidateGameLocation(vm::GameChoice::ProgramFolder, ""));
-    EXPECT_FALSE(vm::ValidateGameLocation(vm::GameChoice::CustomPath, ""));
-    fs::create_directories(root / "dir.exe");
-    EXPECT_FALSE(vm::ValidateGameLocation(vm::GameChoice::CustomPath, (root / "dir.exe").string()));
-    auto shown = prompter->History();
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text, "无法找到Tovrin执行文件，请重新指定位置。");
-    EXPECT_EQ(shown[0].caption, "错误的位置");
-    EXPECT_EQ(shown[0].style & vm::MB_ICONERROR, vm::MB_ICONERROR);
-
-    prompter->Clear();
-    Touch(prog / "Tovrin.exe");
-    Touch(root / "game" / "Tovrin.exe");
-    EXPECT_TRUE(vm::ValidateGameLocation(vm::GameChoice::ProgramFolder, ""));
-    EXPECT_TRUE(vm::ValidateGameLocation(vm::GameChoice::CustomPath,
-                                         (root / "game" / "Tovrin.exe").string()));
-    EXPECT_TRUE(prompter->History().empty());
-}
-
 }  // namespace

@@ -23,6 +23,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Latency.h"
 #include "tests/support/ScopedTempDir.h"
+#include "tests/support/ThreadWait.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -101,9 +102,12 @@ class FnWorker : public vm::CWorkerThread {
 
 TEST(MessageSeam, SendWaitsForTheTargetAndReturnsItsAnswer) {
     std::atomic<bool> handled{false};
+    std::atomic<pid_t> worker{0};
     auto target = std::make_shared<LoopTarget>([&](const vm::Message& m) -> std::intptr_t {
         if (m.id != vm::WM_VM_CONFIRM_DELETE) return 0;
-        std::this_thread::sleep_for(50ms);
+        // Answer only once the worker is parked in its send: one that did not wait has moved
+        // on (or ended) by then and finds nothing handled.
+        (void)vm::test::WaitUntilBlocked(worker);
         auto* list = reinterpret_cast<const std::vector<std::string>*>(m.wParam);
         handled = true;
         return static_cast<std::intptr_t>(list->size());
@@ -116,6 +120,7 @@ TEST(MessageSeam, SendWaitsForTheTargetAndReturnsItsAnswer) {
     w->destroyed = &destroyed;
     w->job = [&](FnWorker& self) {
         std::vector<std::string> candidates{"a", "b", "c"};
+        worker = vm::test::KernelThreadId();
         answer = vm::SendTo(self.m_pMainWnd, vm::WM_VM_CONFIRM_DELETE,
                             reinterpret_cast<std::uintptr_t>(&candidates), 0);
         handledWhenAnswered = handled.load();

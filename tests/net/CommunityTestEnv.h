@@ -8,9 +8,11 @@
 
 #include "net/CPHPServer.h"
 #include "tests/net/NetTestEnv.h"
-#include "tests/support/CommunityFake.h"
+#include "tools/devservices/CommunityFake.h"
 
 namespace vm::test {
+
+using dev::CommunityFake;
 
 // The community client against the fake service, with two users who are no friends yet:
 // alice (1, password "secret1") and bob (2, with a primary character).

@@ -9,9 +9,12 @@
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "tests/net/PassportTestEnv.h"
-#include "tests/support/DataServerFake.h"
+#include "tools/devservices/DataServerFake.h"
 
 namespace vm::test {
+
+using dev::DataServerFake;
+
 namespace {
 
 namespace fs = std::filesystem;

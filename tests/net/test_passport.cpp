@@ -7,10 +7,14 @@
 #include "platform/DataProtection.h"
 #include "platform/IniFile.h"
 #include "tests/net/PassportTestEnv.h"
-#include "tests/support/CommunityFake.h"
-#include "tests/support/PassportFake.h"
+#include "tools/devservices/CommunityFake.h"
+#include "tools/devservices/PassportFake.h"
 
 namespace vm::test {
+
+using dev::CommunityFake;
+using dev::PassportFake;
+
 namespace {
 
 constexpr char kVerify[] = "/passport_verify_account.php";

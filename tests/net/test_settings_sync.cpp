@@ -11,9 +11,12 @@
 #include "platform/FileUtil.h"
 #include "platform/IniFile.h"
 #include "tests/net/PassportTestEnv.h"
-#include "tests/support/PassportFake.h"
+#include "tools/devservices/PassportFake.h"
 
 namespace vm::test {
+
+using dev::PassportFake;
+
 namespace {
 
 namespace fs = std::filesystem;

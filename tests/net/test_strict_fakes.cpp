@@ -10,10 +10,14 @@
 #include "net/endpoints.h"
 #include "tests/net/CommunityTestEnv.h"
 #include "tests/net/PassportTestEnv.h"
-#include "tests/support/DataServerFake.h"
-#include "tests/support/PassportFake.h"
+#include "tools/devservices/DataServerFake.h"
+#include "tools/devservices/PassportFake.h"
 
 namespace vm::test {
+
+using dev::DataServerFake;
+using dev::PassportFake;
+
 namespace {
 
 struct Answer {

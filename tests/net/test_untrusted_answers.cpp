@@ -18,11 +18,14 @@
 #include "platform/IniFile.h"
 #include "platform/Text.h"
 #include "tests/net/PassportTestEnv.h"
-#include "tests/support/PassportFake.h"
+#include "tools/devservices/PassportFake.h"
 
 namespace fs = std::filesystem;
 
 namespace vm::test {
+
+using dev::PassportFake;
+
 namespace {
 
 unsigned ModeOf(const fs::path& p) {

@@ -161,7 +161,7 @@ TEST(SkinDialog, VeilShowsWhileDisabledBehindAnotherWindow) {
     other.resize(50, 50);
     other.show();
     other.activateWindow();
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     dlg.Window()->setEnabled(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.GetLayer()->Window()->isVisible(); }, 5000));
     EXPECT_EQ(dlg.GetLayer()->Window()->geometry(), QRect(0, 0, 300, 200));

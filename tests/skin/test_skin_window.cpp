@@ -243,7 +243,7 @@ TEST(Window, ShowModalBlocksTheOwnerUntilTheBoxGoes) {
     TestWindow owner;
     owner.Open(200, 200);
     owner.ShowWindow();
-    QTest::qWait(1);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(owner.Window()));
     struct Box : TestWindow {
         int result = 0;
     };

@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "app/ManualResetEvent.h"
+#include "tools/devservices/HttpRoutes.h"
 
 namespace vm::test {
 
@@ -91,15 +92,11 @@ struct Fault {
     }
 };
 
-class TestServer {
+// Handler and kRealContentType come from HttpRoutes, the seam the service fakes use.
+class TestServer : public dev::HttpRoutes {
   public:
-    using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
-    // Handlers find a multipart request's own Content-Type under this header (the library's
-    // parser is kept off such bodies).
-    static constexpr char kRealContentType[] = "X-Vm-Real-Content-Type";
-
     TestServer();
-    ~TestServer();
+    ~TestServer() override;
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
 
@@ -109,12 +106,12 @@ class TestServer {
     // "http://127.0.0.1:port".
     std::string Origin() const;
     // Origin + path_and_query.
-    std::string Url(const std::string& pathAndQuery) const;
+    std::string Url(const std::string& pathAndQuery) const override;
 
     // Serves the files under dir at urlPrefix ("/" or "/mirror").
     void ServeFolder(const std::string& urlPrefix, const std::filesystem::path& dir);
     // Answers method ("GET" or "POST") requests for exactly this path.
-    void On(const std::string& method, const std::string& path, Handler handler);
+    void On(const std::string& method, const std::string& path, Handler handler) override;
     // Fixed answer for a path (a shorthand for On).
     void Reply(const std::string& path, std::string body, int status = 200,
                const std::string& contentType = "text/plain");

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/messages.h"
+#include "tests/support/ThreadWait.h"
 #include "ui/QtMessageTarget.h"
 
 namespace {
@@ -64,15 +65,24 @@ TEST(QtMessageTarget, WorkerSendIsAnsweredOnTheUiThreadAndPostsKeepTheirOrder) {
 TEST(QtMessageTarget, ASendPendingWhenTheWindowDiesReturnsZero) {
     QCoreApplication app(argc, argv);
     auto window = std::make_unique<QObject>();
-    auto target = vm::QtMessageTarget::Create(
-        window.get(), [](const vm::Message&) -> std::intptr_t { return 5; });
+    std::atomic<bool> handled{false};
+    auto target = vm::QtMessageTarget::Create(window.get(), [&](const vm::Message&) {
+        handled = true;
+        return std::intptr_t{5};
+    });
     std::atomic<std::intptr_t> answer{-1};
-    std::thread worker([&] { answer = target->Send(vm::WM_VM_CONFIRM_DELETE, 0, 0); });
-    // Let the send be queued, then destroy the window without processing it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::atomic<pid_t> sender{0};
+    std::thread worker([&] {
+        sender = vm::test::KernelThreadId();
+        answer = target->Send(vm::WM_VM_CONFIRM_DELETE, 0, 0);
+    });
+    // The worker parks only once its send is queued; then the window goes without processing
+    // it.
+    EXPECT_TRUE(vm::test::WaitUntilBlocked(sender));
     window.reset();
     worker.join();
     EXPECT_EQ(answer.load(), 0);
+    EXPECT_FALSE(handled);
 }
 
 }  // namespace

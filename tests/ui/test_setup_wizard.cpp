@@ -244,6 +244,34 @@ TEST_F(SetupWizard, FindGamePageButtonsAndMissingExecutable) {
     EXPECT_EQ(driver.boxes.size(), 1u);
 }
 
+TEST_F(SetupWizard, FindGamePageTakesOnlyAnExecutableThatIsAFile) {
+    fs::create_directories(root / "dir.exe");
+    CWizardSheet sheet;
+    sheet.show();
+    Next(sheet);
+    auto* custom = Child<QRadioButton>(&sheet, CWizardPageFindGame::kCustomId);
+    auto* program = Child<QRadioButton>(&sheet, CWizardPageFindGame::kProgramFolderId);
+    auto* edit = Child<QLineEdit>(&sheet, CWizardPageFindGame::kPathId);
+    Click(custom);
+    QTest::keyClicks(edit, QString::fromStdString((root / "dir.exe").string()));
+
+    // A folder named like the executable is no game: the error box, and the page stays.
+    ModalDriver driver;
+    Next(sheet);
+    EXPECT_EQ(sheet.currentId(), CWizardSheet::kFindGame);
+    ASSERT_EQ(driver.boxes.size(), 1u);
+    EXPECT_EQ(driver.boxes[0].text, "无法找到Tovrin执行文件，请重新指定位置。");
+    EXPECT_EQ(driver.boxes[0].title, "错误的位置");
+    EXPECT_EQ(driver.boxes[0].icon, QMessageBox::Critical);
+
+    // The game in the program folder passes without a box.
+    Touch(root / "prog" / "Tovrin.exe");
+    Click(program);
+    Next(sheet);
+    EXPECT_EQ(sheet.currentId(), CWizardSheet::kSelectVersion);
+    EXPECT_EQ(driver.boxes.size(), 1u);
+}
+
 TEST_F(SetupWizard, VersionListPreselectsIgnoringCaseAndBlocksWhenEmpty) {
     theApp().WriteProfileInt("Path", "PathType", 0);
     Touch(root / "prog/Tovrin.exe");

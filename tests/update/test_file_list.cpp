@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "platform/FileUtil.h"
 #include "tests/support/ScopedTempDir.h"
 #include "tests/support/ScriptedPrompter.h"
+#include "tests/support/ThreadWait.h"
 #include "update/CFileListModel.h"
 #include "update/ChecksumMap.h"
 #include "update/DiskComparison.h"
@@ -260,11 +262,15 @@ TEST_F(DiskCompare, TheRunsComparisonWaitsForTheScanAndUsesItsMap) {
           model);
     vm::ChecksumMap::Instance().Clear();
     g_scanDone.Reset();
+    // The scan finishes only once the comparison waits for it: one that did not wait has
+    // compared (or is joining) by then, without the checksum.
+    std::atomic<pid_t> comparison{0};
     std::thread scan([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        (void)vm::test::WaitUntilBlocked(comparison);
         vm::ChecksumMap::Instance().Insert(Full("Interface/A/a.lua"), "aa");
         g_scanDone.Set();
     });
+    comparison = vm::test::KernelThreadId();
     auto result = vm::CompareWithDisk(vm::BuildFileEntries(model), folder);
     scan.join();
     EXPECT_TRUE(result.toDownload.empty());

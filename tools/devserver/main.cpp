@@ -1,6 +1,7 @@
-// velmora-devserver: a local stand-in for the update mirrors. Serves a mirror folder (as
-// `velmora publish` writes it) on 127.0.0.1 with Range support, and the main window's news
-// page, and prints the endpoints file that points the program at it through
+// velmora-devserver: a local stand-in for the update mirrors and the account services.
+// Serves a mirror folder (as `velmora publish` writes it) on 127.0.0.1 with Range support, the
+// main window's news page, and the passport, community, statistics and data servers with the
+// demo account, and prints the endpoints file that points the program at it through
 // VELMORA_ENDPOINTS.
 
 #include <httplib.h>
@@ -8,13 +9,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "platform/FileUtil.h"
-#include "tools/devserver/DevServices.h"
 #include "tools/devserver/NewsPage.h"
+#include "tools/devservices/DevServices.h"
 
 namespace {
 
@@ -27,7 +29,8 @@ extern "C" void StopServer(int) {
 constexpr char kUsage[] =
     "用法: velmora-devserver --mirror DIR [--port N] [--endpoints FILE] [--quiet]\n"
     "在 127.0.0.1 上提供镜像目录 DIR（支持 Range 请求），并输出让程序使用它的\n"
-    "VELMORA_ENDPOINTS 文件。按 Ctrl+C 停止。\n"
+    "VELMORA_ENDPOINTS 文件；同时提供通行证和社区等账号服务，演示账号 demo，密码 demo。\n"
+    "按 Ctrl+C 停止。\n"
     "  --mirror DIR      镜像目录（velmora publish 生成的目录）\n"
     "  --port N          端口，默认 0（任选一个空闲端口）\n"
     "  --endpoints FILE  同时把端点文件写到 FILE\n"
@@ -93,7 +96,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string origin = "http://127.0.0.1:" + std::to_string(bound);
-    DevServices services;  // passport, community, statistics and data servers
+    vm::dev::DevServices services;  // passport, community, statistics and data servers
+    std::function<void(const std::string&)> serviceLog;
+    if (!quiet) serviceLog = [](const std::string& line) { std::cerr << line + "\n"; };
+    if (!services.Start(serviceLog)) {
+        std::cerr << "velmora-devserver: 无法启动账号服务\n";
+        return 1;
+    }
     const std::string endpoints = "[Endpoints]\r\nTelecomMirror=" + origin +
                                   "\r\nNetcomMirror=" + origin + "\r\nEmbedServer=" + origin +
                                   "\r\n" + services.EndpointLines();

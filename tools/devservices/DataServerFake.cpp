@@ -1,13 +1,13 @@
-#include "tests/support/DataServerFake.h"
+#include "tools/devservices/DataServerFake.h"
 
 #include <optional>
 
-namespace vm::test {
+namespace vm::dev {
 namespace {
 constexpr char kModule[] = "velmora_tvrn_data_receiver";
 }  // namespace
 
-DataServerFake::DataServerFake(TestServer& server) {
+DataServerFake::DataServerFake(HttpRoutes& server) {
     server.On("GET", "/main.php", [this](const httplib::Request& req, httplib::Response& res) {
         std::lock_guard<std::mutex> g(m_lock);
         if (req.get_param_value("ping") != "ping" || req.get_param_value("cache") != "0" ||
@@ -30,7 +30,7 @@ DataServerFake::DataServerFake(TestServer& server) {
             auto it = fields.find(name);
             return it == fields.end() ? std::optional<std::string>() : it->second;
         };
-        if (req.get_header_value(TestServer::kRealContentType) !=
+        if (req.get_header_value(HttpRoutes::kRealContentType) !=
             "multipart/form-data, boundary=velmoraboundary1")
             why = "content type";
         else if (fields.size() != 6 || field("cache") != "0" || field("module") != kModule ||
@@ -94,4 +94,4 @@ DataServerFake::Fields DataServerFake::ParseMultipart(const std::string& body,
     return fields;
 }
 
-}  // namespace vm::test
+}  // namespace vm::dev

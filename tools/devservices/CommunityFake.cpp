@@ -1,10 +1,10 @@
-#include "tests/support/CommunityFake.h"
+#include "tools/devservices/CommunityFake.h"
 
 #include <algorithm>
 #include <optional>
 #include <vector>
 
-namespace vm::test {
+namespace vm::dev {
 namespace {
 
 constexpr char kXmlHead[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
@@ -155,7 +155,7 @@ std::string Refusal(const std::string& op, const httplib::Request& req,
 // The file of a community multipart body, when the body is laid out as the service takes it:
 // its own content type, one part named "data" with the operation's file name.
 std::optional<std::string> CommunityPart(const httplib::Request& req, const std::string& fileName) {
-    if (req.get_header_value(TestServer::kRealContentType) !=
+    if (req.get_header_value(HttpRoutes::kRealContentType) !=
         "multipart/form-data, boundary=VelmoraBoundary")
         return std::nullopt;
     const std::string head =
@@ -189,7 +189,7 @@ void Xml(httplib::Response& res, const std::string& xml) {
 
 }  // namespace
 
-CommunityFake::CommunityFake(TestServer& server) : m_server(server) {
+CommunityFake::CommunityFake(HttpRoutes& server) : m_server(server) {
     for (const char* method : {"GET", "POST"}) {
         server.On(method, "/client/public.php",
                   [this](const httplib::Request& q, httplib::Response& r) { Public(q, r); });
@@ -537,4 +537,4 @@ void CommunityFake::SettingsFile(const httplib::Request& req, httplib::Response&
     res.set_content(me->settings, "application/octet-stream");
 }
 
-}  // namespace vm::test
+}  // namespace vm::dev

@@ -1,9 +1,10 @@
 #pragma once
 
-// The data server on a TestServer: the probe ("/main.php?...&ping=ping") answers a settable
-// "id:token" text, and the upload (POST "/main.php") keeps the fields of every form it gets.
+// The data server on an HttpRoutes (a test's TestServer or the development server): the probe
+// ("/main.php?...&ping=ping") answers a settable "id:token" text, and the upload (POST
+// "/main.php") keeps the fields of every form it gets.
 //
-//   vm::test::DataServerFake data(server);
+//   vm::dev::DataServerFake data(server);
 //   data.SetProbeAnswer("42:abc");
 //   ... UploadGameData against server.Origin() ...
 //   data.Uploads()[0].at("qelid");   // "42"; "data" holds the raw data block
@@ -13,7 +14,7 @@
 // named "datafile.gz") or whose "qelid" is not the id the last probe handed out (an id is
 // good for one upload); such uploads are not in Uploads() but in Refused().
 //
-// Thread-safe: handlers run on the server's threads, the accessors on the test's.
+// Thread-safe: handlers run on the server's threads, the accessors on any other.
 
 #include <map>
 #include <mutex>
@@ -21,15 +22,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TestServer.h"
+#include "tools/devservices/HttpRoutes.h"
 
-namespace vm::test {
+namespace vm::dev {
 
 class DataServerFake {
   public:
     using Fields = std::map<std::string, std::string>;
 
-    explicit DataServerFake(TestServer& server);
+    explicit DataServerFake(HttpRoutes& server);
     DataServerFake(const DataServerFake&) = delete;
     DataServerFake& operator=(const DataServerFake&) = delete;
 
@@ -50,4 +51,4 @@ class DataServerFake {
     std::optional<std::string> m_issuedId;
 };
 
-}  // namespace vm::test
+}  // namespace vm::dev

@@ -1,8 +1,8 @@
-#include "tests/support/PassportFake.h"
+#include "tools/devservices/PassportFake.h"
 
 #include <ctime>
 
-namespace vm::test {
+namespace vm::dev {
 namespace {
 
 constexpr char kTimeout[] = "error:登录超时";
@@ -32,7 +32,7 @@ std::string CookieValue(const std::string& header, const std::string& name) {
 
 }  // namespace
 
-PassportFake::PassportFake(TestServer& server) : m_server(server) {
+PassportFake::PassportFake(HttpRoutes& server) : m_server(server) {
     server.On("GET", "/passport_verify_account.php",
               [this](const httplib::Request& q, httplib::Response& r) { Verify(q, r); });
     server.On("POST", "/passport_upload_files.php",
@@ -159,7 +159,7 @@ void PassportFake::Upload(const httplib::Request& req, httplib::Response& res) {
     m_log.push_back("upload");
     User* me = SessionUser(req);
     std::optional<std::string> file;
-    if (req.get_header_value(TestServer::kRealContentType) ==
+    if (req.get_header_value(HttpRoutes::kRealContentType) ==
         "multipart/form-data, boundary=velmoraboundary1")
         file = MultipartFile(req.body);
     if (req.get_param_value("type") != "tvrnconfig") {
@@ -194,4 +194,4 @@ void PassportFake::Download(const httplib::Request& req, httplib::Response& res)
                         "text/plain");
 }
 
-}  // namespace vm::test
+}  // namespace vm::dev

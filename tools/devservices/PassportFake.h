@@ -1,12 +1,13 @@
 #pragma once
 
-// A passport server on a TestServer: login, check-user and account check, and the settings
-// archive upload and download. A login sets the session cookie "VMPASS" (with an expiry when
-// the login asked for lasting cookies); upload and download answer "error:登录超时" to a
-// request that does not carry a live session. Each user's archive is served at
+// A passport server on an HttpRoutes (a test's TestServer or the development server): login,
+// check-user and account check, and the settings archive upload and download. A login sets the
+// session cookie "VMPASS" (with an expiry when the login asked for lasting cookies); upload and
+// download answer "error:登录超时" to a request that does not carry a live session. Each user's
+// archive is served at
 // "/files/u<number>/tvrnconfig.dat", the path the download ticket names.
 //
-//   vm::test::PassportFake passport(server);
+//   vm::dev::PassportFake passport(server);
 //   passport.AddUser({.userName = "alice", .password = "pw", .accountText = "Alice"});
 //   ... PassportLogin against server.Origin() ...
 //   passport.Log();   // {"login", "check", "upload", "download", "file"}
@@ -15,7 +16,7 @@
 // an unknown "func", and does not take an upload whose one part is not "data" holding
 // "tvrnconfig.dat" under its own content type; Refused() lists every refusal.
 //
-// Thread-safe: handlers run on the server's threads, the accessors on the test's.
+// Thread-safe: handlers run on the server's threads, the accessors on any other.
 
 #include <map>
 #include <mutex>
@@ -23,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TestServer.h"
+#include "tools/devservices/HttpRoutes.h"
 
-namespace vm::test {
+namespace vm::dev {
 
 class PassportFake {
   public:
@@ -38,7 +39,7 @@ class PassportFake {
         std::string archive;      // the stored settings archive, empty when none
     };
 
-    explicit PassportFake(TestServer& server);
+    explicit PassportFake(HttpRoutes& server);
     PassportFake(const PassportFake&) = delete;
     PassportFake& operator=(const PassportFake&) = delete;
 
@@ -63,7 +64,7 @@ class PassportFake {
     User* SessionUser(const httplib::Request& req);
     std::string FilePath(std::size_t index) const;
 
-    TestServer& m_server;
+    HttpRoutes& m_server;
     mutable std::mutex m_lock;
     std::vector<User> m_users;
     std::map<std::string, std::size_t> m_sessions;  // token -> user index
@@ -73,4 +74,4 @@ class PassportFake {
     int m_nextToken = 1;
 };
 
-}  // namespace vm::test
+}  // namespace vm::dev

@@ -1,11 +1,12 @@
 #pragma once
 
-// A small community service on a TestServer: users with friends, characters, notifications,
-// message counters, stored settings, forum levels and pictures. Like the real service it sets
-// a session cookie at login and answers code 21 to a member request that does not carry a
-// live one; DropSessions forgets every session so that the client's re-login can be tested.
+// A small community service on an HttpRoutes (a test's TestServer or the development server):
+// users with friends, characters, notifications, message counters, stored settings, forum
+// levels and pictures. Like the real service it sets a session cookie at login and answers
+// code 21 to a member request that does not carry a live one; DropSessions forgets every
+// session so that the client's re-login can be tested.
 //
-//   vm::test::CommunityFake fake(server);
+//   vm::dev::CommunityFake fake(server);
 //   fake.AddUser({.uid = 1, .username = "alice", .password = "secret1"});
 //   ... run the community client against server.HostPort() ...
 //   fake.Log();   // {"login", "friend.getList", ...}: "a" of public requests, "m.a" of member
@@ -15,7 +16,7 @@
 // field, parameters of a POST sent in its query, and (code 123) an upload whose multipart part
 // is not named as the service expects; Refused() lists every refusal.
 //
-// Thread-safe: handlers run on the server's threads, the accessors on the test's.
+// Thread-safe: handlers run on the server's threads, the accessors on any other.
 
 #include <cstdint>
 #include <map>
@@ -24,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TestServer.h"
+#include "tools/devservices/HttpRoutes.h"
 
-namespace vm::test {
+namespace vm::dev {
 
 class CommunityFake {
   public:
@@ -62,7 +63,7 @@ class CommunityFake {
         int curValue = 0, maxValue = 0, groupId = 0;
     };
 
-    explicit CommunityFake(TestServer& server);
+    explicit CommunityFake(HttpRoutes& server);
     CommunityFake(const CommunityFake&) = delete;
     CommunityFake& operator=(const CommunityFake&) = delete;
 
@@ -99,7 +100,7 @@ class CommunityFake {
     User* FindByName(const std::string& nameOrEmail);
     User* SessionUser(const httplib::Request& req);
 
-    TestServer& m_server;
+    HttpRoutes& m_server;
     mutable std::mutex m_lock;
     std::map<std::uint32_t, User> m_users;
     std::map<std::string, std::uint32_t> m_sessions;  // token -> uid
@@ -111,4 +112,4 @@ class CommunityFake {
     std::uint32_t m_nextUid = 1000;
 };
 
-}  // namespace vm::test
+}  // namespace vm::dev
