@@ -1,5 +1,7 @@
 #include "GalleryMainWindow.h"
 
+#include "GalleryOutput.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
@@ -39,9 +41,7 @@ class GalleryWindow : public CVelmoraDlg {
 
 // The window as the screen shows it, with a stand-in for the news page the browser draws.
 QImage Capture(QWidget* w, bool newsPage = true) {
-    QImage shot(w->size(), QImage::Format_ARGB32_Premultiplied);
-    shot.fill(Qt::transparent);
-    w->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+    QImage shot = gallery::RenderWindow(w);
     if (newsPage) {
         QPainter p(&shot);
         const QRect page(5, 137, 791, 305);
@@ -70,11 +70,8 @@ QImage Capture(QWidget* w, bool newsPage = true) {
     return cut;
 }
 
-int Save(const QImage& image, const QString& out, const QString& name) {
-    const QString path = QDir(out).filePath(name);
-    if (!image.isNull() && image.save(path, "PNG")) return 0;
-    std::fprintf(stderr, "无法写入图片：%s\n", path.toLocal8Bit().constData());
-    return 1;
+int Save(const QImage& image, const QString&, const QString& name) {
+    return gallery::SavePicture(image, name);
 }
 
 // A made-up portrait in place of the avatar service's picture.

@@ -3,6 +3,8 @@
 
 #include "GalleryPartThree.h"
 
+#include "GalleryOutput.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -36,19 +38,11 @@ int g_failures = 0;
 QString g_dir;
 
 void Save(const QImage& image, const QString& name) {
-    const QString path = QDir(g_dir).filePath(name);
-    if (!image.save(path, "PNG")) {
-        std::fprintf(stderr, "无法写入图片：%s\n", path.toLocal8Bit().constData());
-        ++g_failures;
-    }
+    g_failures += gallery::SavePicture(image, name);
 }
 
 QImage Capture(QWidget* w) {
-    QApplication::processEvents();
-    QImage shot(w->size(), QImage::Format_ARGB32_Premultiplied);
-    shot.fill(Qt::transparent);
-    w->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
-    return shot;
+    return gallery::RenderWindow(w);
 }
 
 QImage Png(int number) {
