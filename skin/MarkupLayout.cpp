@@ -23,14 +23,17 @@ class Layout {
     void SelectFont(int index) {
         if (m_cv.SelectFont(index)) {
             m_tm = m_cv.FontMetrics(index);
+            m_drawnHeight = m_tm.height;
         } else {
             m_tm = {};
         }
         m_useSpacing = false;
     }
     int Leading() const { return m_useSpacing ? m_p.lineSpacing : m_tm.externalLeading; }
+    // Centred on the line by the font the text is really drawn in: a tag naming no font
+    // leaves the metrics zero but the previous font selected.
     int TextY() const {
-        return m_y + ((m_p.style & DT_VCENTER) ? (m_lineHeight - m_tm.height) / 2 : 0);
+        return m_y + ((m_p.style & DT_VCENTER) ? (m_lineHeight - m_drawnHeight) / 2 : 0);
     }
     void SetColor(COLORREF c) {
         if (m_draw) m_cv.SetTextColor(c);
@@ -52,6 +55,7 @@ class Layout {
     RECT m_rc;
     bool m_draw = true;
     MarkupFontMetrics m_tm;
+    int m_drawnHeight = 0;  // height of the font selected on the canvas
     bool m_useSpacing = false;
     int m_x = 0, m_y = 0, m_lineHeight = 0, m_indent = 0;
     POINT m_linkStart;
@@ -260,7 +264,9 @@ std::size_t Layout::TextRun(const MarkupToken& t) {
     std::size_t n = run.size();
     // The first character count that no longer fits, 0 when the whole run does.
     std::size_t over = 0;
-    const auto fits = [&](std::size_t k) { return m_x + m_cv.TextWidth(run.substr(0, k)) <= m_rc.right; };
+    const auto fits = [&](std::size_t k) {
+        return m_x + m_cv.TextWidth(run.substr(0, k)) <= m_rc.right;
+    };
     if (m_tm.height == 0 && m_tm.aveCharWidth == 0) {
         // No font is known (a tag named a font that does not exist): the average width is all
         // there is, and at zero it never wraps.

@@ -1,7 +1,5 @@
 #include "GalleryMainWindow.h"
 
-#include "GalleryOutput.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
@@ -9,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "GalleryOutput.h"
 #include "app/CVelmoraApp.h"
 #include "app/GameServerRecord.h"
 #include "app/messages.h"
@@ -61,13 +60,7 @@ QImage Capture(QWidget* w, bool newsPage = true) {
             p.drawText(QRect(page.left() + 24, page.top() + 70 + i * 30, 600, 24),
                        Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(lines[i]));
     }
-    if (w->mask().isEmpty()) return shot;
-    QImage cut(w->size(), QImage::Format_ARGB32_Premultiplied);
-    cut.fill(Qt::transparent);
-    QPainter p(&cut);
-    p.setClipRegion(w->mask());
-    p.drawImage(0, 0, shot);
-    return cut;
+    return shot;  // already cut to the window's outline
 }
 
 int Save(const QImage& image, const QString&, const QString& name) {

@@ -15,7 +15,7 @@ namespace {
 struct State {
     QString folder;
     QString prefix;
-    std::vector<QString> pictures;  // in the order written, for the contact sheet
+    std::vector<QString> pictures;          // in the order written, for the contact sheet
     std::vector<MarkupTextRecord> pending;  // text drawn since the last picture
     int clipped = 0;
 };
@@ -100,8 +100,8 @@ int SavePicture(const QImage& image, const QString& baseName) {
     for (const MarkupTextRecord& r : s.pending) {
         if (MarkupTextFits(r)) continue;
         ++s.clipped;
-        std::fprintf(stderr, "文字被截断：%s：%s：%s\n", name.toUtf8().constData(),
-                     r.text.c_str(), Describe(r).toUtf8().constData());
+        std::fprintf(stderr, "文字被截断：%s：%s：%s\n", name.toUtf8().constData(), r.text.c_str(),
+                     Describe(r).toUtf8().constData());
     }
     s.pending.clear();
     const QString path = QDir(s.folder).filePath(name);
@@ -118,8 +118,8 @@ void AddToContactSheet(const QString& name) {
 }
 
 int WriteContactSheet(const QString& name) {
-    // Rows of pictures at their own pixel size, each under its file name, no wider than this.
-    constexpr int kMaxWidth = 3400, kGap = 16, kCaption = 22;
+    // Rows of pictures, each under its file name, no wider than this.
+    constexpr int kMaxWidth = 2600, kGap = 16, kCaption = 22;
     struct Tile {
         QString name;
         QImage image;
@@ -130,6 +130,10 @@ int WriteContactSheet(const QString& name) {
     for (const QString& picture : S().pictures) {
         QImage image(QDir(S().folder).filePath(picture));
         if (image.isNull()) continue;
+        // Every window at the size it has on the screen; the twice-size renders are looked at
+        // in their own files.
+        if (picture.startsWith(QLatin1String("scale2-")))
+            image = image.scaled(image.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         image.setDevicePixelRatio(1);
         if (x > kGap && x + image.width() > kMaxWidth) {
             x = kGap;
