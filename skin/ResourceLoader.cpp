@@ -118,7 +118,6 @@ const QImage& DoubleSizeOf(const QImage& image) {
     return it->second;
 }
 
-
 bool LoadPngResource(QImage& target, int number, std::string_view module) {
     return LoadImageResource(target, ResourceType::Png, number, module);
 }

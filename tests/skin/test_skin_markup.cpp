@@ -177,7 +177,9 @@ TEST(MarkupLayout, OneLineTextFitsTheBoxItWasMeasuredFor) {
     // A label sized to its measured text keeps every character on its one line, Latin or
     // Chinese, in the middle of a run or at its end.
     const std::pair<std::u16string, std::string> cases[] = {
-        {u"网络延迟：", "网络延迟："}, {u"32 ms", "32 ms"}, {u"<b>提示</b> 找回密码", "提示 找回密码"}};
+        {u"网络延迟：", "网络延迟："},
+        {u"32 ms", "32 ms"},
+        {u"<b>提示</b> 找回密码", "提示 找回密码"}};
     for (const auto& [text, shown] : cases) {
         WideCanvas measuring;
         MarkupParams m;

@@ -2,8 +2,6 @@
 // credentials, each settings page, the unknown add-on question collapsed and expanded, both
 // exit questions and the change log scrolled down a long text.
 
-#include "GalleryOutput.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
@@ -12,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "GalleryOutput.h"
 #include "app/CVelmoraApp.h"
 #include "net/Passport.h"
 #include "skin/CSkinEdit.h"

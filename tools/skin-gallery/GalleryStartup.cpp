@@ -1,7 +1,5 @@
 #include "GalleryStartup.h"
 
-#include "GalleryOutput.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QLinearGradient>
@@ -9,6 +7,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "GalleryOutput.h"
 #include "app/CVelmoraApp.h"
 #include "app/messages.h"
 #include "ui/CDlgSelectServer.h"

@@ -3,8 +3,6 @@
 
 #include "GalleryWizard.h"
 
-#include "GalleryOutput.h"
-
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -14,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "GalleryOutput.h"
 #include "app/CVelmoraApp.h"
 #include "app/messages.h"
 #include "platform/FileUtil.h"
