@@ -1,7 +1,10 @@
 // skin-gallery OUTPUT_DIR
 // Renders every skinned control in each of its states, a skinned dialog with round corners and
 // with its veil, each message-box style with plain and colour-tagged text, and the main
-// window's and logon dialog's state images with the slanted buttons' outlines, as PNG files.
+// window's and logon dialog's state images with the slanted buttons' outlines, as PNG files;
+// then the program's windows again at twice the pixel density ("scale2-..."), and one contact
+// sheet of them all. Every render's text is checked: a word cut off is reported and the exit
+// status is 1 (the suite runs it so).
 
 #include <QApplication>
 #include <QDir>
