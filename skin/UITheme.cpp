@@ -45,11 +45,12 @@ UITheme& UITheme::Get() {
 }
 
 UITheme::UITheme() {
-    // "Tahoma" at a 12-pixel character height. Where it is missing, the CJK face installed
-    // with the program writes Latin too: the windows' boxes were sized for Tahoma's narrow
-    // Latin, which the system's usual substitute (a wide sans) overflows.
+    // "Tahoma" at a 12-pixel character height. Where it is missing, a condensed sans writes
+    // Latin (the windows' boxes were sized for Tahoma's narrow Latin, which the system's usual
+    // substitute, a wide sans, overflows) and the CJK face installed with the program Chinese.
     QFont base;
-    base.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("WenQuanYi Micro Hei")});
+    base.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("WenQuanYi Micro Hei")});
     base.setPixelSize(12);
     auto derive = [&](bool bold, int pixels, bool underline) {
         QFont f = base;
