@@ -4,6 +4,7 @@
 #include <QPolygon>
 
 #include "platform/Text.h"
+#include "skin/ResourceLoader.h"
 #include "skin/UITheme.h"
 
 namespace vm {
@@ -133,13 +134,43 @@ void CDC::FillPolygon(const POINT* points, int count, const QBrush& brush, Qt::F
     m_painter.restore();
 }
 
+const QImage* CDC::Sharper(const QImage& image) const {
+    const QPaintDevice* device = m_painter.device();
+    if (!device || device->devicePixelRatioF() < 1.5) return nullptr;
+    const QImage& big = DoubleSizeOf(image);
+    return big.isNull() ? nullptr : &big;
+}
+
 void CDC::DrawImage(const RECT& dest, const QImage& image, const RECT& source) {
     if (dest.IsEmpty() || source.IsEmpty() || image.isNull()) return;
+    if (const QImage* big = Sharper(image)) {
+        const QRect s = ToQRect(source);
+        m_painter.drawImage(QRectF(ToQRect(dest)), *big,
+                            QRectF(s.x() * 2, s.y() * 2, s.width() * 2, s.height() * 2));
+        return;
+    }
     m_painter.drawImage(ToQRect(dest), image, ToQRect(source));
 }
 
 void CDC::DrawImage(int x, int y, const QImage& image) {
-    if (!image.isNull()) m_painter.drawImage(QPoint(x, y), image);
+    if (image.isNull()) return;
+    if (const QImage* big = Sharper(image)) {
+        m_painter.drawImage(QRectF(x, y, image.width(), image.height()), *big);
+        return;
+    }
+    m_painter.drawImage(QPoint(x, y), image);
+}
+
+QBrush CDC::ImageBrush(const QImage& image, const RECT& source, POINT origin) const {
+    const QRect s = ToQRect(source);
+    if (const QImage* big = Sharper(image)) {
+        QBrush brush(big->copy(s.x() * 2, s.y() * 2, s.width() * 2, s.height() * 2));
+        brush.setTransform(QTransform::fromTranslate(origin.x, origin.y).scale(0.5, 0.5));
+        return brush;
+    }
+    QBrush brush(image.copy(s));
+    brush.setTransform(QTransform::fromTranslate(origin.x, origin.y));
+    return brush;
 }
 
 }  // namespace vm

@@ -52,6 +52,11 @@ class CDC {
     // Draws `source` of `image` scaled into `dest` (nearest pixel, so no neighbour bleeds in).
     void DrawImage(const RECT& dest, const QImage& image, const RECT& source);
     void DrawImage(int x, int y, const QImage& image);
+    // A brush tiling `source` of `image` with its top-left at `origin`.
+    QBrush ImageBrush(const QImage& image, const RECT& source, POINT origin) const;
+    // The twice-size drawing of `image` when this context has two pixels a point (or more)
+    // and one exists; else null. Drawing from it keeps artwork sharp on scaled screens.
+    const QImage* Sharper(const QImage& image) const;
 
   private:
     struct State {

@@ -174,7 +174,8 @@ void CUILabel::PaintImage(CDC& dc) {
     p.save();
     p.setOpacity(m_opacity);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    p.drawImage(ToQRect(dest), m_image, QRect(frameWidth * m_frame, 0, frameWidth, frameHeight));
+    dc.DrawImage(dest, m_image,
+                 RECT{frameWidth * m_frame, 0, frameWidth * (m_frame + 1), frameHeight});
     p.restore();
     if (m_clickableImage && m_text.empty()) {
         m_links[0] = dest;

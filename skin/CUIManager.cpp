@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
@@ -429,6 +430,14 @@ bool CUIManager::TranslateMessage(const MSG& msg) {
     }
 }
 
+qreal CUIManager::PaintRatio(QPainter* screen) const {
+    // Where the screen painter really draws (a window's backing store, or the image a window
+    // is rendered into) tells the pixels per point.
+    if (screen && screen->paintEngine() && screen->paintEngine()->paintDevice())
+        return std::max<qreal>(1, screen->paintEngine()->paintDevice()->devicePixelRatioF());
+    return std::max<qreal>(1, m_window->devicePixelRatioF());
+}
+
 void CUIManager::Paint() {
     if (!m_window) return;
     if (m_layoutNeeded) {
@@ -446,13 +455,21 @@ void CUIManager::Paint() {
     if (m_focusNeeded) SetNextTabControl(true);
     const RECT client = m_window->ClientRect();
     if (client.IsEmpty() || !m_root) return;
-    if (m_offscreen.isNull() || m_offscreen.width() != client.Width() ||
-        m_offscreen.height() != client.Height()) {
-        m_offscreen = QImage(client.Width(), client.Height(), QImage::Format_ARGB32_Premultiplied);
-        m_offscreen.fill(Qt::transparent);
-    }
     QPainter* screen = m_window->PaintPainter();
-    const RECT paint = screen ? IntersectRect(m_window->PaintRect(), client) : client;
+    // The back buffer has the pixels of the screen it goes to (two per point on a screen scaled
+    // by two), so text and artwork are drawn sharp there and the layout stays in points.
+    const qreal ratio = PaintRatio(screen);
+    bool fresh = false;
+    const QSize pixels = (QSizeF(client.Width(), client.Height()) * ratio).toSize();
+    if (m_offscreen.isNull() || m_offscreen.size() != pixels ||
+        m_offscreen.devicePixelRatio() != ratio) {
+        m_offscreen = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        m_offscreen.setDevicePixelRatio(ratio);
+        m_offscreen.fill(Qt::transparent);
+        fresh = true;
+    }
+    // A new buffer holds nothing yet: all of it is painted.
+    const RECT paint = screen && !fresh ? IntersectRect(m_window->PaintRect(), client) : client;
     if (!paint.IsEmpty()) {
         QPainter p(&m_offscreen);
         if (m_window->IsChild()) {
@@ -468,7 +485,9 @@ void CUIManager::Paint() {
         dc.RestoreDC();
     }
     if (screen && !paint.IsEmpty()) {
-        screen->drawImage(QPoint(paint.left, paint.top), m_offscreen, ToQRect(paint));
+        const QRect points = ToQRect(paint);
+        screen->drawImage(QRectF(points), m_offscreen,
+                          QRectF(QPointF(points.topLeft()) * ratio, QSizeF(points.size()) * ratio));
     }
     if (m_layoutNeeded) m_window->update();
 }

@@ -105,6 +105,8 @@ class CUIManager {
     void SendEvent(CUIControl* control, UIEvent event);
     bool Owns(CUIControl* control) const { return control && control->GetManager() == this; }
     void Paint();
+    // Pixels per point of what `screen` paints on (1 without one: the window's own).
+    qreal PaintRatio(QPainter* screen) const;
     void ShowToolTip(CUIControl* control);
     void HideToolTip();
     std::uint16_t KeyStateFromKeyboard() const;

@@ -177,12 +177,11 @@ RECT CUIPageSheet::DrawTab(CDC& dc, const RECT& strip, int textWidth, UINT state
     const int top = strip.top;
     const int bottom = strip.bottom;
     const bool selected = (state & UISTATE_PUSHED) != 0;
+    // A disabled tab takes no room and draws nothing; its box is empty, so nobody clicks it.
+    if (state & UISTATE_DISABLED) return RECT{x, top, x, top};
     if (!m_tabImage.isNull()) {
         const int fw = m_tabImage.width() / 4;
-        const int frame = selected                     ? 2
-                          : (state & UISTATE_DISABLED) ? 3
-                          : (state & UISTATE_HOT)      ? 1
-                                                       : 0;
+        const int frame = selected ? 2 : (state & UISTATE_HOT) ? 1 : 0;
         const RECT box{x, top, x + textWidth + 14, selected ? bottom + m_tabBorder : bottom};
         DrawImage9Grid(dc, box.left, box.top, box.right, box.bottom, frame * fw, 0, fw,
                        m_tabImage.height(), &m_tabImage, true);
@@ -207,12 +206,7 @@ RECT CUIPageSheet::DrawTab(CDC& dc, const RECT& strip, int textWidth, UINT state
     const RECT box{x, top + 3, x + textWidth + 12, bottom};
     COLORREF from = 0, to = 0;
     theme.ColorPair(58, from, to);
-    if (state & UISTATE_DISABLED) {
-        from = theme.Color(32);
-        to = from;
-    } else if (state & UISTATE_HOT) {
-        std::swap(from, to);
-    }
+    if (state & UISTATE_HOT) std::swap(from, to);
     DrawGradient(dc, box.left, box.top, box.right, box.bottom, from, to, true, 32);
     const COLORREF edge = theme.Color(60);
     dc.VLine(box.left, box.top, box.bottom, edge);

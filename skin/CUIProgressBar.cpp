@@ -70,8 +70,8 @@ void CUIProgressBar::PaintImageMode(CDC& dc) {
     QPainter& p = dc.Painter();
     p.save();
     p.setClipPath(path, Qt::IntersectClip);
-    p.drawImage(QPoint(l, t), m_image,
-                QRect(0, 0, std::min(m_image.width(), fill + std::abs(off)), b - t));
+    const int w = std::min(m_image.width(), fill + std::abs(off));
+    dc.DrawImage(RECT{l, t, l + w, b}, m_image, RECT{0, 0, w, b - t});
     p.restore();
 }
 

@@ -154,9 +154,16 @@ void CUIVScrollBar::Layout() {
     const int span = range - m_page;
     double top = r.top + arrow;
     if (span > 0) top += static_cast<double>(m_position - m_min) / span * (track - len);
-    // Never over the arrows.
-    top = std::clamp<double>(top, r.top + arrow,
-                             std::max<double>(r.top + arrow, r.bottom - arrow - len));
+    // The margin keeps the thumb clear of the arrows; a thumb too long to keep it both ways
+    // (a page that nearly fills the range) only stays off the arrows.
+    const double lowest = r.top + arrow + m_margin;
+    const double highest = r.bottom - arrow - m_margin - len;
+    if (highest >= lowest) {
+        top = std::clamp<double>(top, lowest, highest);
+    } else {
+        top = std::clamp<double>(top, r.top + arrow,
+                                 std::max<double>(r.top + arrow, r.bottom - arrow - len));
+    }
     const int thumbTop = static_cast<int>(std::lround(top));
     const int thumbBottom = thumbTop + static_cast<int>(std::lround(len));
     m_part[Thumb] = RECT{r.left, thumbTop, r.right, thumbBottom};
@@ -244,7 +251,7 @@ void CUIVScrollBar::Event(UIEvent& event) {
                 const int old = m_position;
                 SetScrollPos(static_cast<int>(pos));
                 if (m_position != old) {
-                    Request(SB_THUMBTRACK);
+                    Request(SB_THUMBPOSITION);
                     if (m_manager) m_manager->SendNotify(this, UINotifyCode::Scroll);
                 }
                 return;

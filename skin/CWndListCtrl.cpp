@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
@@ -49,7 +50,10 @@ CWndListCtrl::CWndListCtrl(QWidget* parent)
       m_textColor(UITheme::Get().Color(34)),
       m_backColor(UITheme::Get().Color(30)),
       m_selectionColor(RGB(105, 62, 133)),
-      m_hoverColor(RGB(78, 46, 104)) {
+      m_hoverColor(RGB(78, 46, 104)),
+      m_hoverTimer(new QTimer(this)) {
+    m_hoverTimer->setSingleShot(true);
+    connect(m_hoverTimer, &QTimer::timeout, this, [this] { OnHover(); });
     setAttribute(Qt::WA_OpaquePaintEvent);  // the back buffer covers everything
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -185,10 +189,11 @@ int CWndListCtrl::SelectEntry(int index) {
     m_entries[static_cast<std::size_t>(index)].selected = true;
     m_selected = index;
     RecalcLayout();
-    // Keep the selected row in view.
+    // Keep the selected row in view; a part-visible bottom row is in view, so pressing it does
+    // not move the list under the mouse.
     const int row = index / m_perRow;
-    const int fully = std::max(1, FullyVisibleRows());
-    if (row >= m_firstRow + fully) m_firstRow = std::max(0, row - fully + 1);
+    const int rows = std::max(1, m_visibleRows);
+    if (row >= m_firstRow + rows) m_firstRow = std::max(0, row - rows + 1);
     if (row < m_firstRow) m_firstRow = row;
     RecalcLayout();
     DrawAll();
@@ -374,20 +379,19 @@ bool CWndListCtrl::IsScrollBarShown() const {
 void CWndListCtrl::RecalcLayout() {
     const int rowH = RowHeight();
     m_totalRows = (GetEntryCount() + m_perRow - 1) / m_perRow;
-    // The bar is needed only when some row does not fit completely.
-    auto fits = [&] {
-        const RECT area = DrawingArea();
-        return m_totalRows * rowH <= std::max(0, area.Height());
+    // The bar shows once the rows reach the visible count (a part-visible bottom row counts);
+    // the bar takes width, never height, so the count is the same with or without it.
+    const auto visibleRows = [&] {
+        return static_cast<int>((std::max(0, DrawingArea().Height()) + rowH - 1) / rowH);
     };
     const bool wasShown = IsScrollBarShown();
-    bool show = m_alwaysShowBar || !fits();
+    const bool show = m_alwaysShowBar || m_totalRows >= visibleRows();
     if (show != wasShown) {
         ShowScrollBar(this, SB_VERT, show);
         if (!show) EnableScrollBar(this, SB_VERT, ESB_ENABLE_BOTH);
         if (!m_buffer.isNull()) m_buffer = QImage();
     }
-    const RECT area = DrawingArea();
-    m_visibleRows = static_cast<int>((std::max(0, area.Height()) + rowH - 1) / rowH);
+    m_visibleRows = visibleRows();
     m_firstRow = std::clamp(m_firstRow, 0, MaxFirstRow());
     if (show) {
         SCROLLINFO si;
@@ -453,9 +457,20 @@ void CWndListCtrl::PaintScrollPart(QPainter& painter, const NMCSBCUSTOMDRAW& par
     DrawScrollPartFromGrid(painter, m_grid.isNull() ? DefaultScrollBarImage() : m_grid, part);
 }
 
+bool CWndListCtrl::BufferFits() const {
+    const qreal ratio = std::max<qreal>(1, devicePixelRatioF());
+    return !m_buffer.isNull() && m_buffer.devicePixelRatio() == ratio &&
+           m_buffer.size() == (QSizeF(size()) * ratio).toSize();
+}
+
 void CWndListCtrl::DrawAll() {
     if (width() <= 0 || height() <= 0) return;
-    if (m_buffer.size() != size()) m_buffer = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    // As many pixels as the screen gives the list, so its text stays sharp when scaled up.
+    const qreal ratio = std::max<qreal>(1, devicePixelRatioF());
+    if (!BufferFits()) {
+        m_buffer = QImage((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        m_buffer.setDevicePixelRatio(ratio);
+    }
     QPainter p(&m_buffer);
     const QRect all(0, 0, width(), height());
     // Borders first; the client lies inside them.
@@ -719,7 +734,7 @@ bool CWndListCtrl::HitTest(POINT pt, int& entry, int& sub) const {
 }
 
 void CWndListCtrl::paintEvent(QPaintEvent*) {
-    if (m_buffer.size() != size()) DrawAll();
+    if (!BufferFits()) DrawAll();
     QPainter p(this);
     p.drawImage(0, 0, m_buffer);
 }
@@ -741,9 +756,18 @@ void CWndListCtrl::mousePressEvent(QMouseEvent* e) {
         return;
     }
     if (e->button() != Qt::LeftButton) return;
-    if (m_selectionEnabled && entry != m_selected) SelectEntry(entry);
+    // What was pressed is decided on what the player saw, before the selection redraws.
     CListEntry& en = m_entries[static_cast<std::size_t>(entry)];
-    if (m_checkBoxes && sub == 0 && en.checkRect.Contains(pt)) {
+    const bool onCheck = m_checkBoxes && sub == 0 && en.checkRect.Contains(pt);
+    int link = -1;
+    bool onHand = false;
+    if (const CListSubItem* s = GetSubItem(entry, sub)) {
+        for (std::size_t k = 0; k < s->links.size() && link < 0; ++k)
+            if (s->links[k].Contains(pt)) link = static_cast<int>(k);
+        onHand = s->handArea && s->handRect.Contains(pt);
+    }
+    if (m_selectionEnabled && entry != m_selected) SelectEntry(entry);
+    if (onCheck) {
         en.checked = !en.checked;
         DrawAll();
         Post(WM_LIST_SELCHANGED);
@@ -751,14 +775,13 @@ void CWndListCtrl::mousePressEvent(QMouseEvent* e) {
         return;
     }
     if (CListSubItem* s = GetSubItem(entry, sub)) {
-        for (std::size_t k = 0; k < s->links.size(); ++k) {
-            if (!s->links[k].Contains(pt)) continue;
-            s->clickedLink = static_cast<int>(k);
+        if (link >= 0 && link < static_cast<int>(s->linkTargets.size())) {
+            s->clickedLink = link;
             setCursor(Qt::PointingHandCursor);
-            PostLink(s->linkTargets[k]);
+            PostLink(s->linkTargets[static_cast<std::size_t>(link)]);
             return;
         }
-        if (s->handArea && s->handRect.Contains(pt)) {
+        if (onHand) {
             m_handDown = true;
             setCursor(Qt::PointingHandCursor);
             DrawAll();
@@ -799,12 +822,31 @@ void CWndListCtrl::mouseMoveEvent(QMouseEvent* e) {
     }
     setCursor(hand ? Qt::PointingHandCursor : Qt::ArrowCursor);
     m_hover = entry;
+    // The hover comes once the mouse rests that long; it shows the tooltip of what is under it.
+    m_hoverTimer->start(HoverTime());
     DrawAll();
+}
+
+int CWndListCtrl::HoverTime() const {
+    return QToolTip::isVisible() ? style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, this)
+                                 : 1000;
+}
+
+void CWndListCtrl::OnHover() {
+    int entry = -1, sub = 0;
+    const CListSubItem* s = HitTest(m_mouse, entry, sub) ? GetSubItem(entry, sub) : nullptr;
+    if (s && !s->tooltip.empty()) {
+        QToolTip::showText(mapToGlobal(QPoint(m_mouse.x, m_mouse.y)),
+                           QString::fromStdString(s->tooltip), this);
+    } else {
+        QToolTip::hideText();
+    }
 }
 
 void CWndListCtrl::leaveEvent(QEvent*) {
     m_mouse = POINT{-1, -1};
     m_hover = -1;
+    m_hoverTimer->stop();
     QToolTip::hideText();
     DrawAll();
 }
@@ -843,24 +885,19 @@ void CWndListCtrl::keyPressEvent(QKeyEvent* e) {
             QWidget::keyPressEvent(e);
             return;
     }
-    if (next >= 0 && next < GetEntryCount()) SelectEntry(next);
+    if (next >= 0 && next < GetEntryCount() && next != m_selected) {
+        SelectEntry(next);
+        // The new row one above the bottom, so it is whole even under a part-visible last row.
+        m_firstRow = std::clamp(m_selected / m_perRow - m_visibleRows + 2, 0, MaxFirstRow());
+        RecalcLayout();
+        DrawAll();
+    }
     e->accept();
 }
 
 bool CWndListCtrl::event(QEvent* e) {
-    if (e->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(e);
-        int entry = -1, sub = 0;
-        const CListSubItem* s = nullptr;
-        if (HitTest(POINT{help->pos().x(), help->pos().y()}, entry, sub))
-            s = GetSubItem(entry, sub);
-        if (s && !s->tooltip.empty()) {
-            QToolTip::showText(help->globalPos(), QString::fromStdString(s->tooltip), this);
-        } else {
-            QToolTip::hideText();
-        }
-        return true;
-    }
+    // Tooltips come from the hover above, on its own time, not from Qt's.
+    if (e->type() == QEvent::ToolTip) return true;
     return QWidget::event(e);
 }
 

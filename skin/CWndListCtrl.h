@@ -9,6 +9,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <string>
@@ -139,6 +140,12 @@ class CWndListCtrl : public QWidget {
     void PaintScrollPart(QPainter& painter, const NMCSBCUSTOMDRAW& part);
     // Entry and sub-item under a client point; false on a miss.
     bool HitTest(POINT pt, int& entry, int& sub) const;
+    // How long the mouse rests before a sub-item's tooltip shows: the tooltip window's own
+    // delay while one shows, else 1000 ms.
+    int HoverTime() const;
+    // Whether a hover is being waited for, and how long it was armed with.
+    bool IsHoverArmed() const { return m_hoverTimer->isActive(); }
+    int HoverInterval() const { return m_hoverTimer->interval(); }
 
   protected:
     void paintEvent(QPaintEvent* e) override;
@@ -201,6 +208,10 @@ class CWndListCtrl : public QWidget {
     QImage m_icons;
     QImage m_grid;
     QImage m_buffer;
+    QTimer* m_hoverTimer;  // owned by the widget
+    void OnHover();
+    // Whether the back buffer has the list's size at the screen's pixel ratio.
+    bool BufferFits() const;
     int m_cellWidth = 15;
     int m_cellHeight = 16;
     POINT m_mouse{-1, -1};

@@ -23,14 +23,17 @@ class Layout {
     void SelectFont(int index) {
         if (m_cv.SelectFont(index)) {
             m_tm = m_cv.FontMetrics(index);
+            m_drawnHeight = m_tm.height;
         } else {
             m_tm = {};
         }
         m_useSpacing = false;
     }
     int Leading() const { return m_useSpacing ? m_p.lineSpacing : m_tm.externalLeading; }
+    // Centred on the line by the font the text is really drawn in: a tag naming no font
+    // leaves the metrics zero but the previous font selected.
     int TextY() const {
-        return m_y + ((m_p.style & DT_VCENTER) ? (m_lineHeight - m_tm.height) / 2 : 0);
+        return m_y + ((m_p.style & DT_VCENTER) ? (m_lineHeight - m_drawnHeight) / 2 : 0);
     }
     void SetColor(COLORREF c) {
         if (m_draw) m_cv.SetTextColor(c);
@@ -52,6 +55,7 @@ class Layout {
     RECT m_rc;
     bool m_draw = true;
     MarkupFontMetrics m_tm;
+    int m_drawnHeight = 0;  // height of the font selected on the canvas
     bool m_useSpacing = false;
     int m_x = 0, m_y = 0, m_lineHeight = 0, m_indent = 0;
     POINT m_linkStart;
@@ -157,7 +161,15 @@ MarkupResult Layout::Run() {
 
     const bool leftOver = pos < m_text.size();
     for (int i = m_linkIndex; i < static_cast<int>(m_p.links.size()); ++i) m_p.links[i] = RECT{};
-    MarkupResult result{m_rc, m_linkIndex};
+    MarkupResult result{m_rc, m_linkIndex, false};
+    // Only characters a reader would miss count; closing tags and blanks may stay behind.
+    for (std::size_t p = pos; p < m_text.size() && !result.leftOver;) {
+        const MarkupToken t = NextMarkupToken(m_text, p);
+        if (t.kind == MarkupTokenKind::Run ||
+            (t.kind == MarkupTokenKind::Ampersand && (m_p.style & DT_NOPREFIX)))
+            result.leftOver = true;
+        p = t.end;
+    }
     if (!m_draw) {
         result.rect.bottom = std::max(m_y + m_lineHeight, m_iconBottom);
         // The widest line, not only the last one: a measured box must hold every line.
@@ -250,21 +262,46 @@ void Layout::Tag(const MarkupToken& t) {
 std::size_t Layout::TextRun(const MarkupToken& t) {
     const std::u16string_view run = m_text.substr(t.begin, t.end - t.begin);
     std::size_t n = run.size();
-    std::size_t afterBlank = 0;
-    bool cut = false;
-    for (std::size_t k = 1; k <= run.size(); ++k) {
-        // The average width is a cheap estimate; measure exactly only near the right edge.
-        long w = static_cast<long>(m_tm.aveCharWidth) * static_cast<long>(k);
-        if (m_x + w >= m_rc.right) w = m_cv.TextWidth(run.substr(0, k));
-        if (m_x + w >= m_rc.right) {
-            n = k;
-            if ((m_p.style & DT_WORDBREAK) && afterBlank > 0) n = afterBlank;
-            if ((m_p.style & DT_END_ELLIPSIS) && n > 2) n -= 2;
-            n -= 1;
-            cut = true;
-            break;
+    // The first character count that no longer fits, 0 when the whole run does.
+    std::size_t over = 0;
+    const auto fits = [&](std::size_t k) {
+        return m_x + m_cv.TextWidth(run.substr(0, k)) <= m_rc.right;
+    };
+    if (m_tm.height == 0 && m_tm.aveCharWidth == 0) {
+        // No font is known (a tag named a font that does not exist): the average width is all
+        // there is, and at zero it never wraps.
+        for (std::size_t k = 1; k <= run.size(); ++k) {
+            long w = static_cast<long>(m_tm.aveCharWidth) * static_cast<long>(k);
+            if (m_x + w >= m_rc.right && !fits(k)) {
+                over = k;
+                break;
+            }
         }
-        if (run[k - 1] == u' ') afterBlank = k;
+    } else if (!fits(run.size())) {
+        // Measured with the font it is drawn in: an average-width guess falls short on
+        // full-width (Chinese) characters and the line runs past the edge. The widths grow
+        // with the count, so halving finds the first one that does not fit.
+        std::size_t lo = 0, hi = run.size();  // fits(lo), !fits(hi)
+        while (hi - lo > 1) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (fits(mid)) {
+                lo = mid;
+            } else {
+                hi = mid;
+            }
+        }
+        over = hi;
+    }
+    bool cut = false;
+    if (over > 0) {
+        n = over;
+        // The last blank of the part that fits, the place a word break cuts.
+        const std::size_t blank = run.substr(0, over - 1).rfind(u' ');
+        const std::size_t afterBlank = blank == std::u16string_view::npos ? 0 : blank + 1;
+        if ((m_p.style & DT_WORDBREAK) && afterBlank > 0) n = afterBlank;
+        if ((m_p.style & DT_END_ELLIPSIS) && n > 2) n -= 2;
+        n -= 1;
+        cut = true;
     }
     const std::u16string_view piece = run.substr(0, n);
     const int runX = m_x;

@@ -60,8 +60,9 @@ struct MarkupParams {
 };
 
 struct MarkupResult {
-    RECT rect;          // the box used; when measuring, the box the text needs
-    int linkCount = 0;  // link boxes found
+    RECT rect;              // the box used; when measuring, the box the text needs
+    int linkCount = 0;      // link boxes found
+    bool leftOver = false;  // text that found no place (a single line or a full box ended it)
 };
 
 // `text` must already have its resource references expanded.

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <optional>
 #include <span>
 
 #include "platform/Text.h"
@@ -12,9 +13,14 @@
 namespace vm {
 namespace {
 
+MarkupTextObserver& Observer() {
+    static MarkupTextObserver observer;
+    return observer;
+}
+
 class PainterCanvas : public IMarkupCanvas {
   public:
-    explicit PainterCanvas(CDC& dc) : m_dc(dc) {}
+    PainterCanvas(CDC& dc, MarkupTextRecord* record) : m_dc(dc), m_record(record) {}
 
     bool SelectFont(int index) override { return m_dc.SelectThemeFont(index); }
     MarkupFontMetrics FontMetrics(int index) override {
@@ -25,11 +31,24 @@ class PainterCanvas : public IMarkupCanvas {
     COLORREF ThemeColor(int index) override { return UITheme::Get().Color(index); }
     void SetTextColor(COLORREF color) override { m_dc.SetTextColor(color); }
     void FillRect(const RECT& rect, COLORREF color) override { m_dc.FillRect(rect, color); }
-    void DrawText(int x, int y, std::u16string_view text) override { m_dc.TextOut(x, y, text); }
+    void DrawText(int x, int y, std::u16string_view text) override {
+        m_dc.TextOut(x, y, text);
+        if (!m_record) return;
+        const QFontMetrics fm(m_dc.Font());
+        const QString q = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+        const QRect glyphs = fm.tightBoundingRect(q);
+        if (glyphs.isEmpty()) return;  // blanks
+        // Across: the run's advance, which the layout places (a glyph may lean a pixel past
+        // it); down: the glyphs' own pixels.
+        const QRect ink(x, y + fm.ascent() + glyphs.top(), fm.horizontalAdvance(q),
+                        glyphs.height());
+        m_record->pieces.push_back({ink, platform::Utf16ToUtf8(text)});
+    }
     void DrawHLine(int x1, int x2, int y, COLORREF color) override { m_dc.HLine(x1, x2, y, color); }
 
   private:
     CDC& m_dc;
+    MarkupTextRecord* m_record;
 };
 
 }  // namespace
@@ -43,7 +62,16 @@ void DrawMarkupText(CDC& dc, CUIManager* manager, RECT& rect, std::string_view t
 
     dc.SaveDC();
     if (draw) dc.IntersectClip(rect);
-    PainterCanvas canvas(dc);
+    std::optional<MarkupTextRecord> record;
+    if (draw && Observer()) {
+        QPainter& painter = dc.Painter();
+        record.emplace();
+        record->text = platform::Utf16ToUtf8(expanded);
+        record->box = rect;
+        record->visible = painter.hasClipping() ? painter.clipRegion() : QRegion(painter.window());
+        record->style = style;
+    }
+    PainterCanvas canvas(dc, record ? &*record : nullptr);
     MarkupParams p;
     p.rect = rect;
     p.textColor = textColor;
@@ -59,6 +87,10 @@ void DrawMarkupText(CDC& dc, CUIManager* manager, RECT& rect, std::string_view t
     p.linkCount = capacity;
     const MarkupResult r = LayoutMarkup(canvas, expanded, p);
     dc.RestoreDC();
+    if (record) {
+        record->leftOver = r.leftOver;
+        Observer()(*record);
+    }
     if (linkCount) *linkCount = r.linkCount;
     if (!draw) rect = r.rect;
 }
@@ -85,6 +117,19 @@ RECT MeasureMarkupText(CUIManager* manager, const RECT& rect, std::string_view t
     RECT r = rect;
     DrawMarkupText(dc, manager, r, text, 0, kNoColor, nullptr, nullptr, style | DT_CALCRECT);
     return r;
+}
+
+void SetMarkupTextObserver(MarkupTextObserver observer) {
+    Observer() = std::move(observer);
+}
+
+bool MarkupTextFits(const MarkupTextRecord& record) {
+    if (record.style & DT_END_ELLIPSIS) return true;
+    if (record.leftOver) return false;
+    for (const MarkupTextPiece& piece : record.pieces) {
+        if (!(QRegion(piece.ink) - record.visible).isEmpty()) return false;
+    }
+    return true;
 }
 
 }  // namespace vm

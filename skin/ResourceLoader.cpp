@@ -1,6 +1,7 @@
 #include "skin/ResourceLoader.h"
 
 #include <QFile>
+#include <map>
 #include <optional>
 
 #include "imaging/ImageDecoder.h"
@@ -48,6 +49,15 @@ QImage Decode(const QByteArray& bytes) {
     return ToQImage(r.image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+// Twice-size pictures by the path of their picture, loaded once and kept (like the theme).
+std::map<QString, QImage>& DoubleSize() {
+    static std::map<QString, QImage> pictures;
+    return pictures;
+}
+
+// The key a picture carries in its metadata, which QImage copies along with the pixels.
+const QString kDoubleSizeKey = QStringLiteral("vm-double-size");
+
 }  // namespace
 
 void SetResourceInstance(std::string_view module) {
@@ -73,12 +83,39 @@ std::string ResourcePath(ResourceType type, int number, std::string_view module)
 }
 
 bool LoadImageResource(QImage& target, ResourceType type, int number, std::string_view module) {
-    QFile file(QString::fromStdString(ResourcePath(type, number, module)));
+    const QString path = QString::fromStdString(ResourcePath(type, number, module));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     QImage image = Decode(file.readAll());
     if (image.isNull()) return false;
+    if (path.endsWith(QLatin1String(".png"))) {
+        auto& known = DoubleSize();
+        auto it = known.find(path);
+        if (it == known.end()) {
+            QString big = path;
+            big.insert(big.size() - 4, QLatin1String("@2x"));
+            QImage twice;
+            if (QFile::exists(big)) {
+                QFile f(big);
+                if (f.open(QIODevice::ReadOnly)) twice = Decode(f.readAll());
+            }
+            if (twice.size() != image.size() * 2) twice = QImage();
+            it = known.emplace(path, std::move(twice)).first;
+        }
+        if (!it->second.isNull()) image.setText(kDoubleSizeKey, path);
+    }
     target = std::move(image);
     return true;
+}
+
+const QImage& DoubleSizeOf(const QImage& image) {
+    static const QImage none;
+    if (image.isNull()) return none;
+    const QString key = image.text(kDoubleSizeKey);
+    if (key.isEmpty()) return none;
+    const auto it = DoubleSize().find(key);
+    if (it == DoubleSize().end() || it->second.size() != image.size() * 2) return none;
+    return it->second;
 }
 
 bool LoadPngResource(QImage& target, int number, std::string_view module) {

@@ -28,6 +28,11 @@ std::string ResourcePath(ResourceType type, int number, std::string_view module 
 bool LoadPngResource(QImage& target, int number, std::string_view module = {});
 bool LoadImageResource(QImage& target, ResourceType type, int number, std::string_view module = {});
 
+// The twice-size drawing of a loaded picture ("png/254@2x.png" beside "png/254.png"), for
+// screens scaled by two; null when there is none or `image` is no longer the whole picture.
+// Copies and clones of a loaded picture keep it; a cut-out part does not.
+const QImage& DoubleSizeOf(const QImage& image);
+
 // A picture file of any format the program reads (PNG through Qt, JPEG, GIF, BMP and TGA
 // through our decoders); a null image when it cannot be read.
 QImage LoadPictureFile(const std::filesystem::path& path);

@@ -104,9 +104,7 @@ void DrawImage9Grid(CDC& dc, int l, int t, int r, int b, int sx, int sy, int sw,
                            std::min(dstY[row + 1], b)};
             if (src.IsEmpty() || dst.IsEmpty()) continue;
             if (tiled) {
-                QBrush brush(image->copy(ToQRect(src)));
-                brush.setTransform(QTransform::fromTranslate(dst.left, dst.top));
-                dc.FillRect(dst, brush);
+                dc.FillRect(dst, dc.ImageBrush(*image, src, POINT{dst.left, dst.top}));
             } else {
                 dc.DrawImage(dst, *image, src);
             }
@@ -125,8 +123,7 @@ void DrawStateFace(CDC& dc, CUIManager* manager, int l, int t, int r, int b, UIN
     const QImage* image = manager ? &manager->GetImage(which) : nullptr;
     if (image && !image->isNull()) {
         // The window's state image, cut at the button's place, is the button's face.
-        QBrush brush(image->copy(ToQRect(rc)));
-        brush.setTransform(QTransform::fromTranslate(rc.left, rc.top));
+        const QBrush brush = dc.ImageBrush(*image, rc, POINT{rc.left, rc.top});
         if (polygon && count > 0) {
             dc.FillPolygon(polygon, std::min(count, 20), brush);
         } else {

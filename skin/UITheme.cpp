@@ -45,9 +45,12 @@ UITheme& UITheme::Get() {
 }
 
 UITheme::UITheme() {
-    // "Tahoma" at a 12-pixel character height; fontconfig substitutes where it is missing and
-    // its fallback (the CJK face installed with the program) covers Chinese texts.
-    QFont base(QStringLiteral("Tahoma"));
+    // "Tahoma" at a 12-pixel character height. Where it is missing, a condensed sans writes
+    // Latin (the windows' boxes were sized for Tahoma's narrow Latin, which the system's usual
+    // substitute, a wide sans, overflows) and the CJK face installed with the program Chinese.
+    QFont base;
+    base.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("WenQuanYi Micro Hei")});
     base.setPixelSize(12);
     auto derive = [&](bool bold, int pixels, bool underline) {
         QFont f = base;

@@ -5,11 +5,14 @@
 #include <QTest>
 
 #include "SkinTestSupport.h"
+#include "res/MainWindowPolygons.h"
+#include "skin/CDC.h"
 #include "skin/CUIButton.h"
 #include "skin/CUILabel.h"
 #include "skin/CUILabelLine.h"
 #include "skin/CUIProgressBar.h"
 #include "skin/MarkupLayout.h"
+#include "skin/ResourceLoader.h"
 #include "skin/UIRender.h"
 
 namespace vm::test {
@@ -337,6 +340,68 @@ TEST(LabelLine, DrawsTwoRows) {
     EXPECT_EQ(PixelAt(shot, 50, 11), RGB(200, 210, 220));
     EXPECT_EQ(PixelAt(shot, 50, 12), 0xFFFFFFu);
     EXPECT_EQ(line->EstimateSize(SIZE{}).cy, 2);
+}
+
+}  // namespace
+}  // namespace vm::test
+
+namespace vm::test {
+namespace {
+
+// The main window's progress fill against the update button that overlaps its right end: a
+// full bar reaches the button's slanted edge and never runs under it.
+TEST(MainWindowArt, AFullProgressBarEndsAtTheUpdateButtonsEdge) {
+    TestApp();
+    QImage bar;
+    ASSERT_TRUE(LoadPngResource(bar, 250));
+    const auto button = res::MainWindowPolygon(17);
+    ASSERT_EQ(button.size(), 4u);
+    const POINT top = button[0], bottom = button[3];  // the left edge, top to bottom
+    const int barLeft = 20, barTop = 492;
+    int rows = 0;
+    for (int r = 0; r < bar.height(); ++r) {
+        int right = -1;
+        for (int x = 0; x < bar.width(); ++x)
+            if (qAlpha(bar.pixel(x, r)) > 128) right = x;
+        if (right < 0) continue;
+        ++rows;
+        const double y = barTop + r + 0.5;
+        const double edge =
+            top.x + double(bottom.x - top.x) * (y - top.y) / double(bottom.y - top.y);
+        EXPECT_LE(barLeft + right + 1, edge) << "row " << r;      // clear of the button
+        EXPECT_GE(barLeft + right + 1, edge - 3) << "row " << r;  // and up to it
+    }
+    EXPECT_GE(rows, 15);
+}
+
+// On a screen scaled by two the artwork comes from its twice-size drawing, pixel for pixel.
+TEST(MainWindowArt, ArtworkIsDrawnFromItsDoubleSizeOnAScaledScreen) {
+    TestApp();
+    QImage face;
+    ASSERT_TRUE(LoadPngResource(face, 236));
+    const QImage big = DoubleSizeOf(face).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(big.size(), face.size() * 2);
+    EXPECT_TRUE(DoubleSizeOf(face.copy()).size() == big.size());  // a copy keeps it
+    EXPECT_TRUE(DoubleSizeOf(face.copy(0, 0, 4, 4)).isNull());    // a part does not
+    QImage screen(big.size(), QImage::Format_ARGB32_Premultiplied);
+    screen.setDevicePixelRatio(2);
+    screen.fill(Qt::transparent);
+    {
+        QPainter p(&screen);
+        CDC dc(p);
+        dc.DrawImage(0, 0, face);
+    }
+    screen.setDevicePixelRatio(1);
+    EXPECT_EQ(screen, big);
+    // At one pixel a point the picture itself is drawn.
+    QImage plain(face.size(), QImage::Format_ARGB32_Premultiplied);
+    plain.fill(Qt::transparent);
+    {
+        QPainter p(&plain);
+        CDC dc(p);
+        dc.DrawImage(0, 0, face);
+    }
+    EXPECT_EQ(plain, face.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 }  // namespace

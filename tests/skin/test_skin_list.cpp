@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QHelpEvent>
+#include <QStyle>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <variant>
 
@@ -171,6 +174,85 @@ TEST(List, RightPressDoubleClickHandAreaAndWheel) {
                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(win.list, &down);
     EXPECT_EQ(win.list->GetFirstVisibleRow(), 1);
+}
+
+TEST(List, TheBarShowsOnceTheRowsReachTheVisibleCount) {
+    ListWindow win;
+    // Rows of 24 in the 96-pixel drawing area: four rows fill it exactly.
+    Fill(win.list, 3);
+    for (int i = 0; i < 3; ++i) win.list->SetEntryHeight(i, 24);
+    EXPECT_EQ(win.list->GetVisibleRows(), 4);
+    EXPECT_FALSE(win.list->IsScrollBarShown());
+    Fill(win.list, 1);
+    win.list->SetEntryHeight(3, 24);
+    EXPECT_TRUE(win.list->IsScrollBarShown());
+}
+
+TEST(List, APressOnAPartVisibleBottomRowActsOnWhatWasShown) {
+    ListWindow win;
+    win.list->SetCheckBoxes(true);
+    win.list->AddColumn(0, "插件", 190);
+    Fill(win.list, 8);  // rows of 20 in 96 pixels: the fifth row shows its top 16
+    win.list->SetSubItem(4, 0, " <a>主页</a>");
+    win.list->SetSubItemLink(4, 0, "http://five.example/");
+    win.list->DrawAll();
+    ASSERT_EQ(win.list->GetVisibleRows(), 5);
+    const RECT area = win.list->DrawingArea();
+    const RECT box = win.list->GetEntry(4)->checkRect;
+    ASSERT_FALSE(box.IsEmpty());
+    ASSERT_LT(box.top, area.bottom);
+    QTest::mouseClick(win.list, Qt::LeftButton, {}, QPoint(box.left + 2, box.top + 2));
+    win.Deliver();
+    EXPECT_TRUE(win.list->GetCheck(4));  // toggled, not scrolled
+    EXPECT_EQ(win.list->GetFirstVisibleRow(), 0);
+    EXPECT_EQ(win.list->GetSelected(), 4);
+
+    // The link on that row is followed the same way.
+    win.list->SelectEntry(0);
+    win.Deliver();
+    win.posted.clear();
+    const CListSubItem* sub = win.list->GetSubItem(4, 0);
+    ASSERT_EQ(sub->links.size(), 1u);
+    const RECT link = sub->links[0];
+    QTest::mouseClick(win.list, Qt::LeftButton, {}, QPoint(link.left + 2, link.top + 2));
+    win.Deliver();
+    std::string target;
+    for (const auto& p : win.posted)
+        if (p.msg == WM_LIST_CLICKED) target = p.text;
+    EXPECT_EQ(target, "http://five.example/");
+    EXPECT_EQ(win.list->GetFirstVisibleRow(), 0);
+
+    // Keys bring the row fully into view: one above the bottom.
+    QTest::keyClick(win.list, Qt::Key_Down);
+    EXPECT_EQ(win.list->GetSelected(), 5);
+    EXPECT_EQ(win.list->GetFirstVisibleRow(), 2);
+}
+
+TEST(List, TheTooltipWaitsForTheHoverTime) {
+    ListWindow win;
+    Fill(win.list, 3);
+    win.list->SetSubItemTooltip(1, 0, "插件一的说明");
+    EXPECT_EQ(win.list->HoverTime(), 1000);
+    EXPECT_FALSE(win.list->IsHoverArmed());
+    QTest::mouseMove(win.list, QPoint(50, 30));
+    EXPECT_TRUE(win.list->IsHoverArmed());
+    EXPECT_EQ(win.list->HoverInterval(), 1000);
+    // Qt's own tooltip request shows nothing: the hover decides.
+    QHelpEvent help(QEvent::ToolTip, QPoint(50, 30), win.list->mapToGlobal(QPoint(50, 30)));
+    QCoreApplication::sendEvent(win.list, &help);
+    EXPECT_FALSE(QToolTip::isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 10000);
+    EXPECT_EQ(QToolTip::text(), QString::fromUtf8("插件一的说明"));
+    // While it shows, the tooltip window's own delay is the hover time.
+    const int wake =
+        win.list->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, win.list);
+    EXPECT_EQ(win.list->HoverTime(), wake);
+    QTest::mouseMove(win.list, QPoint(60, 30));
+    EXPECT_EQ(win.list->HoverInterval(), wake);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(win.list, &leave);
+    EXPECT_FALSE(win.list->IsHoverArmed());
+    QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 10000);
 }
 
 TEST(List, GridLinesAndSelectionArePainted) {

@@ -142,6 +142,69 @@ TEST(MarkupLayout, LinkWrappedOverTwoLinesGivesTwoBoxesAndHoverUnderlinesOnePiec
     EXPECT_EQ(hover.lines[0].color, 0x123456u);
 }
 
+// Full-width characters twice the average, as in a CJK font.
+class WideCanvas : public FakeCanvas {
+  public:
+    int TextWidth(std::u16string_view text) override {
+        int w = FakeCanvas::TextWidth(text);
+        for (char16_t c : text)
+            if (c >= 0x1100) w += 6 + font - 1;
+        return w;
+    }
+};
+
+TEST(MarkupLayout, ChineseLineWrapsAtTheEdgeInsteadOfRunningPastIt) {
+    // Ten characters of 12 pixels in a box 60 wide: five a line, none beyond the edge.
+    WideCanvas canvas;
+    MarkupParams p;
+    p.rect = {0, 0, 60, 100};
+    p.textColor = 0x123456;
+    p.style = DT_WORDBREAK;
+    const MarkupResult r = LayoutMarkup(canvas, u"游戏设置更新选项目录", p);
+    ASSERT_EQ(canvas.drawn.size(), 2u);
+    std::string all;
+    for (const Drawn& d : canvas.drawn) {
+        const int width = canvas.TextWidth(platform::Utf8ToUtf16(d.text));
+        EXPECT_LE(d.x + width, 60) << d.text;
+        all += d.text;
+    }
+    EXPECT_EQ(all, "游戏设置更新选项目录");
+    EXPECT_EQ(canvas.drawn[1].y, 12);
+    EXPECT_FALSE(r.leftOver);
+}
+
+TEST(MarkupLayout, OneLineTextFitsTheBoxItWasMeasuredFor) {
+    // A label sized to its measured text keeps every character on its one line, Latin or
+    // Chinese, in the middle of a run or at its end.
+    const std::pair<std::u16string, std::string> cases[] = {
+        {u"网络延迟：", "网络延迟："},
+        {u"32 ms", "32 ms"},
+        {u"<b>提示</b> 找回密码", "提示 找回密码"}};
+    for (const auto& [text, shown] : cases) {
+        WideCanvas measuring;
+        MarkupParams m;
+        m.rect = {10, 0, 9999, 100};
+        m.style = DT_SINGLELINE | DT_CALCRECT;
+        const RECT need = LayoutMarkup(measuring, text, m).rect;
+        WideCanvas drawing;
+        MarkupParams d;
+        d.rect = {10, 0, need.right, 20};
+        d.style = DT_SINGLELINE | DT_VCENTER;
+        const MarkupResult r = LayoutMarkup(drawing, text, d);
+        EXPECT_FALSE(r.leftOver) << platform::Utf16ToUtf8(text);
+        std::string all;
+        for (const Drawn& piece : drawing.drawn) all += piece.text;
+        EXPECT_EQ(all, shown);
+    }
+    // One pixel less and the last character has no room: it is left over.
+    WideCanvas narrow;
+    MarkupParams n;
+    n.rect = {0, 0, 5 * 12 - 1, 20};
+    n.style = DT_SINGLELINE;
+    EXPECT_TRUE(LayoutMarkup(narrow, u"网络延迟：", n).leftOver);
+    EXPECT_EQ(narrow.AllText(), "网络延迟");
+}
+
 TEST(MarkupLayout, MoreLinksThanCapacityAreDrawnButNotStored) {
     Layout r("<a>a</a> <a>b</a> <a>c</a>", {0, 0, 300, 50}, 0, 2);
     EXPECT_EQ(r.result.linkCount, 2);

@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <algorithm>
 
 #include "SkinTestSupport.h"
 #include "skin/CSkinDialog.h"
 #include "skin/CUIButton.h"
+#include "skin/CUIContainer.h"
 #include "skin/CUIEdit.h"
 #include "skin/CUIGroup.h"
 #include "skin/CUIPageOption.h"
 #include "skin/CUIPageSheet.h"
 #include "skin/CUIVScrollBar.h"
+#include "skin/MarkupText.h"
 
 namespace vm::test {
 namespace {
@@ -121,6 +124,27 @@ TEST(PageSheet, ClickOnATabSelectsItsPage) {
     EXPECT_GE(win.sheet->GetPageRect().top, t.bottom);
 }
 
+TEST(PageSheet, ADisabledTabDrawsNothingAndCannotBeClicked) {
+    SheetWindow win;
+    win.pages[1]->SetEnabled(false);
+    std::vector<std::string> drawn;
+    SetMarkupTextObserver([&](const MarkupTextRecord& r) { drawn.push_back(r.text); });
+    win.sheet->Invalidate();
+    win.Paint();
+    SetMarkupTextObserver({});
+    const std::vector<RECT>& tabs = win.sheet->GetTabBoxes();
+    ASSERT_EQ(tabs.size(), 3u);
+    EXPECT_TRUE(tabs[1].IsEmpty());
+    EXPECT_EQ(tabs[1].left, tabs[0].right + 2);
+    EXPECT_EQ(tabs[2].left, tabs[1].right + 2);  // the next tab follows the empty box
+    // Neither a face nor a caption: only the other tabs' texts are drawn.
+    EXPECT_NE(std::find(drawn.begin(), drawn.end(), "页0"), drawn.end());
+    EXPECT_NE(std::find(drawn.begin(), drawn.end(), "页2"), drawn.end());
+    EXPECT_EQ(std::find(drawn.begin(), drawn.end(), "页1"), drawn.end());
+    win.Down(tabs[1].left + 1, (tabs[0].top + tabs[0].bottom) / 2);
+    EXPECT_EQ(win.sheet->GetCurSel(), 0);
+}
+
 TEST(PageSheet, FactoriesPutControlsIntoTheirGroup) {
     SheetWindow win;
     CUIPageOption* page = win.pages[0];
@@ -204,6 +228,46 @@ TEST(ScrollBar, ThumbDragAndWheelMoveByWholeLines) {
     bar->SetFocus();
     win.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(107, 100));
     EXPECT_EQ(bar->GetScrollPos(), 75);
+}
+
+TEST(ScrollBar, TheThumbKeepsItsMarginFromTheArrows) {
+    BarWindow win(0, 100, 20);
+    CUIVScrollBar* bar = win.bar;
+    const RECT up = bar->GetPartRect(CUIVScrollBar::UpArrow);
+    const RECT down = bar->GetPartRect(CUIVScrollBar::DownArrow);
+    EXPECT_EQ(bar->GetPartRect(CUIVScrollBar::Thumb).top, up.bottom + 3);
+    bar->SetScrollPos(80);
+    EXPECT_EQ(bar->GetPartRect(CUIVScrollBar::Thumb).bottom, down.top - 3);
+    EXPECT_EQ(bar->GetPartRect(CUIVScrollBar::LowerTrack).bottom, down.top);
+}
+
+// A container that keeps the scroll requests its bar sends.
+struct RequestBox : CUIContainer {
+    std::vector<WPARAM> codes;
+    void Event(UIEvent& e) override {
+        if (e.type == UIEventType::VScroll) codes.push_back(e.wParam);
+        CUIContainer::Event(e);
+    }
+};
+
+TEST(ScrollBar, DraggingTheThumbAsksForThumbPosition) {
+    EditWindow win;
+    auto* box = win.root->AddNew<RequestBox>();
+    box->SetPos(0, 0, 300, 200);
+    auto* bar = box->AddNew<CUIVScrollBar>();
+    bar->SetRange(0, 100);
+    bar->SetPage(20);
+    bar->SetLine(5);
+    bar->SetPos(100, 20, 115, 180);
+    win.Paint();
+    const RECT thumb = bar->GetPartRect(CUIVScrollBar::Thumb);
+    const int y = (thumb.top + thumb.bottom) / 2;
+    win.Down(107, y);
+    win.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(107, y + 40));
+    win.Up(107, y + 40);
+    EXPECT_GT(bar->GetScrollPos(), 0);
+    ASSERT_FALSE(box->codes.empty());
+    for (WPARAM code : box->codes) EXPECT_EQ(code, SB_THUMBPOSITION);
 }
 
 TEST(ScrollBar, ContainersGetTheSkinnedBarWhenContentOutgrowsThem) {

@@ -35,6 +35,28 @@ TEST(Window, RendersControlsWhereTheyWerePlaced) {
     EXPECT_EQ(PixelAt(win.manager.GetBackBuffer(), 20, 20), RGB(255, 0, 0));
 }
 
+TEST(Window, OnTwoPixelsAPointTheLayoutStaysAndEveryPixelIsPainted) {
+    TestWindow win;
+    win.Open(200, 150);
+    win.root->SetBackColor(0xFFFFFF);
+    win.root->AddNew<TestControl>()->SetPos(0, 0, 1, 1);  // anchors the design at the corner
+    win.root->AddNew<TestControl>(0, "TestUI", RGB(255, 0, 0))->SetPos(10, 10, 60, 40);
+    QImage shot(400, 300, QImage::Format_ARGB32_Premultiplied);
+    shot.setDevicePixelRatio(2);
+    shot.fill(Qt::black);
+    win.Window()->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+    // The back buffer has the target's pixels; the control sits at the same points.
+    QImage buffer = win.manager.GetBackBuffer();
+    EXPECT_EQ(buffer.size(), QSize(400, 300));
+    EXPECT_EQ(buffer.devicePixelRatio(), 2.0);
+    buffer.setDevicePixelRatio(1);
+    EXPECT_EQ(PixelAt(buffer, 20, 20), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(buffer, 119, 79), RGB(255, 0, 0));
+    EXPECT_EQ(PixelAt(buffer, 120, 80), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(buffer, 19, 20), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(buffer, 399, 299), 0xFFFFFFu);
+}
+
 TEST(Drawing, GradientAndNineGridLandWhereExpected) {
     TestApp();
     QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);

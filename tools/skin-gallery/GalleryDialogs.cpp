@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "GalleryOutput.h"
 #include "app/CVelmoraApp.h"
 #include "net/Passport.h"
 #include "skin/CSkinEdit.h"
@@ -31,26 +32,9 @@ struct Out {
     int failures = 0;
 
     void Save(CSkinDialog& dialog, const QString& name) {
-        QWidget* w = dialog.Window();
         dialog.ShowWindow(true, false);
         QCoreApplication::processEvents();
-        QImage shot(w->size(), QImage::Format_ARGB32_Premultiplied);
-        shot.fill(Qt::transparent);
-        w->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
-        if (!w->mask().isEmpty()) {
-            QImage cut(w->size(), QImage::Format_ARGB32_Premultiplied);
-            cut.fill(Qt::transparent);
-            QPainter p(&cut);
-            p.setClipRegion(w->mask());
-            p.drawImage(0, 0, shot);
-            p.end();
-            shot = cut;
-        }
-        const QString path = QDir(dir).filePath(name);
-        if (!shot.save(path, "PNG")) {
-            std::fprintf(stderr, "无法写入图片：%s\n", path.toLocal8Bit().constData());
-            ++failures;
-        }
+        failures += gallery::SavePicture(gallery::RenderWindow(dialog.Window()), name);
     }
 };
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "GalleryOutput.h"
 #include "app/CVelmoraApp.h"
 #include "app/GameServerRecord.h"
 #include "app/messages.h"
@@ -39,9 +40,7 @@ class GalleryWindow : public CVelmoraDlg {
 
 // The window as the screen shows it, with a stand-in for the news page the browser draws.
 QImage Capture(QWidget* w, bool newsPage = true) {
-    QImage shot(w->size(), QImage::Format_ARGB32_Premultiplied);
-    shot.fill(Qt::transparent);
-    w->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+    QImage shot = gallery::RenderWindow(w);
     if (newsPage) {
         QPainter p(&shot);
         const QRect page(5, 137, 791, 305);
@@ -61,20 +60,11 @@ QImage Capture(QWidget* w, bool newsPage = true) {
             p.drawText(QRect(page.left() + 24, page.top() + 70 + i * 30, 600, 24),
                        Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(lines[i]));
     }
-    if (w->mask().isEmpty()) return shot;
-    QImage cut(w->size(), QImage::Format_ARGB32_Premultiplied);
-    cut.fill(Qt::transparent);
-    QPainter p(&cut);
-    p.setClipRegion(w->mask());
-    p.drawImage(0, 0, shot);
-    return cut;
+    return shot;  // already cut to the window's outline
 }
 
-int Save(const QImage& image, const QString& out, const QString& name) {
-    const QString path = QDir(out).filePath(name);
-    if (!image.isNull() && image.save(path, "PNG")) return 0;
-    std::fprintf(stderr, "无法写入图片：%s\n", path.toLocal8Bit().constData());
-    return 1;
+int Save(const QImage& image, const QString&, const QString& name) {
+    return gallery::SavePicture(image, name);
 }
 
 // A made-up portrait in place of the avatar service's picture.

@@ -13,6 +13,7 @@
 #include <functional>
 #include <vector>
 
+#include "GalleryOutput.h"
 #include "res/ResourceIds.h"
 #include "skin/CSkinDialog.h"
 #include "skin/CSkinEdit.h"
@@ -36,19 +37,11 @@ int g_failures = 0;
 QString g_dir;
 
 void Save(const QImage& image, const QString& name) {
-    const QString path = QDir(g_dir).filePath(name);
-    if (!image.save(path, "PNG")) {
-        std::fprintf(stderr, "无法写入图片：%s\n", path.toLocal8Bit().constData());
-        ++g_failures;
-    }
+    g_failures += gallery::SavePicture(image, name);
 }
 
 QImage Capture(QWidget* w) {
-    QApplication::processEvents();
-    QImage shot(w->size(), QImage::Format_ARGB32_Premultiplied);
-    shot.fill(Qt::transparent);
-    w->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
-    return shot;
+    return gallery::RenderWindow(w);
 }
 
 QImage Png(int number) {
@@ -190,13 +183,14 @@ void ScrolledContainer() {
     d.AddControl(std::move(owned));
     box->SetBackColor(RGB(100, 72, 140));
     box->EnableScrollBar(true);
+    // Rows of 26 in a box of five rows, scrolled by whole rows: every row shows whole.
     for (int i = 0; i < 12; ++i) {
         CUILabel* l = box->AddNew<CUILabel>();
-        l->SetPos(14, 12 + i * 26, 220, 34 + i * 26);
+        l->SetPos(14, i * 26, 220, 26 + i * 26);
         l->SetText("<c #E6D7FF>第" + std::to_string(i + 1) + "项：插件目录 Interface/AddOns");
     }
-    box->SetPos(10, 10, 250, 150);
-    box->SetScrollPos(box->GetScrollRange() / 2 - 70);
+    box->SetPos(10, 10, 250, 140);
+    box->SetScrollPos(3 * 26);
     d.SendMessage(WM_PAINT);
     Save(Capture(d.Window()), "container-scrolled.png");
     // The bar alone, in each state of its parts.

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "GalleryOutput.h"
 #include "app/CVelmoraApp.h"
 #include "app/messages.h"
 #include "ui/CDlgSelectServer.h"
@@ -17,11 +18,8 @@ namespace vm {
 
 namespace {
 
-int Save(const QImage& image, const QString& out, const QString& name) {
-    const QString path = QDir(out).filePath(name);
-    if (!image.isNull() && image.save(path, "PNG")) return 0;
-    std::fprintf(stderr, "无法写入图片：%s\n", path.toLocal8Bit().constData());
-    return 1;
+int Save(const QImage& image, const QString&, const QString& name) {
+    return gallery::SavePicture(image, name);
 }
 
 void Settle() {
@@ -117,11 +115,11 @@ int MirrorChoice(const QString& out) {
         CDlgSelectServer dlg(nullptr, [](const TargetRef&) {});
         dlg.show();
         Settle();
-        failures += Save(dlg.grab().toImage(), out, "mirror-choice-measuring.png");
+        failures += Save(gallery::GrabWindow(&dlg), out, "mirror-choice-measuring.png");
         PostTo(dlg.Target(), WM_VM_MIRROR_LATENCY, 0, 23);
         PostTo(dlg.Target(), WM_VM_MIRROR_LATENCY, 1, -1);
         Settle();
-        failures += Save(dlg.grab().toImage(), out, "mirror-choice.png");
+        failures += Save(gallery::GrabWindow(&dlg), out, "mirror-choice.png");
         dlg.hide();
     }
     if (!previous.empty()) app.SetProgramDir(previous);
@@ -132,7 +130,7 @@ int BusyWindow(const QString& out) {
     CDlgStatus status(nullptr, "正在上传配置，请稍候……");
     status.ShowCentered();
     Settle();
-    const int failures = Save(status.grab().toImage(), out, "busy-window.png");
+    const int failures = Save(gallery::GrabWindow(&status), out, "busy-window.png");
     status.hide();
     return failures;
 }

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "GalleryOutput.h"
 #include "app/CVelmoraApp.h"
 #include "app/messages.h"
 #include "platform/FileUtil.h"
@@ -30,10 +31,8 @@ namespace fs = std::filesystem;
 int Shoot(QWidget& w, const QString& out, const QString& name) {
     w.show();
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
-    const QString path = QDir(out).filePath(name);
-    if (w.grab().save(path, "PNG")) return 0;
-    std::fprintf(stderr, "无法写入图片：%s\n", path.toLocal8Bit().constData());
-    return 1;
+    (void)out;
+    return gallery::SavePicture(gallery::GrabWindow(&w), name);
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 // skin-gallery OUTPUT_DIR
 // Renders every skinned control in each of its states, a skinned dialog with round corners and
 // with its veil, each message-box style with plain and colour-tagged text, and the main
-// window's and logon dialog's state images with the slanted buttons' outlines, as PNG files.
+// window's and logon dialog's state images with the slanted buttons' outlines, as PNG files;
+// then the program's windows again at twice the pixel density ("scale2-..."), and one contact
+// sheet of them all. Every render's text is checked: a word cut off is reported and the exit
+// status is 1 (the suite runs it so).
 
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
+#include <QProcess>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -13,6 +17,7 @@
 #include <vector>
 
 #include "GalleryMainWindow.h"
+#include "GalleryOutput.h"
 #include "GalleryPartThree.h"
 #include "GalleryStartup.h"
 #include "GalleryWizard.h"
@@ -44,25 +49,11 @@ QString g_out;
 int g_failures = 0;
 
 void Save(const QImage& image, const QString& name) {
-    const QString path = QDir(g_out).filePath(name);
-    if (!image.save(path, "PNG")) {
-        std::fprintf(stderr, "无法写入图片：%s\n", path.toLocal8Bit().constData());
-        ++g_failures;
-    }
+    g_failures += gallery::SavePicture(image, name);
 }
 
-// The window as the screen shows it: its children included, cut to its outline.
 QImage Capture(QWidget* w) {
-    QImage shot(w->size(), QImage::Format_ARGB32_Premultiplied);
-    shot.fill(Qt::transparent);
-    w->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
-    if (w->mask().isEmpty()) return shot;
-    QImage cut(w->size(), QImage::Format_ARGB32_Premultiplied);
-    cut.fill(Qt::transparent);
-    QPainter p(&cut);
-    p.setClipRegion(w->mask());
-    p.drawImage(0, 0, shot);
-    return cut;
+    return gallery::RenderWindow(w);
 }
 
 struct Dialog : CSkinDialog {
@@ -384,8 +375,35 @@ void WindowPreviews() {
 }  // namespace
 }  // namespace vm
 
+namespace vm {
+namespace {
+
+// The windows a player on a large screen sees most, rendered again by a copy of this program
+// that Qt runs at twice the pixel density: same layout, sharper pixels.
+int ScaleTwoPass(const char* self, const QString& out) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QString::fromLocal8Bit(self), {out, QStringLiteral("--scale-2")});
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit) {
+        std::fprintf(stderr, "放大两倍的渲染没有完成\n");
+        return 1;
+    }
+    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("picture ")) gallery::AddToContactSheet(QString::fromUtf8(line.mid(8)));
+    }
+    return child.exitCode();
+}
+
+}  // namespace
+}  // namespace vm
+
+// skin-gallery OUTPUT_DIR [--scale-2]: exits with 1 when a picture failed or a text is cut off.
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    const bool scaleTwo = argc == 3 && std::string(argv[2]) == "--scale-2";
+    if (argc != 2 && !scaleTwo) {
         std::fprintf(stderr, "用法：skin-gallery 输出文件夹\n");
         return 2;
     }
@@ -396,8 +414,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "无法创建文件夹：%s\n", argv[1]);
         return 1;
     }
+    vm::gallery::SetOutputFolder(vm::g_out);
     vm::QtStartupUi ui;
     ui.InitSkinDefaults();
+    if (scaleTwo) {
+        vm::gallery::SetNamePrefix(QStringLiteral("scale2-"));
+        vm::g_failures += vm::GalleryMainWindow(vm::g_out);
+        vm::g_failures += vm::GalleryDialogs(vm::g_out);
+        for (const QString& name : vm::gallery::Pictures())
+            std::printf("picture %s\n", name.toUtf8().constData());
+        return vm::g_failures == 0 && vm::gallery::ClippedTextCount() == 0 ? 0 : 1;
+    }
     vm::Controls();
     vm::Dialogs();
     vm::MessageBoxes();
@@ -409,5 +436,9 @@ int main(int argc, char** argv) {
     vm::g_failures += vm::GalleryMainWindow(vm::g_out);
     vm::g_failures += vm::GalleryDialogs(vm::g_out);
     vm::g_failures += vm::GalleryObsoleted(vm::g_out);
-    return vm::g_failures == 0 ? 0 : 1;
+    vm::g_failures += vm::ScaleTwoPass(argv[0], vm::g_out);
+    vm::g_failures += vm::gallery::WriteContactSheet(QStringLiteral("contact-sheet.png"));
+    if (const int cut = vm::gallery::ClippedTextCount())
+        std::fprintf(stderr, "%d 处文字被截断\n", cut);
+    return vm::g_failures == 0 && vm::gallery::ClippedTextCount() == 0 ? 0 : 1;
 }
