@@ -23,6 +23,7 @@
 #include "platform/Md5.h"
 #include "platform/Text.h"
 #include "update/AddOnInfo.h"
+#include "update/CFileListModel.h"
 #include "update/DiskComparison.h"
 #include "update/Download.h"
 #include "update/FileEntries.h"
@@ -84,11 +85,6 @@ std::string Slashes(std::string s) {
     return s;
 }
 
-// The first path component (lower-cased) of a path below Interface.
-std::string AddOnComponent(const std::string& belowInterface) {
-    return platform::AsciiLower(belowInterface.substr(0, belowInterface.find('/')));
-}
-
 // Where this game folder's run keeps its downloads: two installs updating at once never
 // share a staged file (each file arrives under a fresh name in its own run's folder).
 std::string StagingFolder(const std::string& temp, const std::string& gameFolder) {
@@ -132,12 +128,6 @@ std::string CacheBuster() {
     return id + std::to_string(static_cast<long long>(platform::UnixNow()));
 }
 
-bool CUpdateThread::Launch(const TargetRef& target) {
-    auto run = std::make_unique<CUpdateThread>();
-    run->m_pMainWnd = target;
-    return CWorkerThread::Start(std::move(run));
-}
-
 int CUpdateThread::RunTask() {
     CVelmoraApp& app = theApp();
     m_gameFolder = GameFolder();
@@ -150,15 +140,16 @@ int CUpdateThread::RunTask() {
     if (lock->UsesFallback()) SendStatus(m_pMainWnd, kFallbackLock);
     RunningFlag running;
 
+    // What the update-information job published before the run; a refresh replaces it with
+    // what the run fetches itself (and publishes for the windows).
+    m_info = app.PublishedState().updateInfo.Get();
+    m_sets.names = app.PublishedState().sets.Get();
+    m_sets.folders = app.PublishedState().setFolders.Get();
     if (app.Runs().refreshRequest.exchange(0)) {
         FetchChecksums();
-        if (FetchInformation()) {
-            const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
-            std::vector<std::string> names;
-            app.PublishedState().setFolders.With([&](std::map<std::string, std::string>& folders) {
-                RebuildPublishedSets(info, names, folders);
-            });
-            app.PublishedState().sets.Set(std::move(names));
+        if (std::optional<UpdateInfoMap> fetched = FetchInformation()) {
+            m_info = std::move(*fetched);
+            m_sets = PublishSets(m_info);
         }
     }
     if (RunOnceADayTest(m_clock) == DayTest::AlreadyDoneToday) {
@@ -167,7 +158,8 @@ int CUpdateThread::RunTask() {
         return 0;
     }
     SendStatus(m_pMainWnd, kChecking);
-    if (RunSelfUpdateCheck(m_pMainWnd, CacheBuster()) == SelfUpdateResult::Stop) return 0;
+    if (RunSelfUpdateCheck(m_pMainWnd, CacheBuster(), *m_gates.shortcut) == SelfUpdateResult::Stop)
+        return 0;
 
     std::error_code ec;
     fs::remove(fs::path(m_gameFolder) / kUpdaterFileName, ec);
@@ -187,8 +179,8 @@ UpdateOutcome CUpdateThread::End(UpdateOutcome outcome) {
 
 UpdateOutcome CUpdateThread::FileUpdate() {
     CVelmoraApp& app = theApp();
-    const std::vector<std::string> sets = app.PublishedState().sets.Get();
-    const std::map<std::string, std::string> folders = app.PublishedState().setFolders.Get();
+    const std::vector<std::string>& sets = m_sets.names;
+    const std::map<std::string, std::string>& folders = m_sets.folders;
     if (sets.empty()) {
         SendStatus(m_pMainWnd, kNoSets);
         return End(UpdateOutcome::Failed);
@@ -204,9 +196,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     }
     m_setFolder = folder->second;
     m_baseUrl = app.MirrorState().baseUrl.Get();
-    const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
-    auto noCache = info.find(kInfoNoCacheMode);
-    m_noCache = noCache != info.end() && noCache->second == "1";
+    auto noCache = m_info.find(kInfoNoCacheMode);
+    m_noCache = noCache != m_info.end() && noCache->second == "1";
 
     std::string listUrl = m_baseUrl + EncodeUrlPath(m_setFolder + "/" + kFileListArchiveName);
     if (m_noCache) listUrl.append("?").append(CacheBuster());
@@ -228,16 +219,20 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     m_localFiles.clear();
     m_removalCandidates.clear();
     m_listPaths.clear();
-    // A list that does not parse must not stand for an empty one: that would offer every
-    // installed add-on for removal.
-    if (!ParseFileListDocument(*document)) {
-        SendStatus(m_pMainWnd, kListUnreadable);
-        return End(UpdateOutcome::Failed);
+    {
+        // The parsed list is the run's own: only the entries built from it live on.
+        CFileListModel model;
+        // A list that does not parse must not stand for an empty one: that would offer every
+        // installed add-on for removal.
+        if (!ParseFileListDocument(*document, model)) {
+            SendStatus(m_pMainWnd, kListUnreadable);
+            return End(UpdateOutcome::Failed);
+        }
+        // Its memory serves the entries built next.
+        document.reset();
+        if (Cancelled()) return End(UpdateOutcome::Cancelled);
+        m_entries = BuildFileEntries(model);
     }
-    // Its memory serves the entries built next.
-    document.reset();
-    if (Cancelled()) return End(UpdateOutcome::Cancelled);
-    BuildEntries(m_entries);
     const std::string temp = TemporaryFolder();
     m_staging = StagingFolder(temp, m_gameFolder);
 
@@ -381,11 +376,9 @@ bool CUpdateThread::FetchFile(const std::string& local, const std::string& remot
 }
 
 UpdateOutcome CUpdateThread::WaitForCommitGate() {
-    // The window opens the gate once its page has loaded (or after 15 s).
-    while (!theApp().Runs().commitGate.load()) {
-        if (Cancelled()) return UpdateOutcome::Cancelled;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    // The window opens the gate once its page has loaded (or after 15 s); a cancel wakes the
+    // wait at once.
+    if (!m_gates.commit->WaitUnless(g_cancelUpdate)) return UpdateOutcome::Cancelled;
     return Cancelled() ? UpdateOutcome::Cancelled : UpdateOutcome::Succeeded;
 }
 
@@ -419,22 +412,17 @@ void CUpdateThread::MoveAside(const std::string& path) {
     SendStatus(m_pMainWnd, "无法移动文件：" + path + "（" + move.error + "），文件保留在原处。");
 }
 
-bool CUpdateThread::IsOurAddOn(const std::string& folder) {
-    auto it = m_addOnInfo.find(folder);
-    if (it == m_addOnInfo.end()) {
-        std::optional<AddOnRecord> record =
-            ReadAddOnFolder(fs::path(m_gameFolder) / "Interface" / folder, ArchiveFiles::Include);
-        it = m_addOnInfo.emplace(folder, record.value_or(AddOnRecord{})).first;
-    }
-    auto revision = it->second.properties.find(kRevisionKey);
-    return revision != it->second.properties.end() && revision->second == kRevisionOurs;
+bool CUpdateThread::IsOurAddOn(const std::string& folderPath) {
+    auto it = m_ours.find(folderPath);
+    if (it == m_ours.end()) it = m_ours.emplace(folderPath, IsOurAddOnFolder(folderPath)).first;
+    return it->second;
 }
 
 void CUpdateThread::Remove() {
     if (m_removalCandidates.empty()) return;
+    const std::string temp = TemporaryFolder();
     {
         // Built only when asked: the question shows which files the list names.
-        const std::string temp = TemporaryFolder();
         m_listPaths.clear();
         m_listPaths.reserve(m_entries.size());
         for (const tagFILEINFO& entry : m_entries) m_listPaths.push_back(temp + entry.localPath);
@@ -447,19 +435,14 @@ void CUpdateThread::Remove() {
         }
     }
     // Kept: only files of add-ons this program installed and the list has since dropped.
-    std::set<std::string> listed;
-    for (const tagFILEINFO& entry : m_entries) {
-        const std::string lower = platform::AsciiLower(entry.localPath);
-        const std::size_t at = lower.find("interface/");
-        if (at != std::string::npos) listed.insert(AddOnComponent(lower.substr(at + 10)));
-    }
+    std::set<std::string> listed;  // lower-cased add-on names
+    for (const std::string& path : m_listPaths)
+        if (std::optional<AddOnFolder> at = AddOnFolderOf(path, temp))
+            listed.insert(platform::AsciiLower(at->name));
     for (const std::string& path : m_removalCandidates) {
-        std::optional<std::string> below = InterfaceRelativePath(path, m_gameFolder);
-        if (!below) continue;
-        const std::size_t slash = below->find('/');
-        const std::string component = AddOnComponent(*below);
-        if (component.empty() || slash == std::string::npos || listed.count(component)) continue;
-        if (IsOurAddOn(below->substr(0, slash))) MoveAside(path);
+        std::optional<AddOnFolder> at = AddOnFolderOf(path, m_gameFolder);
+        if (!at || listed.count(platform::AsciiLower(at->name))) continue;
+        if (IsOurAddOn(at->path)) MoveAside(path);
     }
 }
 

@@ -57,10 +57,4 @@ std::vector<tagFILEINFO> BuildFileEntries(const CFileListModel& model) {
     return out;
 }
 
-void BuildEntries(std::vector<tagFILEINFO>& entries) {
-    entries.clear();
-    std::lock_guard<std::mutex> lock(theApp().Runs().fileListLock);
-    entries = BuildFileEntries(CFileListModel::Shared());
-}
-
 }  // namespace vm

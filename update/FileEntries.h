@@ -13,7 +13,4 @@ class CFileListModel;
 // whose checksum exceeds 255 bytes are left out. Not locked: the caller owns model.
 std::vector<tagFILEINFO> BuildFileEntries(const CFileListModel& model);
 
-// Empties entries and fills them from the shared model under theApp().Runs().fileListLock.
-void BuildEntries(std::vector<tagFILEINFO>& entries);
-
 }  // namespace vm

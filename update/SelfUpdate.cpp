@@ -59,7 +59,8 @@ Fetched FetchProgram(const std::string& url, const fs::path& file, const TargetR
 
 }  // namespace
 
-SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster) {
+SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster,
+                                    ManualResetEvent& shortcutGate) {
     CVelmoraApp& app = theApp();
     const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
     auto value = [&](const char* key) {
@@ -69,7 +70,11 @@ SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& 
     if (auto it = info.find(kInfoVersion); it != info.end() && it->second == kClientVersion)
         return SelfUpdateResult::Continue;
 
-    while (!g_shortcutOffered.WaitFor(std::chrono::milliseconds(100))) {
+    // The window's shortcut question comes first; a cancel ends the wait at once.
+    if (!shortcutGate.WaitUnless(g_cancelUpdate)) {
+        PostUpdateEnd(target, UpdateOutcome::Cancelled);
+        SendStatus(target, kCancelled);
+        return SelfUpdateResult::Stop;
     }
     if (app.Prompt(kAskNewVersion, "Velmora", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return SelfUpdateResult::Continue;

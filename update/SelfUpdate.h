@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/ManualResetEvent.h"
 #include "app/MessageTarget.h"
 #include "app/Version.h"
 
@@ -21,12 +22,13 @@ enum class SelfUpdateResult {
 };
 
 // The self-update check at the start of an update run, on the run's worker thread: when the
-// update information announces another `Version`, waits for g_shortcutOffered, asks the
-// user, downloads the new client to "Velmora-TVRN.new" and the updater to "VMUpdate" in the
-// program folder (overall progress to target), and starts the updater as "VMUpdate PID" in
-// the game folder, then sends WM_VM_SELF_UPDATE_EXIT to target. A download that is not an
-// executable for this machine is deleted and never started. cacheBuster is appended as a
-// query when the information asks for it.
-SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster);
+// update information announces another `Version`, waits for shortcutGate (the window's
+// g_shortcutOffered; a cancel ends the wait and the run), asks the user, downloads the new client
+// to "Velmora-TVRN.new" and the updater to "VMUpdate" in the program folder (overall progress to
+// target), and starts the updater as "VMUpdate PID" in the game folder, then sends
+// WM_VM_SELF_UPDATE_EXIT to target. A download that is not an executable for this machine is
+// deleted and never started. cacheBuster is appended as a query when the information asks for it.
+SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster,
+                                    ManualResetEvent& shortcutGate);
 
 }  // namespace vm

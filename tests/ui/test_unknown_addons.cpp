@@ -15,7 +15,7 @@
 #include "ui/CDlgDeleteConfirm.h"
 #include "ui/DialogParts.h"
 #include "ui/QtMessageTarget.h"
-#include "ui/UnknownAddOns.h"
+#include "update/UnknownAddOns.h"
 
 namespace vm::test {
 namespace {
