@@ -22,12 +22,13 @@ enum class SelfUpdateResult {
 };
 
 // The self-update check at the start of an update run, on the run's worker thread: when the
-// update information announces another `Version`, waits for shortcutGate (the window's
-// g_shortcutOffered; a cancel ends the wait and the run), asks the user, downloads the new client
-// to "Velmora-TVRN.new" and the updater to "VMUpdate" in the program folder (overall progress to
-// target), and starts the updater as "VMUpdate PID" in the game folder, then sends
-// WM_VM_SELF_UPDATE_EXIT to target. A download that is not an executable for this machine is
-// deleted and never started. cacheBuster is appended as a query when the information asks for it.
+// update information announces another `Version`, waits for g_shortcutOffered, asks the
+// user, downloads the new client to "Velmora-TVRN.new" and the updater to "VMUpdate" in the
+// program folder (overall progress to target), and starts the updater as "VMUpdate PID" in
+// the game folder, then sends WM_VM_SELF_UPDATE_EXIT to target. A download that is not an
+// executable for this machine is deleted and never started. cacheBuster is appended as a
+// query when the information asks for it.
+// The offer waited for is shortcutGate (the run's); a cancel ends that wait and the run.
 SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster,
                                     ManualResetEvent& shortcutGate);
 

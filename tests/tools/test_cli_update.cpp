@@ -135,6 +135,36 @@ TEST_F(CliUpdate, QuestionsWithoutATerminalAreAnsweredNo) {
     EXPECT_TRUE(fs::exists(work / "game/Interface.obsoleted/Old/o.lua")) << out;
 }
 
+TEST_F(CliUpdate, UnknownAddOnsFollowDeleteModeAndShowTheWindowsGroups) {
+    auto put = [&](const std::string& below) {
+        fs::create_directories((work / "game/Interface" / below).parent_path());
+        ASSERT_TRUE(platform::WriteFileAtomic(work / "game/Interface" / below, "mine"));
+    };
+    platform::IniFile ini(work / "program/Velmora.ini");
+    put("Foo/a.lua");
+    std::string out;
+    // Remembered "keep": nothing asked, nothing moved.
+    ini.WriteInt("Update", "DeleteMode", 2);
+    ASSERT_EQ(Velmora("update --yes", out), 0) << out;
+    EXPECT_FALSE(Contains(out, "不明插件")) << out;
+    EXPECT_TRUE(fs::exists(work / "game/Interface/Foo/a.lua"));
+    // Asked: the groups the window's dialog lists, then the question.
+    ini.WriteInt("Update", "DeleteMode", 0);
+    put("Foo/sub/b.lua");
+    put("loose.txt");
+    ASSERT_EQ(Velmora("update --no", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "\n  Foo（2 个文件）\n  其它（1 个文件）\n")) << out;
+    EXPECT_TRUE(Contains(out, "是否隔离这些不明插件")) << out;
+    EXPECT_TRUE(fs::exists(work / "game/Interface/Foo/sub/b.lua"));
+    // Remembered "isolate": moved without asking.
+    ini.WriteInt("Update", "DeleteMode", 1);
+    ASSERT_EQ(Velmora("update --no", out), 0) << out;
+    EXPECT_FALSE(Contains(out, "不明插件")) << out;
+    EXPECT_EQ(platform::ReadWholeFile(work / "game/Interface.obsoleted/Foo/sub/b.lua"), "mine");
+    EXPECT_EQ(platform::ReadWholeFile(work / "game/Interface.obsoleted/loose.txt"), "mine");
+    EXPECT_FALSE(fs::exists(work / "game/Interface/Foo"));
+}
+
 TEST_F(CliUpdate, AutomaticUpdateRulesDecideLikeTheWindow) {
     platform::IniFile ini(work / "program/Velmora.ini");
     ini.WriteInt("Update", "AutoUpdate", 0);
