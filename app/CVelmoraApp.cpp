@@ -38,7 +38,7 @@ void CVelmoraApp::ResetSharedState() {
     m_published.sets.Set({});
     m_published.setFolders.Set({});
     m_runs.refreshRequest.store(0);
-    m_runs.commitGate.store(0);
+    m_runs.commitGate.Reset();
     m_services.machineId.Set({});
     m_services.gameHost.Set(ServiceIdentity::kDefaultGameHost);
     m_combatLog.pieces.Set({});

@@ -13,6 +13,7 @@
 
 #include "app/Guarded.h"
 #include "app/IStartupUi.h"
+#include "app/ManualResetEvent.h"
 #include "app/MessageTarget.h"
 #include "app/ProgramLocations.h"
 #include "app/Prompter.h"
@@ -72,13 +73,12 @@ struct ServiceIdentity {
     Guarded<std::string> gameHost{std::string(kDefaultGameHost)};
 };
 
-// How an update run is started and committed. Set by the window or the command line that starts
-// a run, read by the run's worker.
+// How the main window's update runs are started and committed. The refresh request is set by
+// the update button and taken by the run; the commit gate is opened by the window once its
+// page has loaded (or its timer ran out) and waited on by the run before it installs anything.
 struct RunControl {
     std::atomic<int> refreshRequest{0};
-    std::atomic<int> commitGate{0};
-    // Serialises the file-list model (fill and comparison) between the run and the windows.
-    std::mutex fileListLock;
+    ManualResetEvent commitGate;
 };
 
 // Combat-log pieces and collected game data: filled by the combat-log worker, listed and

@@ -194,7 +194,7 @@ class Bench {
         app.PublishedState().sets.Set({"TVRN"});
         app.PublishedState().setFolders.Set({{"TVRN", m_published.setFolder}});
         app.PublishedState().expectedListChecksum.Set(m_published.listChecksum);
-        app.Runs().commitGate.store(1);
+        app.Runs().commitGate.Set();
         g_shortcutOffered.Set();
     }
 

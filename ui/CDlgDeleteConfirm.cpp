@@ -3,10 +3,7 @@
 #include <QApplication>
 #include <QLineEdit>
 
-#include "app/CVelmoraApp.h"
-#include "app/GameFolder.h"
 #include "app/Prompter.h"
-#include "app/TemporaryFolder.h"
 #include "platform/Text.h"
 #include "skin/CUIButton.h"
 #include "skin/CUIEdit.h"
@@ -38,17 +35,38 @@ CDlgDeleteConfirm::CDlgDeleteConfirm(std::vector<std::string> unknownFiles,
 
 CDlgDeleteConfirm::~CDlgDeleteConfirm() = default;
 
+CDlgDeleteConfirm::CDlgDeleteConfirm(std::vector<AddOnGroup> groups)
+    : m_groups(std::move(groups)), m_grouped(true) {}
+
+namespace {
+
+UnknownAddOnsDecision ShowDialog(HWND owner, const std::vector<AddOnGroup>& groups) {
+    CDlgDeleteConfirm dialog(groups);
+    return dialog.Run(owner) == IDOK ? UnknownAddOnsDecision::Isolate : UnknownAddOnsDecision::Keep;
+}
+
+}  // namespace
+
+UnknownAddOnsDecision CDlgDeleteConfirm::Ask(HWND owner, const UnknownAddOnsQuestion& question) {
+    return AskUnknownAddOns(question, [owner](const std::vector<AddOnGroup>& groups) {
+        return ShowDialog(owner, groups);
+    });
+}
+
 int CDlgDeleteConfirm::Answer(HWND owner, const std::vector<std::string>& unknownFiles,
                               const std::vector<std::string>& listedFiles) {
-    const int mode = theApp().GetProfileInt("Update", "DeleteMode", 0);
-    if (mode == 1) return 1;
-    if (mode == 2) return 0;
-    CDlgDeleteConfirm dialog(unknownFiles, listedFiles);
-    return dialog.Run(owner) == IDOK ? 1 : 0;
+    const UnknownAddOnsQuestion question{unknownFiles, listedFiles, {}, {}};
+    const UnknownAddOnsDecision decision = DecideUnknownAddOns(
+        question,
+        [owner](const std::vector<AddOnGroup>& groups) { return ShowDialog(owner, groups); });
+    return decision == UnknownAddOnsDecision::Isolate ? 1 : 0;
 }
 
 bool CDlgDeleteConfirm::Open(HWND owner) {
-    m_groups = UnknownAddOns(GameFolder(), TemporaryFolder()).Group(m_unknownFiles, m_listedFiles);
+    if (!m_grouped) {
+        m_groups = GroupUnknownAddOns(UnknownAddOnsQuestion{m_unknownFiles, m_listedFiles, {}, {}});
+        m_grouped = true;
+    }
     if (m_groups.empty()) return false;
     return Create(owner, "不明插件", kWidth, kCollapsedHeight);
 }
@@ -124,7 +142,8 @@ void CDlgDeleteConfirm::ToggleDetails() {
 
 void CDlgDeleteConfirm::Finish(bool isolate) {
     if (IsChecked(*this, kDontAskId))
-        theApp().WriteProfileInt("Update", "DeleteMode", isolate ? 1 : 2);
+        RememberUnknownAddOnsDecision(isolate ? UnknownAddOnsDecision::Isolate
+                                              : UnknownAddOnsDecision::Keep);
     EndDialog(isolate ? IDOK : IDCANCEL);
 }
 

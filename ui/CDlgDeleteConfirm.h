@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "skin/CSkinDialog.h"
-#include "ui/UnknownAddOns.h"
+#include "update/UnknownAddOns.h"
 
 namespace vm {
 
@@ -26,6 +26,8 @@ class CDlgDeleteConfirm : public CSkinDialog {
     // unknownFiles: full paths of the files the list does not carry; listedFiles: the
     // staging paths of every list entry (the two lists of WM_VM_CONFIRM_DELETE).
     CDlgDeleteConfirm(std::vector<std::string> unknownFiles, std::vector<std::string> listedFiles);
+    // Over groups already made (never empty).
+    explicit CDlgDeleteConfirm(std::vector<AddOnGroup> groups);
     ~CDlgDeleteConfirm() override;
 
     // Groups the files and asks over owner: IDOK (1) isolate, IDCANCEL (2) keep. When no
@@ -35,10 +37,12 @@ class CDlgDeleteConfirm : public CSkinDialog {
     // tests); false when nothing is left to ask about.
     bool Open(HWND owner);
 
-    // The answer to WM_VM_CONFIRM_DELETE from [Update] DeleteMode: 1 isolates and 2 keeps
-    // without asking, anything else asks. 1 isolate, 0 keep.
+    // The answer to WM_VM_CONFIRM_DELETE by the update rule (DecideUnknownAddOns), this
+    // dialog showing the groups when there are any. 1 isolate, 0 keep.
     static int Answer(HWND owner, const std::vector<std::string>& unknownFiles,
                       const std::vector<std::string>& listedFiles);
+    // The question without DeleteMode (AskUnknownAddOns), this dialog showing the groups.
+    static UnknownAddOnsDecision Ask(HWND owner, const UnknownAddOnsQuestion& question);
 
     const std::vector<AddOnGroup>& Groups() const { return m_groups; }
     bool IsExpanded() const { return m_showDetails; }
@@ -58,6 +62,7 @@ class CDlgDeleteConfirm : public CSkinDialog {
     std::vector<std::string> m_unknownFiles;
     std::vector<std::string> m_listedFiles;
     std::vector<AddOnGroup> m_groups;
+    bool m_grouped = false;  // m_groups is made (from the lists, or given)
     bool m_showDetails = false;
     CWndListCtrl* m_list = nullptr;  // a child widget of the window, deleted with it
 };

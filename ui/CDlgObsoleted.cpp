@@ -14,8 +14,8 @@
 #include "app/CVelmoraApp.h"
 #include "app/GameFolder.h"
 #include "app/Prompter.h"
-#include "ui/IsolationForecast.h"
 #include "update/FileInstall.h"
+#include "update/IsolationForecast.h"
 #include "update/ObsoletedAddOns.h"
 #include "update/UpdateRunLock.h"
 

@@ -56,8 +56,10 @@
 #include "ui/MainWindowTexts.h"
 #include "ui/WindowIds.h"
 #include "update/AutoUpdateDecision.h"
-#include "update/CChecksumThread.h"
-#include "update/CUpdateThread.h"
+#include "update/UnknownAddOns.h"
+#include "update/UpdateOutcome.h"
+#include "update/UpdateSession.h"
+#include "update/WindowMessageListener.h"
 
 namespace fs = std::filesystem;
 
@@ -130,6 +132,13 @@ CVelmoraDlg::~CVelmoraDlg() {
 bool CVelmoraDlg::Open() {
     if (!Create(nullptr, kWindowTitle, kWidth, kHeight)) return false;
     m_target = std::make_shared<WindowTarget>(Window()->Mailbox());
+    // Runs report to the window as its messages and wait for its page and shortcut offer.
+    m_session = std::make_unique<UpdateSession>(std::make_shared<WindowMessageListener>(m_target),
+                                                UpdateGates::MainWindow());
+    m_session->SetLauncher([this] {
+        StartUpdateWorkers();
+        return true;
+    });
     InitialiseSteps();
     return true;
 }
@@ -313,7 +322,7 @@ void CVelmoraDlg::DecideAutomaticUpdate() {
     const AutoUpdateDecision decision = vm::DecideAutomaticUpdate();
     if (decision == AutoUpdateDecision::Start) {
         m_autoStarted = true;
-        StartUpdate();
+        StartUpdate(UpdateSession::Kind::Automatic);
     } else {
         SetStatus(AutoUpdateDecisionText(decision));
     }
@@ -327,26 +336,25 @@ void CVelmoraDlg::SetUpdateFace(bool idle) {
     }
 }
 
-void CVelmoraDlg::StartUpdate() {
-    g_cancelUpdate.store(0);
+void CVelmoraDlg::StartUpdate(UpdateSession::Kind kind) {
+    // The session sets the flags and starts the scan and the run (through StartUpdateWorkers).
+    if (m_session->Start(kind) == UpdateSession::Started::AlreadyRunning) return;
     SetUpdateFace(false);
-    g_scanDone.Reset();
-    StartUpdateWorkers();
 }
 
 void CVelmoraDlg::StartUpdateWorkers() {
-    CChecksumThread::Launch();
-    CUpdateThread::Launch(m_target);
+    // Without its workers the run never ends by itself: the button comes back at once.
+    if (!m_session->LaunchWorkers()) {
+        SetStatus("无法启动更新。");
+        PostUpdateEnd(m_target, UpdateOutcome::Failed);
+    }
 }
 
 void CVelmoraDlg::OnUpdateButton() {
     if (m_updateIdle) {
-        // A run already going (the command line's, or one not yet ended) is not doubled.
-        if (g_updateRunning.load()) return;
-        theApp().Runs().refreshRequest.store(1);
-        StartUpdate();
+        StartUpdate(UpdateSession::Kind::Refresh);
     } else {
-        g_cancelUpdate.store(1);
+        m_session->Cancel();
         if (CUIControl* b = FindControl(IDC_UPDATE)) b->SetEnabled(false);
     }
 }
@@ -513,12 +521,12 @@ void CVelmoraDlg::OnConfigResult(UINT msg, const std::optional<std::string>& rea
 void CVelmoraDlg::OnPageLoaded(const QUrl& url, bool ok) {
     if (!ok) {
         m_pageFailed = true;
-        theApp().Runs().commitGate.store(1);
+        theApp().Runs().commitGate.Set();
         return;
     }
     if (m_pageHandled || url.path() != QString::fromLatin1(kEmbedPagePath)) return;
     m_pageHandled = true;
-    if (!m_pageFailed) theApp().Runs().commitGate.store(1);
+    if (!m_pageFailed) theApp().Runs().commitGate.Set();
 }
 
 // ---- window ------------------------------------------------------------------------------
@@ -992,9 +1000,9 @@ LRESULT CVelmoraDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             const auto* candidates = reinterpret_cast<const std::vector<std::string>*>(wParam);
             const auto* listPaths = reinterpret_cast<const std::vector<std::string>*>(lParam);
             static const std::vector<std::string> kNone;
-            const int mode = theApp().GetProfileInt("Update", "DeleteMode", 0);
-            if (mode == 1) return 1;
-            if (mode == 2) return 0;
+            // The update rule: DeleteMode first, then the question.
+            if (std::optional<UnknownAddOnsDecision> remembered = DeleteModeDecision())
+                return *remembered == UnknownAddOnsDecision::Isolate ? 1 : 0;
             return AskDeleteUnknown(candidates ? *candidates : kNone,
                                     listPaths ? *listPaths : kNone)
                        ? 1
@@ -1064,7 +1072,7 @@ LRESULT CVelmoraDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kCommitGateTimer) {
                 if (w) w->KillTimer(kCommitGateTimer);
-                theApp().Runs().commitGate.store(1);
+                theApp().Runs().commitGate.Set();
                 return 0;
             }
             if (wParam == kStatisticTimer) {
@@ -1109,7 +1117,8 @@ void CVelmoraDlg::RunWizard() {
 
 bool CVelmoraDlg::AskDeleteUnknown(const std::vector<std::string>& candidates,
                                    const std::vector<std::string>& listPaths) {
-    return CDlgDeleteConfirm::Answer(Window(), candidates, listPaths) != 0;
+    return CDlgDeleteConfirm::Ask(Window(), UnknownAddOnsQuestion{candidates, listPaths, {}, {}}) ==
+           UnknownAddOnsDecision::Isolate;
 }
 
 void CVelmoraDlg::AskCloseMeaning() {

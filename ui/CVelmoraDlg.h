@@ -22,6 +22,7 @@
 #include "ui/CExplorer.h"
 #include "ui/CVMTrayIcon.h"
 #include "ui/IBusyWindow.h"
+#include "update/UpdateSession.h"
 class QUrl;
 
 namespace vm {
@@ -115,6 +116,7 @@ class CVelmoraDlg : public CSkinDialog {
     virtual int ShowBox(std::string_view text, std::string_view title, UINT style);
     virtual void ShowPlainBox(const std::string& text);
     virtual void OpenUrl(const std::string& url);
+    // Starts the update session's scan and run (tests count instead).
     virtual void StartUpdateWorkers();
     virtual void StartGameWorker();
     virtual void StartConfigWorker(bool upload);
@@ -134,7 +136,7 @@ class CVelmoraDlg : public CSkinDialog {
     void AutoLogin();
     void InitialiseSteps();
     void DecideAutomaticUpdate();
-    void StartUpdate();
+    void StartUpdate(UpdateSession::Kind kind);
     void OnUpdateButton();
     void OnUpdateEnd();
     void RunGame();
@@ -166,6 +168,7 @@ class CVelmoraDlg : public CSkinDialog {
     QPointer<QMenu> m_commandMenu;
     std::unique_ptr<IBusyWindow> m_busyDlg;
     std::shared_ptr<MessageTarget> m_target;
+    std::unique_ptr<UpdateSession> m_session;  // every update run starts here
     std::unique_ptr<QObject> m_stateWatcher;
     std::optional<GameServerRecord> m_currentServer;
     std::string m_selfChecksum;

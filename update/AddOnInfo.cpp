@@ -3,12 +3,14 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "platform/Text.h"
+#include "update/FileInstall.h"
 
 namespace vm {
 namespace fs = std::filesystem;
@@ -116,22 +118,58 @@ std::map<std::string, std::string> ParseAddOnInfo(std::string_view utf8) {
     return entries;
 }
 
-std::optional<AddOnRecord> ReadAddOnFolder(const fs::path& folder, ArchiveFiles archives) {
+std::optional<std::map<std::string, std::string>> ReadAddOnInfoFile(const fs::path& folder) {
     std::error_code ec;
     fs::path info;
     for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator();
          it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (platform::AsciiLower(name) != kAddOnInfoFile || !it->is_regular_file(ec)) continue;
+        std::error_code typeError;
+        if (platform::AsciiLower(name) != kAddOnInfoFile || !it->is_regular_file(typeError))
+            continue;
         if (info.empty() || name == kAddOnInfoFile) info = it->path();
     }
     if (info.empty()) return std::nullopt;
-    std::optional<std::string> bytes = platform::ReadWholeFile(info);
-    if (!bytes) return std::nullopt;
+    // Bounded as it is read: a file past the bound is too large, however it grew.
+    std::ifstream in(info, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes;
+    char block[16384];
+    while (in) {
+        in.read(block, sizeof block);
+        bytes.append(block, static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > kMaxAddOnInfoSize) return std::nullopt;
+    }
+    if (in.bad()) return std::nullopt;
+    return ParseAddOnInfo(GbkToUtf8(bytes));
+}
+
+std::optional<AddOnFolder> AddOnFolderOf(const std::string& fullPath, const std::string& base) {
+    std::optional<std::string> below = InterfaceRelativePath(fullPath, base);
+    if (!below) return std::nullopt;
+    const std::size_t slash = below->find('/');
+    if (slash == std::string::npos || slash == 0) return std::nullopt;
+    AddOnFolder at;
+    at.name = below->substr(0, slash);
+    at.path = fullPath.substr(0, fullPath.size() - below->size()) + at.name;
+    return at;
+}
+
+bool IsOurAddOnFolder(const fs::path& folder) {
+    std::optional<std::map<std::string, std::string>> info = ReadAddOnInfoFile(folder);
+    if (!info) return false;
+    auto revision = info->find(kRevisionKey);
+    return revision != info->end() && revision->second == kRevisionOurs;
+}
+
+std::optional<AddOnRecord> ReadAddOnFolder(const fs::path& folder, ArchiveFiles archives) {
+    std::optional<std::map<std::string, std::string>> properties = ReadAddOnInfoFile(folder);
+    if (!properties) return std::nullopt;
 
     AddOnRecord record;
     record.folder = folder.filename().string();
-    record.properties = ParseAddOnInfo(GbkToUtf8(*bytes));
+    record.properties = std::move(*properties);
+    std::error_code ec;
     for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
                                              ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -31,12 +32,32 @@ std::string CleanInfoValue(std::string_view utf8);
 // with "lua" are left out; values cleaned. A later key replaces an earlier one.
 std::map<std::string, std::string> ParseAddOnInfo(std::string_view utf8);
 
+// An "info.ini" larger than this is no description file and is never read.
+inline constexpr std::uintmax_t kMaxAddOnInfoSize = 1 << 20;
+
+// The entries of the add-on's "info.ini" in folder: the file named exactly so when there is
+// one, else one whose name differs only in letter case (as the game finds it); nullopt when
+// there is none, it cannot be read or it is larger than kMaxAddOnInfoSize.
+std::optional<std::map<std::string, std::string>> ReadAddOnInfoFile(
+    const std::filesystem::path& folder);
+
+// The add-on a file belongs to: the first folder below the game's Interface folder.
+struct AddOnFolder {
+    std::string name;  // in the path's own letter case
+    std::string path;  // the folder's full path
+};
+// The add-on folder of fullPath below base (a game folder, or the temporary folder the run
+// stages the list's files in); nullopt for a path outside Interface or directly in it.
+std::optional<AddOnFolder> AddOnFolderOf(const std::string& fullPath, const std::string& base);
+// Whether the add-on in folder says in its "info.ini" that this program installed it.
+bool IsOurAddOnFolder(const std::filesystem::path& folder);
+
 // Whether ".z" archives found in the folder are hashed as well.
 enum class ArchiveFiles { Include, Skip };
 
-// Reads the add-on in folder: its "info.ini" (the name matched without regard to letter
-// case) into properties, and the MD5 of every file below folder, recursively, into files
-// (keys relative to folder, '/' separated). nullopt when the folder holds no "info.ini".
+// Reads the add-on in folder: its "info.ini" (as ReadAddOnInfoFile finds it) into properties, and
+// the MD5 of every file below folder, recursively, into files (keys relative to folder, '/'
+// separated). nullopt when the folder holds no "info.ini".
 std::optional<AddOnRecord> ReadAddOnFolder(const std::filesystem::path& folder,
                                            ArchiveFiles archives);
 

@@ -2,11 +2,6 @@
 
 namespace vm {
 
-CFileListModel& CFileListModel::Shared() {
-    static CFileListModel* model = new CFileListModel;
-    return *model;
-}
-
 void CFileListModel::Clear() {
     m_regularAddOns.clear();
     m_optionalAddOns.clear();

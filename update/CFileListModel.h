@@ -12,13 +12,10 @@ struct AddOnRecord {
     std::map<std::string, std::string> files;       // path below the folder -> checksum
 };
 
-// The add-on file list as last parsed. The process-wide instance is written by the update
-// run and read by the windows, always under theApp().Runs().fileListLock.
+// The add-on file list as parsed. Each update run parses into a model of its own, which
+// lives as long as the run needs it; nobody else reads it.
 class CFileListModel {
   public:
-    // The process-wide model; never destroyed.
-    static CFileListModel& Shared();
-
     void Clear();
     bool Empty() const;
     // Number of files over all groups.

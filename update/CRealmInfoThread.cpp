@@ -30,21 +30,16 @@ bool CRealmInfoThread::Launch(const TargetRef& target) {
 
 int CRealmInfoThread::RunTask() {
     InfoReadyOnExit ready;
-    CVelmoraApp& app = theApp();
     SetMirrorUrlsFromSettings();
     if (RunOnceADayTest(m_clock) == DayTest::AlreadyDoneToday) return 1;
 
     FetchChecksums();
-    if (!FetchInformation()) {
+    std::optional<UpdateInfoMap> info = FetchInformation();
+    if (!info) {
         PostTo(m_pMainWnd, WM_VM_INFO_FAILED);
         return 0;
     }
-    const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
-    std::vector<std::string> names;
-    app.PublishedState().setFolders.With([&](std::map<std::string, std::string>& folders) {
-        RebuildPublishedSets(info, names, folders);
-    });
-    app.PublishedState().sets.Set(std::move(names));
+    PublishSets(*info);
     return 1;
 }
 

@@ -24,6 +24,7 @@
 #include "platform/Md5.h"
 #include "platform/Text.h"
 #include "update/AddOnInfo.h"
+#include "update/CFileListModel.h"
 #include "update/DiskComparison.h"
 #include "update/Download.h"
 #include "update/FileEntries.h"
@@ -107,12 +108,6 @@ std::string CacheBuster() {
     return id + std::to_string(static_cast<long long>(platform::UnixNow()));
 }
 
-bool CUpdateThread::Launch(const TargetRef& target) {
-    auto run = std::make_unique<CUpdateThread>();
-    run->m_pMainWnd = target;
-    return CWorkerThread::Start(std::move(run));
-}
-
 int CUpdateThread::RunTask() {
     CVelmoraApp& app = theApp();
     m_gameFolder = GameFolder();
@@ -125,18 +120,19 @@ int CUpdateThread::RunTask() {
     if (lock->UsesFallback()) SendStatus(m_pMainWnd, kFallbackLock);
     RunningFlag running;
 
+    // What the update-information job published before the run; a refresh replaces it with
+    // what the run fetches itself (and publishes for the windows).
+    m_info = app.PublishedState().updateInfo.Get();
+    m_sets.names = app.PublishedState().sets.Get();
+    m_sets.folders = app.PublishedState().setFolders.Get();
     if (app.Runs().refreshRequest.exchange(0)) {
         std::string slow;
         FetchChecksums(&slow);
         if (!slow.empty())
             SendStatus(m_pMainWnd, "无法获取校验信息（" + slow + "），沿用上次的校验信息。");
-        if (FetchInformation()) {
-            const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
-            std::vector<std::string> names;
-            app.PublishedState().setFolders.With([&](std::map<std::string, std::string>& folders) {
-                RebuildPublishedSets(info, names, folders);
-            });
-            app.PublishedState().sets.Set(std::move(names));
+        if (std::optional<UpdateInfoMap> fetched = FetchInformation()) {
+            m_info = std::move(*fetched);
+            m_sets = PublishSets(m_info);
         }
     }
     if (RunOnceADayTest(m_clock) == DayTest::AlreadyDoneToday) {
@@ -145,7 +141,8 @@ int CUpdateThread::RunTask() {
         return 0;
     }
     SendStatus(m_pMainWnd, kChecking);
-    if (RunSelfUpdateCheck(m_pMainWnd, CacheBuster()) == SelfUpdateResult::Stop) return 0;
+    if (RunSelfUpdateCheck(m_pMainWnd, CacheBuster(), *m_gates.shortcut) == SelfUpdateResult::Stop)
+        return 0;
 
     std::error_code ec;
     fs::remove(fs::path(m_gameFolder) / kUpdaterFileName, ec);
@@ -165,8 +162,8 @@ UpdateOutcome CUpdateThread::End(UpdateOutcome outcome) {
 
 UpdateOutcome CUpdateThread::FileUpdate() {
     CVelmoraApp& app = theApp();
-    const std::vector<std::string> sets = app.PublishedState().sets.Get();
-    const std::map<std::string, std::string> folders = app.PublishedState().setFolders.Get();
+    const std::vector<std::string>& sets = m_sets.names;
+    const std::map<std::string, std::string>& folders = m_sets.folders;
     if (sets.empty()) {
         SendStatus(m_pMainWnd, kNoSets);
         return End(UpdateOutcome::Failed);
@@ -182,9 +179,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     }
     m_setFolder = folder->second;
     m_baseUrl = app.MirrorState().baseUrl.Get();
-    const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
-    auto noCache = info.find(kInfoNoCacheMode);
-    m_noCache = noCache != info.end() && noCache->second == "1";
+    auto noCache = m_info.find(kInfoNoCacheMode);
+    m_noCache = noCache != m_info.end() && noCache->second == "1";
 
     std::string listUrl = m_baseUrl + EncodeUrlPath(m_setFolder + "/" + kFileListArchiveName);
     if (m_noCache) listUrl.append("?").append(CacheBuster());
@@ -206,16 +202,20 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     m_localFiles.clear();
     m_removalCandidates.clear();
     m_listPaths.clear();
-    // A list that does not parse must not stand for an empty one: that would offer every
-    // installed add-on for removal.
-    if (!ParseFileListDocument(*document)) {
-        SendStatus(m_pMainWnd, kListUnreadable);
-        return End(UpdateOutcome::Failed);
+    {
+        // The parsed list is the run's own: only the entries built from it live on.
+        CFileListModel model;
+        // A list that does not parse must not stand for an empty one: that would offer every
+        // installed add-on for removal.
+        if (!ParseFileListDocument(*document, model)) {
+            SendStatus(m_pMainWnd, kListUnreadable);
+            return End(UpdateOutcome::Failed);
+        }
+        // Its memory serves the entries built next.
+        document.reset();
+        if (Cancelled()) return End(UpdateOutcome::Cancelled);
+        m_entries = BuildFileEntries(model);
     }
-    // Its memory serves the entries built next.
-    document.reset();
-    if (Cancelled()) return End(UpdateOutcome::Cancelled);
-    BuildEntries(m_entries);
     // One file per path: a path listed twice is fetched and installed once.
     DropConflictingEntries(m_entries);
     const std::string temp = TemporaryFolder();
@@ -407,11 +407,9 @@ bool CUpdateThread::FetchFile(const std::string& local, const std::string& remot
 }
 
 UpdateOutcome CUpdateThread::WaitForCommitGate() {
-    // The window opens the gate once its page has loaded (or after 15 s).
-    while (!theApp().Runs().commitGate.load()) {
-        if (Cancelled()) return UpdateOutcome::Cancelled;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    // The window opens the gate once its page has loaded (or after 15 s); a cancel wakes the
+    // wait at once.
+    if (!m_gates.commit->WaitUnless(g_cancelUpdate)) return UpdateOutcome::Cancelled;
     return Cancelled() ? UpdateOutcome::Cancelled : UpdateOutcome::Succeeded;
 }
 
@@ -464,15 +462,10 @@ bool CUpdateThread::MoveAside(const std::string& path) {
     return false;
 }
 
-bool CUpdateThread::IsOurAddOn(const std::string& folder) {
-    auto it = m_addOnInfo.find(folder);
-    if (it == m_addOnInfo.end()) {
-        std::optional<AddOnRecord> record =
-            ReadAddOnFolder(fs::path(m_gameFolder) / "Interface" / folder, ArchiveFiles::Include);
-        it = m_addOnInfo.emplace(folder, record.value_or(AddOnRecord{})).first;
-    }
-    auto revision = it->second.properties.find(kRevisionKey);
-    return revision != it->second.properties.end() && revision->second == kRevisionOurs;
+bool CUpdateThread::IsOurAddOn(const std::string& folderPath) {
+    auto it = m_ours.find(folderPath);
+    if (it == m_ours.end()) it = m_ours.emplace(folderPath, IsOurAddOnFolder(folderPath)).first;
+    return it->second;
 }
 
 void CUpdateThread::Remove() {
@@ -496,9 +489,9 @@ void CUpdateThread::Remove() {
         return ::lstat(path.c_str(), &st) == 0 && listedFiles.count({st.st_dev, st.st_ino}) > 0;
     });
     if (m_removalCandidates.empty()) return;
+    const std::string temp = TemporaryFolder();
     {
         // Built only when asked: the question shows which files the list names.
-        const std::string temp = TemporaryFolder();
         m_listPaths.clear();
         m_listPaths.reserve(m_entries.size());
         for (const tagFILEINFO& entry : m_entries) m_listPaths.push_back(temp + entry.localPath);
@@ -514,19 +507,12 @@ void CUpdateThread::Remove() {
     // add-on folder whose name differs from a listed one only in case is dropped too: the
     // game, through Wine, would not know which of the two it is reading.
     std::set<std::string> listed;
-    for (const tagFILEINFO& entry : m_entries) {
-        const std::optional<std::string> below =
-            InterfaceRelativePath(m_gameFolder + entry.localPath, m_gameFolder);
-        if (below) listed.insert(below->substr(0, below->find('/')));
-    }
+    for (const std::string& path : m_listPaths)
+        if (std::optional<AddOnFolder> at = AddOnFolderOf(path, temp)) listed.insert(at->name);
     for (const std::string& path : m_removalCandidates) {
-        std::optional<std::string> below = InterfaceRelativePath(path, m_gameFolder);
-        if (!below) continue;
-        const std::size_t slash = below->find('/');
-        if (slash == std::string::npos || slash == 0) continue;
-        const std::string folder = below->substr(0, slash);
-        if (listed.count(folder)) continue;
-        if (IsOurAddOn(folder)) MoveAside(path);
+        std::optional<AddOnFolder> at = AddOnFolderOf(path, m_gameFolder);
+        if (!at || listed.count(at->name)) continue;
+        if (IsOurAddOn(at->path)) MoveAside(path);
     }
 }
 

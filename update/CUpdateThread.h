@@ -13,24 +13,27 @@
 #include "update/DeferredTarget.h"
 #include "update/Download.h"
 #include "update/OnceADayTest.h"
+#include "update/UpdateGates.h"
+#include "update/UpdateInfo.h"
+#include "update/UpdateInfoFetch.h"
 #include "update/UpdateOutcome.h"
 #include "update/tagFILEINFO.h"
 
 namespace vm {
 
-// The update run. The starter (the main window or `velmora update`) clears g_cancelUpdate,
-// resets g_scanDone, starts CChecksumThread, then this job with m_pMainWnd set; it sends or
-// posts every WM_VM_ report of the run there and ends with WM_VM_UPDATE_END (wParam: the
-// UpdateOutcome), unless it handed over to the updater (WM_VM_SELF_UPDATE_EXIT). Waits for
-// g_shortcutOffered before its self-update question and for theApp().Runs().commitGate before it
-// installs anything. Only one run works on a game folder at a time, in any process.
+// The update run. Its starter (UpdateSession) clears g_cancelUpdate, resets g_scanDone,
+// starts CChecksumThread, then this job with m_pMainWnd set; it sends or posts every WM_VM_
+// report of the run there and ends with WM_VM_UPDATE_END (wParam: the UpdateOutcome), unless
+// it handed over to the updater (WM_VM_SELF_UPDATE_EXIT). Waits for the shortcut gate before
+// its self-update question and for the commit gate before it installs anything. Works from
+// the update information as published when it starts, or as it fetches it itself when the
+// refresh request is set. Only one run works on a game folder at a time, in any process.
 class CUpdateThread : public CWorkerThread {
   public:
-    // Starts a run reporting to target; false when no thread could be created.
-    static bool Launch(const TargetRef& target);
-
     // The day test's clock; tests set their own.
     LocalClock m_clock = LocalNow;
+    // What the run waits on; the main window's unless its starter says otherwise.
+    UpdateGates m_gates = UpdateGates::MainWindow();
 
     // The run's lists (filled as it goes).
     std::vector<tagFILEINFO> m_entries;
@@ -68,7 +71,7 @@ class CUpdateThread : public CWorkerThread {
     UpdateOutcome Commit();
     void Remove();
     bool MoveAside(const std::string& path);
-    bool IsOurAddOn(const std::string& folder);
+    bool IsOurAddOn(const std::string& folderPath);
     UpdateOutcome End(UpdateOutcome outcome);
 
     std::string m_gameFolder;
@@ -79,8 +82,10 @@ class CUpdateThread : public CWorkerThread {
     std::string m_setFolder;
     bool m_noCache = false;
     std::size_t m_moveFailures = 0;
-    std::size_t m_linkedOutside = 0;  // files not installed: their folder links outside
-    std::map<std::string, AddOnRecord> m_addOnInfo;  // read "info.ini" files, by folder
+    std::size_t m_linkedOutside = 0;     // files not installed: their folder links outside
+    std::map<std::string, bool> m_ours;  // IsOurAddOn's answers, by folder
+    UpdateInfoMap m_info;                // the update information the run works from
+    PublishedSets m_sets;                // and its add-on sets
 };
 
 // The machine identifier followed by the current time in seconds since 1970.

@@ -77,10 +77,4 @@ std::size_t DropConflictingEntries(std::vector<tagFILEINFO>& entries) {
     return before - entries.size();
 }
 
-void BuildEntries(std::vector<tagFILEINFO>& entries) {
-    entries.clear();
-    std::lock_guard<std::mutex> lock(theApp().Runs().fileListLock);
-    entries = BuildFileEntries(CFileListModel::Shared());
-}
-
 }  // namespace vm

@@ -20,7 +20,4 @@ std::vector<tagFILEINFO> BuildFileEntries(const CFileListModel& model);
 // keeps every run choosing the same, so the folder settles. Returns how many were dropped.
 std::size_t DropConflictingEntries(std::vector<tagFILEINFO>& entries);
 
-// Empties entries and fills them from the shared model under theApp().Runs().fileListLock.
-void BuildEntries(std::vector<tagFILEINFO>& entries);
-
 }  // namespace vm

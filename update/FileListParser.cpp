@@ -82,12 +82,8 @@ FileListParseResult ParseFileListInto(std::string_view document, CFileListModel&
     return result;
 }
 
-bool ParseFileListDocument(std::string_view document) {
-    FileListParseResult result;
-    {
-        std::lock_guard<std::mutex> lock(theApp().Runs().fileListLock);
-        result = ParseFileListInto(document, CFileListModel::Shared(), ModelFill::Replace);
-    }
+bool ParseFileListDocument(std::string_view document, CFileListModel& model) {
+    const FileListParseResult result = ParseFileListInto(document, model, ModelFill::Replace);
     if (result.outcome == FileListParseResult::Outcome::BadText) {
         char text[128];
         std::snprintf(text, sizeof text, "解析更新文件失败，错误代码：(%d)。", EILSEQ);

@@ -33,9 +33,9 @@ enum class ModelFill { Add, Replace };
 FileListParseResult ParseFileListInto(std::string_view document, CFileListModel& model,
                                       ModelFill fill);
 
-// The update run's parse: replaces the shared model under theApp().Runs().fileListLock and shows
+// The update run's parse into its own model (replaced once the XML has parsed); shows
 // "解析更新文件失败，错误代码：(%d)。" through the prompter for text that is not UTF-8.
 // true only when the whole document was read.
-[[nodiscard]] bool ParseFileListDocument(std::string_view document);
+[[nodiscard]] bool ParseFileListDocument(std::string_view document, CFileListModel& model);
 
 }  // namespace vm

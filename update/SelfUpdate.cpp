@@ -125,7 +125,8 @@ Fetched FetchSigned(const std::string& url, const std::string& sigUrl, const fs:
 
 }  // namespace
 
-SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster) {
+SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster,
+                                    ManualResetEvent& shortcutGate) {
     CVelmoraApp& app = theApp();
     const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
     auto value = [&](const char* key) {
@@ -140,7 +141,11 @@ SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& 
         return SelfUpdateResult::Continue;
     }
 
-    while (!g_shortcutOffered.WaitFor(std::chrono::milliseconds(100))) {
+    // The window's shortcut question comes first; a cancel ends the wait at once.
+    if (!shortcutGate.WaitUnless(g_cancelUpdate)) {
+        PostUpdateEnd(target, UpdateOutcome::Cancelled);
+        SendStatus(target, kCancelled);
+        return SelfUpdateResult::Stop;
     }
     if (app.Prompt(kAskNewVersion, "Velmora", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return SelfUpdateResult::Continue;

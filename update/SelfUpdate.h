@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/ManualResetEvent.h"
 #include "app/MessageTarget.h"
 #include "app/Version.h"
 
@@ -33,6 +34,8 @@ enum class SelfUpdateResult {
 // asks for it.
 // A packaged install (app/ProgramLocations.h) never replaces its own files: it only says that
 // the package manager installs the new version, and the add-on update goes on.
-SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster);
+// The offer waited for is shortcutGate (the run's); a cancel ends that wait and the run.
+SelfUpdateResult RunSelfUpdateCheck(const TargetRef& target, const std::string& cacheBuster,
+                                    ManualResetEvent& shortcutGate);
 
 }  // namespace vm

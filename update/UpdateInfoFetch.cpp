@@ -107,7 +107,7 @@ bool FetchChecksums(std::string* reason) {
     return true;
 }
 
-bool FetchInformation() {
+std::optional<UpdateInfoMap> FetchInformation() {
     CVelmoraApp& app = theApp();
     const fs::path folder = TemporaryFolder();
     const fs::path local = folder / kInfoFileName;
@@ -117,15 +117,15 @@ bool FetchInformation() {
         SmallGet get = GetSmall(app.MirrorState().infoUrl.Get(), cap);
         if (IsHttpError(get.status)) {
             app.Prompt(kVersionCheckFailed, "Velmora", MB_OK | MB_ICONERROR);
-            return false;
+            return std::nullopt;
         }
         if (get.tooLarge) {
             ShowInfoFailure("更新信息文件过大。");
-            return false;
+            return std::nullopt;
         }
         if (!get.result.Ok()) {
             ShowInfoFailure(get.result.errorText.empty() ? "网络连接失败。" : get.result.errorText);
-            return false;
+            return std::nullopt;
         }
         // Only "Info" is taken, under its own name; nothing else the archive holds is
         // written anywhere, so no name a mirror picks can stand in a later run's way.
@@ -133,17 +133,30 @@ bool FetchInformation() {
         std::string error;
         if (!ExtractZipEntry(get.body, kInfoFileName, local, ZipLimits{cap, cap}, error)) {
             ShowInfoFailure(error);
-            return false;
+            return std::nullopt;
         }
     }
     std::optional<std::string> bytes = platform::ReadWholeFile(local);
     if (!bytes) {
         ShowInfoFailure(platform::ErrnoText(errno ? errno : ENOENT));
-        return false;
+        return std::nullopt;
     }
     const std::string text = DecodeInfoBytes(*bytes);
-    app.PublishedState().updateInfo.With([&](UpdateInfoMap& info) { ParseInfoText(text, info); });
-    return true;
+    return app.PublishedState().updateInfo.With([&](UpdateInfoMap& info) {
+        ParseInfoText(text, info);
+        return info;
+    });
+}
+
+PublishedSets PublishSets(const UpdateInfoMap& info) {
+    Published& published = theApp().PublishedState();
+    PublishedSets sets;
+    published.setFolders.With([&](std::map<std::string, std::string>& folders) {
+        RebuildPublishedSets(info, sets.names, folders);
+        sets.folders = folders;
+    });
+    published.sets.Set(sets.names);
+    return sets;
 }
 
 fs::path CachedFileListPath(const std::string& setFolder) {

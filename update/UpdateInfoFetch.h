@@ -2,8 +2,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "update/UpdateInfo.h"
 
 namespace vm {
 
@@ -18,10 +22,19 @@ namespace vm {
 bool FetchChecksums(std::string* reason = nullptr);
 
 // Brings "Info" into the temporary folder (downloading "Info.z" only when the local copy's
-// MD5 is not the expected one) and adds its entries to the update information. false after
-// telling the user: "版本检测失败。" for an HTTP error, otherwise the reason followed by the
-// request to visit the support forum.
-[[nodiscard]] bool FetchInformation();
+// MD5 is not the expected one), adds its entries to the published update information and
+// returns the information as it now is. nullopt after telling the user: "版本检测失败。" for
+// an HTTP error, otherwise the reason followed by the request to visit the support forum.
+[[nodiscard]] std::optional<UpdateInfoMap> FetchInformation();
+
+// The add-on sets info publishes, as the windows and later runs see them.
+struct PublishedSets {
+    std::vector<std::string> names;              // in publication order
+    std::map<std::string, std::string> folders;  // by name
+};
+// Rebuilds the published sets from info (a name keeps the folder it was first given) and
+// returns what they now are.
+PublishedSets PublishSets(const UpdateInfoMap& info);
 
 // Below the temporary folder, removes whatever stands where folder or a folder above it must
 // be and is not a folder. Outside the temporary folder it does nothing.

@@ -55,7 +55,7 @@ class MainWindow : public ::testing::Test {
         theApp().WriteProfileInt("Update", "AutoUpdate", 0);
         theApp().PublishedState().updateInfo.Set({});
         theApp().PublishedState().sets.Set({});
-        theApp().Runs().commitGate.store(0);
+        theApp().Runs().commitGate.Reset();
         theApp().Runs().refreshRequest.store(0);
         g_cancelUpdate.store(0);
         g_gameRunning.Reset();
@@ -659,14 +659,14 @@ TEST_F(MainWindow, CommitGateWaitsForTheFirstLoadOfTheNewsPage) {
         WaitFor([&] { return !server.RequestsTo("/tvrn/html/velmora.html").empty(); }, 60000));
     // The page is still on its way: nothing may be installed yet.
     QCoreApplication::processEvents();
-    EXPECT_EQ(theApp().Runs().commitGate.load(), 0);
+    EXPECT_FALSE(theApp().Runs().commitGate.IsSet());
     EXPECT_FALSE(w.IsPageHandled());
     {
         std::lock_guard lock(m);
         release = true;
     }
     cv.notify_all();
-    ASSERT_TRUE(WaitFor([&] { return theApp().Runs().commitGate.load() == 1; }, 60000));
+    ASSERT_TRUE(WaitFor([&] { return theApp().Runs().commitGate.IsSet(); }, 60000));
     EXPECT_TRUE(w.IsPageHandled());
     EXPECT_FALSE(w.IsPageFailed());
 }
@@ -676,15 +676,15 @@ TEST_F(MainWindow, CommitGateOpensWhenThePageFailsOrAfterTheFallback) {
         TestMainWindow w;
         w.page = true;
         ASSERT_TRUE(w.Open());
-        ASSERT_TRUE(WaitFor([&] { return theApp().Runs().commitGate.load() == 1; }, 60000));
+        ASSERT_TRUE(WaitFor([&] { return theApp().Runs().commitGate.IsSet(); }, 60000));
         EXPECT_TRUE(w.IsPageFailed());
     }
-    theApp().Runs().commitGate.store(0);
+    theApp().Runs().commitGate.Reset();
     TestMainWindow w;
     ASSERT_TRUE(w.Open());
-    EXPECT_EQ(theApp().Runs().commitGate.load(), 0);
+    EXPECT_FALSE(theApp().Runs().commitGate.IsSet());
     w.SendMessage(WM_TIMER, kCommitGateTimer, 0);
-    EXPECT_EQ(theApp().Runs().commitGate.load(), 1);
+    EXPECT_TRUE(theApp().Runs().commitGate.IsSet());
 }
 
 }  // namespace

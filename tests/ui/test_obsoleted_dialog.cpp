@@ -15,8 +15,8 @@
 #include "tests/update/UpdateRunEnv.h"
 #include "ui/CDlgDeleteConfirm.h"
 #include "ui/CDlgObsoleted.h"
-#include "ui/IsolationForecast.h"
 #include "ui/QtMessageTarget.h"
+#include "update/IsolationForecast.h"
 #include "update/ObsoletedAddOns.h"
 #include "update/UpdateRunLock.h"
 

@@ -29,6 +29,8 @@
 #include "update/CChecksumThread.h"
 #include "update/CUpdateThread.h"
 #include "update/MirrorPublisher.h"
+#include "update/UpdateSession.h"
+#include "update/WindowMessageListener.h"
 
 namespace vm::test {
 
@@ -54,7 +56,7 @@ class UpdateRunEnv : public ::testing::Test {
         app.SetPrompter(prompter);
         app.MirrorState().baseUrl.Set(server.Origin());
         app.PublishedState().updateInfo.Set({{"Version", "1.019"}});
-        app.Runs().commitGate.store(1);
+        app.Runs().commitGate.Set();
         g_shortcutOffered.Set();
         target->SetReply([this](const Message& m) -> std::intptr_t {
             if (m.id == WM_VM_STATUS) {
@@ -108,12 +110,24 @@ class UpdateRunEnv : public ::testing::Test {
         return r;
     }
 
-    // Starts the scan and the run as the main window does; waits for the run's last word.
-    void Run() {
+    // How Run starts the scan and the run: the two workers by hand, or through an update
+    // session whose window listener reports to target (as the main window starts them).
+    enum class Through { Workers, Session };
+
+    // Starts the scan and the run; waits for the run's last word.
+    void Run(Through through = Through::Workers) {
         target->Clear();
         {
             std::lock_guard<std::mutex> g(m_statusLock);
             m_statuses.clear();
+        }
+        if (through == Through::Session) {
+            UpdateSession session(std::make_shared<WindowMessageListener>(target),
+                                  UpdateGates::MainWindow());
+            ASSERT_EQ(session.Start(UpdateSession::Kind::Automatic), UpdateSession::Started::Yes);
+            session.WaitForEnd();
+            ASSERT_TRUE(CWorkerThread::WaitForAll(std::chrono::seconds(30)));
+            return;
         }
         g_cancelUpdate.store(0);
         g_scanDone.Reset();

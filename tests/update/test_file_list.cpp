@@ -118,19 +118,17 @@ TEST(FileListParser, TextThatIsNotUtf8StopsTheParseWithAMessage) {
         "<AddOns><File path=\"a\" checksum=\"1\"/>"
         "<AddOn folder=\"B\"><File path=\"\xC0\xAF.lua\" checksum=\"2\"/>"
         "</AddOn><File path=\"c\" checksum=\"3\"/></AddOns>";
-    EXPECT_FALSE(vm::ParseFileListDocument(bad));
+    vm::CFileListModel model;
+    EXPECT_FALSE(vm::ParseFileListDocument(bad, model));
     ASSERT_EQ(prompter->Texts().size(), 1u);
     EXPECT_EQ(prompter->Texts()[0],
               "解析更新文件失败，错误代码：(" + std::to_string(EILSEQ) + ")。");
-    {
-        std::lock_guard<std::mutex> lock(vm::theApp().Runs().fileListLock);
-        const auto& model = vm::CFileListModel::Shared();
-        EXPECT_EQ(model.m_topLevelFiles.count("a"), 1u);  // what came before stays
-        EXPECT_EQ(model.m_topLevelFiles.count("c"), 0u);
-        EXPECT_TRUE(model.m_regularAddOns.empty());
-    }
-    EXPECT_TRUE(vm::ParseFileListDocument("<AddOns/>"));
-    EXPECT_FALSE(vm::ParseFileListDocument("<AddOns>"));
+    EXPECT_EQ(model.m_topLevelFiles.count("a"), 1u);  // what came before stays
+    EXPECT_EQ(model.m_topLevelFiles.count("c"), 0u);
+    EXPECT_TRUE(model.m_regularAddOns.empty());
+    EXPECT_TRUE(vm::ParseFileListDocument("<AddOns/>", model));
+    EXPECT_TRUE(model.Empty());
+    EXPECT_FALSE(vm::ParseFileListDocument("<AddOns>", model));
     EXPECT_EQ(prompter->Texts().size(), 1u);  // a malformed list is silent
     vm::theApp().SetPrompter(nullptr);
 }

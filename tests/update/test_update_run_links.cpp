@@ -125,6 +125,40 @@ TEST_F(UpdateRunLinks, MessagesComeInTheOrderOfARunWithAndWithoutChanges) {
                                           }));
 }
 
+TEST_F(UpdateRunLinks, TheSessionGivesTheWindowTheWorkersMessagesInTheirOrder) {
+    Publish({{"A/a.lua", "print('a')"}, {"B/b.lua", "print('b')"}});
+    std::vector<std::vector<std::string>> traces;
+    std::vector<std::vector<std::string>> offered;
+    for (Through through : {Through::Workers, Through::Session}) {
+        // The same start each time: nothing installed, staged or cached.
+        for (const fs::path& p :
+             {game / "Interface", game / "Interface.obsoleted", fs::path(vm::TemporaryFolder())})
+            fs::remove_all(p);
+        Put(game / "Interface/Mine/m.lua", "m");
+        m_offered.clear();
+        Run(through);
+        ASSERT_EQ(Outcome(), kSucceeded);
+        traces.push_back(Trace(*target, Statuses()));
+        offered.push_back(m_offered);
+    }
+    EXPECT_EQ(traces[0], traces[1]);
+    EXPECT_EQ(traces[1], (std::vector<std::string>{
+                             "S:status 检测需要更新的文件...",
+                             "S:status 更新文件：a.lua",
+                             "S:total 0/2",
+                             "P:file",
+                             "S:status 更新文件：b.lua",
+                             "S:total 1/2",
+                             "P:file",
+                             "S:confirm delete",
+                             "P:files changed",
+                             "S:status 更新完成。",
+                             "P:end 0",
+                         }));
+    EXPECT_EQ(offered[1], std::vector<std::string>{(game / "Interface/Mine/m.lua").string()});
+    EXPECT_EQ(offered[0], offered[1]);
+}
+
 TEST_F(UpdateRunLinks, AddOnFolderLinkedFromOutsideIsCurrentAndNeverWrittenThrough) {
     Publish({{"Shared/s.lua", "shared"}, {"A/a.lua", "a"}});
     // Another install's add-on folder, linked in the way players share add-ons.
@@ -256,13 +290,13 @@ TEST_F(UpdateRunLinks, TwoGameFoldersNeverShareAStagedFile) {
     Publish({{"A/a.lua", "version one"}});
     // The run waits at the commit gate once its file has arrived; meanwhile another install
     // of the game stages a different version of the same file in the temporary folder.
-    theApp().Runs().commitGate.store(0);
+    theApp().Runs().commitGate.Reset();
     Start();
     const std::string shared = vm::TemporaryFolder() + "Interface/A/a.lua";
     for (int i = 0; i < 3000 && platform::ReadWholeFile(shared) != "version one"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(platform::WriteFileAtomic(shared, "another install's version"));
-    theApp().Runs().commitGate.store(1);
+    theApp().Runs().commitGate.Set();
     WaitForWorkers();
     EXPECT_EQ(Outcome(), kSucceeded);
     // This folder's run installs what its own list says, from its own staged copy.

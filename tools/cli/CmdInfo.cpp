@@ -24,11 +24,12 @@ int RunInfo(const std::vector<std::string>& args) {
     CVelmoraApp& app = theApp();
     SetMirrorUrlsFromSettings();
     FetchChecksums();
-    if (!FetchInformation()) {
+    const std::optional<UpdateInfoMap> fetched = FetchInformation();
+    if (!fetched) {
         PrintError("获取更新信息失败。");
         return kExitFailed;
     }
-    const UpdateInfoMap info = app.PublishedState().updateInfo.Get();
+    const UpdateInfoMap& info = *fetched;
     auto value = [&](const char* key) {
         auto it = info.find(key);
         // The mirror's words: printed without anything that could drive the terminal.

@@ -9,7 +9,7 @@
 #include "tools/cli/CliCommand.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/TerminalOutput.h"
-#include "ui/IsolationForecast.h"
+#include "update/IsolationForecast.h"
 #include "update/FileInstall.h"
 #include "update/ObsoletedAddOns.h"
 #include "update/UpdateRunLock.h"

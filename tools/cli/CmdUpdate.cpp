@@ -1,43 +1,33 @@
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/CVelmoraApp.h"
-#include "app/CWorkerThread.h"
 #include "app/GameFolder.h"
 #include "app/Globals.h"
-#include "app/messages.h"
-#include "platform/IniFile.h"
+#include "app/Prompter.h"
 #include "tools/cli/CliCommand.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/TerminalOutput.h"
-#include "tools/cli/TerminalTarget.h"
 #include "tools/cli/Unattended.h"
 #include "update/AutoUpdateDecision.h"
-#include "update/CChecksumThread.h"
-#include "update/CRealmInfoThread.h"
-#include "update/CUpdateThread.h"
 #include "update/FileInstall.h"
+#include "update/UnknownAddOns.h"
+#include "update/UpdateSession.h"
 
 namespace vm::cli {
 
 namespace {
 
 constexpr int kExitCancelled = 2;
-constexpr auto kTick = std::chrono::milliseconds(100);
-constexpr auto kPoll = std::chrono::milliseconds(1);
-
-// A scan started for a run that does not happen stops; its cache is kept whole.
-void StopScan() {
-    g_cancelUpdate.store(1);
-    g_scanDone.WaitFor(std::chrono::seconds(10));
-}
 
 // Ctrl+C (or a polite kill) cancels the run the way the window's stop button does; a second
-// Ctrl+C ends the program at once.
+// Ctrl+C ends the program at once. The run waits on no gate here, so the flag is all it
+// needs.
 extern "C" void CancelUpdate(int sig) {
     g_cancelUpdate.store(1);
     static const char kNote[] = "\n正在取消更新...\n";
@@ -45,64 +35,35 @@ extern "C" void CancelUpdate(int sig) {
     std::signal(sig, SIG_DFL);
 }
 
-// The deletion question the window's dialog asks, on the terminal.
-bool ConfirmDelete(const std::vector<std::string>& candidates) {
-    const int mode = theApp().GetProfileInt("Update", "DeleteMode", 0);
-    if (mode == 1) return true;
-    if (mode == 2) return false;
-    TerminalOutput& out = TerminalOutput::Instance();
-    out.Line("在你的系统里检测到一些不明插件（更新列表中没有的文件）：");
-    constexpr std::size_t kShown = 20;
-    for (std::size_t i = 0; i < candidates.size() && i < kShown; ++i)
-        out.Line("  " + candidates[i]);
-    if (candidates.size() > kShown)
-        out.Line("  ……共 " + std::to_string(candidates.size()) + " 个文件");
-    return theApp().Prompt(
-               std::string("是否隔离这些不明插件（移到\"") + kObsoleteFolder + "\"文件夹里）？",
-               "不明插件", MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
-struct RunState {
-    bool ended = false;
-    bool selfUpdate = false;
-    bool infoFailed = false;
-    bool filesChanged = false;
-    UpdateOutcome outcome = UpdateOutcome::Failed;
-};
-
-std::intptr_t Handle(const Message& m, RunState& state) {
-    TerminalOutput& out = TerminalOutput::Instance();
-    switch (m.id) {
-        case WM_VM_STATUS:
-            if (m.wParam) out.Line(*reinterpret_cast<const std::string*>(m.wParam));
-            return 0;
-        case WM_VM_TOTAL_PROGRESS:
-            out.Total(static_cast<long>(m.wParam), static_cast<long>(m.lParam));
-            return 0;
-        case WM_VM_FILE_PROGRESS:
-            out.File(static_cast<long>(m.wParam), static_cast<long>(m.lParam));
-            return 0;
-        case WM_VM_CONFIRM_DELETE:
-            return ConfirmDelete(*reinterpret_cast<const std::vector<std::string>*>(m.wParam)) ? 1
-                                                                                               : 0;
-        case WM_VM_INFO_FAILED:
-            state.infoFailed = true;
-            return 0;
-        case WM_VM_FILES_CHANGED:
-            state.filesChanged = true;
-            return 0;
-        case WM_VM_UPDATE_END:
-            state.ended = true;
-            state.outcome = static_cast<UpdateOutcome>(m.wParam);
-            return 0;
-        case WM_VM_SELF_UPDATE_EXIT:
-            state.ended = true;
-            state.selfUpdate = true;
-            return 0;
-        default:
-            return 0;
+// The session's reports on the terminal, from the run's threads (TerminalOutput is
+// thread-safe). The unknown add-on question shows the groups the window's dialog lists and
+// is answered on the terminal (or by --yes/--no).
+class TerminalListener : public IUpdateListener {
+  public:
+    void OnStatus(const std::string& text) override { Out().Line(text); }
+    void OnTotalProgress(long done, long count) override { Out().Total(done, count); }
+    void OnFileProgress(long percent, long count) override { Out().File(percent, count); }
+    UnknownAddOnsDecision OnUnknownAddOns(const UnknownAddOnsQuestion& question) override {
+        return DecideUnknownAddOns(question, [](const std::vector<AddOnGroup>& groups) {
+            TerminalOutput& out = Out();
+            out.Line("在你的系统里检测到一些不明插件。这些不明插件可能会对游戏的稳定性造成影响。");
+            for (const AddOnGroup& group : groups)
+                out.Line("  " + group.name + "（" + std::to_string(group.files) + " 个文件）");
+            const bool isolate = theApp().Prompt(std::string("是否隔离这些不明插件（移到\"") +
+                                                     kObsoleteFolder + "\"文件夹里）？",
+                                                 "不明插件", MB_YESNO | MB_ICONQUESTION) == IDYES;
+            return isolate ? UnknownAddOnsDecision::Isolate : UnknownAddOnsDecision::Keep;
+        });
     }
-}
+    void OnFilesChanged() override { m_filesChanged = true; }
+    void OnSelfUpdateExit() override {}
+    void OnEnd(UpdateOutcome /*outcome*/) override {}
+    bool FilesChanged() const { return m_filesChanged; }
+
+  private:
+    static TerminalOutput& Out() { return TerminalOutput::Instance(); }
+    std::atomic<bool> m_filesChanged{false};
+};
 
 int RunUpdate(const std::vector<std::string>& args) {
     CliOptions options({"--program-dir"}, {"--yes", "--no", "--force", "--notify"});
@@ -115,30 +76,19 @@ int RunUpdate(const std::vector<std::string>& args) {
                : options.Flag("--no") ? Answers::No
                                       : Answers::Ask);
 
-    CVelmoraApp& app = theApp();
-    auto target = std::make_shared<TerminalTarget>();
-    RunState state;
-    auto handle = [&](const Message& m) { return Handle(m, state); };
     TerminalOutput& out = TerminalOutput::Instance();
     out.Line("游戏目录: " + GameFolder());
 
-    // The scan needs only the game folder: it walks while the update information and the
-    // file list arrive.
-    g_cancelUpdate.store(0);
-    const bool scanning = CChecksumThread::Launch();
-
-    // What the splash screen does before the window opens.
-    g_infoReady.Reset();
-    CRealmInfoThread::Launch(target);
-    while (!g_infoReady.IsSet()) target->HandleNext(handle, kPoll);
-    while (target->HandleNext(handle, std::chrono::milliseconds(0))) {
-    }
+    // No page to wait for and no shortcut to offer: the gates are open from the start.
+    auto listener = std::make_shared<TerminalListener>();
+    UpdateSession session(listener, UpdateGates::Open());
+    const bool informed = session.FetchInformationFirst();
     if (!options.Flag("--force")) {
         const AutoUpdateDecision decision = DecideAutomaticUpdate();
         if (decision != AutoUpdateDecision::Start) {
-            StopScan();
+            session.Finish();
             out.Line(AutoUpdateDecisionText(decision));
-            if (state.infoFailed) {
+            if (!informed) {
                 PrintError("获取更新信息失败。");
                 return kExitFailed;
             }
@@ -146,46 +96,32 @@ int RunUpdate(const std::vector<std::string>& args) {
         }
     }
 
-    // The window's start of a run; there is no page to wait for and no shortcut to offer.
-    app.Runs().commitGate.store(1);
-    g_shortcutOffered.Set();
     std::signal(SIGINT, CancelUpdate);
     std::signal(SIGTERM, CancelUpdate);
-    if (!scanning) {
-        PrintError("无法启动更新。");
-        return kExitFailed;
-    }
-    if (!CUpdateThread::Launch(target)) {
-        StopScan();
-        PrintError("无法启动更新。");
-        return kExitFailed;
-    }
-    while (!state.ended) target->HandleNext(handle, kTick);
-    // Let the scan end (it has finished unless the run failed before comparing; its cache is
-    // saved either way), and show what the run still says: a cancelled self-update posts its
-    // end before its last status line.
-    g_cancelUpdate.store(1);
-    // Woken as the last worker ends; messages still arriving are handled between waits.
-    while (!CWorkerThread::WaitForAll(kPoll))
-        while (target->HandleNext(handle, std::chrono::milliseconds(0))) {
-        }
-    while (target->HandleNext(handle, std::chrono::milliseconds(0))) {
-    }
-    target->Close();
+    const UpdateSession::Started started = session.Start(UpdateSession::Kind::Automatic);
+    if (started == UpdateSession::Started::Yes) session.WaitForEnd();
+    // Every worker ends (the scan has finished unless the run failed before comparing; its
+    // cache is saved either way), and what the run still says is written: a cancelled
+    // self-update ends before its last status line.
+    session.Finish();
     out.Finish();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    if (started != UpdateSession::Started::Yes) {
+        PrintError("无法启动更新。");
+        return kExitFailed;
+    }
 
-    if (state.selfUpdate) {
+    if (session.HandedOver()) {
         out.Line(
             "已启动更新程序：Velmora-TVRN 将被替换为新版本。velmora 命令本身不受影响，"
             "请再次运行 velmora update 更新插件。");
         return kExitOk;
     }
-    switch (state.outcome) {
+    switch (session.Outcome().value_or(UpdateOutcome::Failed)) {
         case UpdateOutcome::Succeeded:
             // A scheduled run tells the desktop, if there is one, that something changed.
-            if (options.Flag("--notify") && state.filesChanged)
+            if (options.Flag("--notify") && listener->FilesChanged())
                 NotifyDesktop("Velmora插件已更新", "游戏插件已经更新到最新版本。");
             return kExitOk;
         case UpdateOutcome::Cancelled:

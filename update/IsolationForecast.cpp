@@ -1,4 +1,4 @@
-#include "ui/IsolationForecast.h"
+#include "update/IsolationForecast.h"
 
 #include <sys/stat.h>
 
@@ -10,10 +10,10 @@
 #include "app/TemporaryFolder.h"
 #include "platform/FileUtil.h"
 #include "platform/Text.h"
-#include "ui/UnknownAddOns.h"
 #include "update/CFileListModel.h"
 #include "update/FileEntries.h"
 #include "update/FileListParser.h"
+#include "update/UnknownAddOns.h"
 
 namespace fs = std::filesystem;
 
