@@ -183,175 +183,176 @@ TEST_F(CliUpdate, OnlyASignedNewerClientIsInstalledThroughTheUpdater) {
     EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new"));
     EXPECT_FALSE(fs::exists(program / "Velmora-TVRN.new.sig"));
     EXPECT_FALSE(fs::exists(program / "started.log"));  // a command line is never restarted
+}
 
-    TEST_F(CliUpdate, UnknownAddOnsFollowDeleteModeAndShowTheWindowsGroups) {
-        auto put = [&](const std::string& below) {
-            fs::create_directories((work / "game/Interface" / below).parent_path());
-            ASSERT_TRUE(platform::WriteFileAtomic(work / "game/Interface" / below, "mine"));
-        };
-        platform::IniFile ini(work / "program/Velmora.ini");
-        put("Foo/a.lua");
-        std::string out;
-        // Remembered "keep": nothing asked, nothing moved.
-        ini.WriteInt("Update", "DeleteMode", 2);
-        ASSERT_EQ(Velmora("update --yes", out), 0) << out;
-        EXPECT_FALSE(Contains(out, "不明插件")) << out;
-        EXPECT_TRUE(fs::exists(work / "game/Interface/Foo/a.lua"));
-        // Asked: the groups the window's dialog lists, then the question.
-        ini.WriteInt("Update", "DeleteMode", 0);
-        put("Foo/sub/b.lua");
-        put("loose.txt");
-        ASSERT_EQ(Velmora("update --no", out), 0) << out;
-        EXPECT_TRUE(Contains(out, "\n  Foo（2 个文件）\n  其它（1 个文件）\n")) << out;
-        EXPECT_TRUE(Contains(out, "是否隔离这些不明插件")) << out;
-        EXPECT_TRUE(fs::exists(work / "game/Interface/Foo/sub/b.lua"));
-        // Remembered "isolate": moved without asking.
-        ini.WriteInt("Update", "DeleteMode", 1);
-        ASSERT_EQ(Velmora("update --no", out), 0) << out;
-        EXPECT_FALSE(Contains(out, "不明插件")) << out;
-        EXPECT_EQ(platform::ReadWholeFile(work / "game/Interface.obsoleted/Foo/sub/b.lua"), "mine");
-        EXPECT_EQ(platform::ReadWholeFile(work / "game/Interface.obsoleted/loose.txt"), "mine");
-        EXPECT_FALSE(fs::exists(work / "game/Interface/Foo"));
-    }
+TEST_F(CliUpdate, UnknownAddOnsFollowDeleteModeAndShowTheWindowsGroups) {
+    auto put = [&](const std::string& below) {
+        fs::create_directories((work / "game/Interface" / below).parent_path());
+        ASSERT_TRUE(platform::WriteFileAtomic(work / "game/Interface" / below, "mine"));
+    };
+    platform::IniFile ini(work / "program/Velmora.ini");
+    put("Foo/a.lua");
+    std::string out;
+    // Remembered "keep": nothing asked, nothing moved.
+    ini.WriteInt("Update", "DeleteMode", 2);
+    ASSERT_EQ(Velmora("update --yes", out), 0) << out;
+    EXPECT_FALSE(Contains(out, "不明插件")) << out;
+    EXPECT_TRUE(fs::exists(work / "game/Interface/Foo/a.lua"));
+    // Asked: the groups the window's dialog lists, then the question.
+    ini.WriteInt("Update", "DeleteMode", 0);
+    put("Foo/sub/b.lua");
+    put("loose.txt");
+    ASSERT_EQ(Velmora("update --no", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "\n  Foo（2 个文件）\n  其它（1 个文件）\n")) << out;
+    EXPECT_TRUE(Contains(out, "是否隔离这些不明插件")) << out;
+    EXPECT_TRUE(fs::exists(work / "game/Interface/Foo/sub/b.lua"));
+    // Remembered "isolate": moved without asking.
+    ini.WriteInt("Update", "DeleteMode", 1);
+    ASSERT_EQ(Velmora("update --no", out), 0) << out;
+    EXPECT_FALSE(Contains(out, "不明插件")) << out;
+    EXPECT_EQ(platform::ReadWholeFile(work / "game/Interface.obsoleted/Foo/sub/b.lua"), "mine");
+    EXPECT_EQ(platform::ReadWholeFile(work / "game/Interface.obsoleted/loose.txt"), "mine");
+    EXPECT_FALSE(fs::exists(work / "game/Interface/Foo"));
+}
 
-    TEST_F(CliUpdate, AutomaticUpdateRulesDecideLikeTheWindow) {
-        platform::IniFile ini(work / "program/Velmora.ini");
-        ini.WriteInt("Update", "AutoUpdate", 0);
-        std::string out;
-        EXPECT_EQ(Velmora("update", out), 0) << out;
-        EXPECT_TRUE(Contains(out, "不进行更新。")) << out;
-        EXPECT_FALSE(fs::exists(work / "game/Interface"));
-        EXPECT_EQ(Velmora("update --force", out), 0) << out;
-        EXPECT_TRUE(fs::exists(work / "game/Interface/A/a.lua"));
+TEST_F(CliUpdate, AutomaticUpdateRulesDecideLikeTheWindow) {
+    platform::IniFile ini(work / "program/Velmora.ini");
+    ini.WriteInt("Update", "AutoUpdate", 0);
+    std::string out;
+    EXPECT_EQ(Velmora("update", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "不进行更新。")) << out;
+    EXPECT_FALSE(fs::exists(work / "game/Interface"));
+    EXPECT_EQ(Velmora("update --force", out), 0) << out;
+    EXPECT_TRUE(fs::exists(work / "game/Interface/A/a.lua"));
 
-        ini.WriteInt("Update", "AutoUpdate", 1);
-        ini.WriteInt("Update", "OnceEveryDay", 1);
-        EXPECT_EQ(Velmora("update", out), 0) << out;  // the day's first start
-        EXPECT_TRUE(Contains(out, "没有需要更新的文件。")) << out;
-        EXPECT_EQ(Velmora("update", out), 0) << out;  // a later start that day
-        EXPECT_TRUE(Contains(out, "不进行更新。")) << out;
-        EXPECT_EQ(Velmora("update --force", out), 0) << out;
-        EXPECT_TRUE(Contains(out, "今天已经更新，不再需要更新。")) << out;
-    }
+    ini.WriteInt("Update", "AutoUpdate", 1);
+    ini.WriteInt("Update", "OnceEveryDay", 1);
+    EXPECT_EQ(Velmora("update", out), 0) << out;  // the day's first start
+    EXPECT_TRUE(Contains(out, "没有需要更新的文件。")) << out;
+    EXPECT_EQ(Velmora("update", out), 0) << out;  // a later start that day
+    EXPECT_TRUE(Contains(out, "不进行更新。")) << out;
+    EXPECT_EQ(Velmora("update --force", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "今天已经更新，不再需要更新。")) << out;
+}
 
-    TEST_F(CliUpdate, RunningUpdateOnTheFolderStopsASecondOne) {
-        auto held = vm::UpdateRunLock::TryAcquire((work / "game").string() + "/");
-        ASSERT_TRUE(held);
-        std::string out;
-        EXPECT_EQ(Velmora("update", out), 1) << out;
-        EXPECT_TRUE(Contains(out, "另一个更新正在进行，请等它结束后再试。")) << out;
-    }
+TEST_F(CliUpdate, RunningUpdateOnTheFolderStopsASecondOne) {
+    auto held = vm::UpdateRunLock::TryAcquire((work / "game").string() + "/");
+    ASSERT_TRUE(held);
+    std::string out;
+    EXPECT_EQ(Velmora("update", out), 1) << out;
+    EXPECT_TRUE(Contains(out, "另一个更新正在进行，请等它结束后再试。")) << out;
+}
 
-    TEST_F(CliUpdate, InterruptCancelsWithExitStatusTwo) {
-        // The file's body waits until the interrupt has been taken, so the run cannot finish first.
-        auto gate = std::make_shared<vm::ManualResetEvent>();
-        server.SetFault("/TVRN/Interface/A/a.lua.z", Fault::Held(gate));
-        const std::string cmd = "exec env " + Env() + Quote(Bin("velmora").string()) +
-                                " update --program-dir " + Quote((work / "program").string()) +
-                                " >" + Quote((work / "out.txt").string()) + " 2>&1";
-        auto child = platform::ChildProcess::Spawn("/bin/sh", {"-c", cmd}, work.Path());
-        ASSERT_TRUE(child);
-        std::string out;
-        for (int i = 0; i < 1000 && !Contains(out, "更新文件：a.lua"); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            out = platform::ReadWholeFile(work / "out.txt").value_or("");
-        }
-        ::kill(child->Pid(), SIGINT);
-        for (int i = 0; i < 1000 && !Contains(out, "正在取消更新"); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            out = platform::ReadWholeFile(work / "out.txt").value_or("");
-        }
-        EXPECT_TRUE(Contains(out, "正在取消更新")) << out;
-        gate->Set();
-        EXPECT_EQ(child->Wait(), 2);
+TEST_F(CliUpdate, InterruptCancelsWithExitStatusTwo) {
+    // The file's body waits until the interrupt has been taken, so the run cannot finish first.
+    auto gate = std::make_shared<vm::ManualResetEvent>();
+    server.SetFault("/TVRN/Interface/A/a.lua.z", Fault::Held(gate));
+    const std::string cmd = "exec env " + Env() + Quote(Bin("velmora").string()) +
+                            " update --program-dir " + Quote((work / "program").string()) + " >" +
+                            Quote((work / "out.txt").string()) + " 2>&1";
+    auto child = platform::ChildProcess::Spawn("/bin/sh", {"-c", cmd}, work.Path());
+    ASSERT_TRUE(child);
+    std::string out;
+    for (int i = 0; i < 1000 && !Contains(out, "更新文件：a.lua"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
         out = platform::ReadWholeFile(work / "out.txt").value_or("");
-        EXPECT_TRUE(Contains(out, "更新已经取消。\n")) << out;
-        EXPECT_FALSE(fs::exists(work / "game/Interface/A/a.lua"));
     }
-
-    TEST_F(CliUpdate, InfoAndMirrorsReport) {
-        std::string out;
-        ASSERT_EQ(Velmora("info", out), 0) << out;
-        EXPECT_TRUE(Contains(out, "发布的客户端版本: 1.019（本机 1.019）")) << out;
-        EXPECT_TRUE(Contains(out, "* TVRN  /TVRN\n")) << out;
-        ASSERT_EQ(Velmora("mirrors", out), 0) << out;
-        EXPECT_TRUE(Contains(out, "* 电信服务器  " + server.Origin() + "  (延迟：")) << out;
-        EXPECT_TRUE(Contains(out, "网通服务器  http://127.0.0.1:1  (延迟：-1 毫秒)")) << out;
+    ::kill(child->Pid(), SIGINT);
+    for (int i = 0; i < 1000 && !Contains(out, "正在取消更新"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        out = platform::ReadWholeFile(work / "out.txt").value_or("");
     }
+    EXPECT_TRUE(Contains(out, "正在取消更新")) << out;
+    gate->Set();
+    EXPECT_EQ(child->Wait(), 2);
+    out = platform::ReadWholeFile(work / "out.txt").value_or("");
+    EXPECT_TRUE(Contains(out, "更新已经取消。\n")) << out;
+    EXPECT_FALSE(fs::exists(work / "game/Interface/A/a.lua"));
+}
 
-    TEST(DevServer, ServesTheMirrorWithRangesAndPrintsTheEndpoints) {
-        vm::test::ScopedTempDir work;
-        fs::create_directories(work / "mirror/TVRN");
-        ASSERT_TRUE(platform::WriteFileAtomic(work / "mirror/TVRN/a.lua", "0123456789"));
-        const fs::path endpoints = work / "endpoints.ini";
-        auto server = platform::ChildProcess::Spawn(
-            Bin("velmora-devserver"),
-            {"--mirror", (work / "mirror").string(), "--endpoints", endpoints.string(), "--quiet"},
-            work.Path());
-        ASSERT_TRUE(server);
-        for (int i = 0; i < 500 && !fs::exists(endpoints); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        platform::IniFile ini(endpoints);
-        const std::string origin = ini.GetString("Endpoints", "TelecomMirror", "");
-        EXPECT_EQ(origin, ini.GetString("Endpoints", "NetcomMirror", ""));
-        ASSERT_EQ(origin.rfind("http://127.0.0.1:", 0), 0u);
+TEST_F(CliUpdate, InfoAndMirrorsReport) {
+    std::string out;
+    ASSERT_EQ(Velmora("info", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "发布的客户端版本: 1.019（本机 1.019）")) << out;
+    EXPECT_TRUE(Contains(out, "* TVRN  /TVRN\n")) << out;
+    ASSERT_EQ(Velmora("mirrors", out), 0) << out;
+    EXPECT_TRUE(Contains(out, "* 电信服务器  " + server.Origin() + "  (延迟：")) << out;
+    EXPECT_TRUE(Contains(out, "网通服务器  http://127.0.0.1:1  (延迟：-1 毫秒)")) << out;
+}
 
+TEST(DevServer, ServesTheMirrorWithRangesAndPrintsTheEndpoints) {
+    vm::test::ScopedTempDir work;
+    fs::create_directories(work / "mirror/TVRN");
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "mirror/TVRN/a.lua", "0123456789"));
+    const fs::path endpoints = work / "endpoints.ini";
+    auto server = platform::ChildProcess::Spawn(
+        Bin("velmora-devserver"),
+        {"--mirror", (work / "mirror").string(), "--endpoints", endpoints.string(), "--quiet"},
+        work.Path());
+    ASSERT_TRUE(server);
+    for (int i = 0; i < 500 && !fs::exists(endpoints); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    platform::IniFile ini(endpoints);
+    const std::string origin = ini.GetString("Endpoints", "TelecomMirror", "");
+    EXPECT_EQ(origin, ini.GetString("Endpoints", "NetcomMirror", ""));
+    ASSERT_EQ(origin.rfind("http://127.0.0.1:", 0), 0u);
+
+    vm::HttpRequest request;
+    request.url = origin + "/TVRN/a.lua";
+    request.headers = {"Range: bytes=4-", "Connection: close"};
+    std::string body;
+    request.onData = [&](const char* d, std::size_t n) {
+        body.append(d, n);
+        return true;
+    };
+    vm::HttpResult result = vm::SharedSessionRequest(request);
+    ::kill(server->Pid(), SIGTERM);
+    EXPECT_EQ(server->Wait(), 0);
+    ASSERT_TRUE(result.Ok()) << result.errorText;
+    EXPECT_EQ(result.head.status, 206);
+    EXPECT_EQ(result.head.Header("Content-Range"), "bytes 4-9/10");
+    EXPECT_EQ(body, "456789");
+}
+
+TEST(DevServer, ServesTheNewsPageWithItsPictureOnTheEmbedServer) {
+    vm::test::ScopedTempDir work;
+    fs::create_directories(work / "mirror");
+    const fs::path endpoints = work / "endpoints.ini";
+    auto server = platform::ChildProcess::Spawn(
+        Bin("velmora-devserver"),
+        {"--mirror", (work / "mirror").string(), "--endpoints", endpoints.string(), "--quiet"},
+        work.Path());
+    ASSERT_TRUE(server);
+    for (int i = 0; i < 500 && !fs::exists(endpoints); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::string origin =
+        platform::IniFile(endpoints).GetString("Endpoints", "EmbedServer", "");
+    auto get = [&](const std::string& path, std::string& type) {
         vm::HttpRequest request;
-        request.url = origin + "/TVRN/a.lua";
-        request.headers = {"Range: bytes=4-", "Connection: close"};
+        request.url = origin + path;
+        request.headers = {"Connection: close"};
         std::string body;
         request.onData = [&](const char* d, std::size_t n) {
             body.append(d, n);
             return true;
         };
         vm::HttpResult result = vm::SharedSessionRequest(request);
-        ::kill(server->Pid(), SIGTERM);
-        EXPECT_EQ(server->Wait(), 0);
-        ASSERT_TRUE(result.Ok()) << result.errorText;
-        EXPECT_EQ(result.head.status, 206);
-        EXPECT_EQ(result.head.Header("Content-Range"), "bytes 4-9/10");
-        EXPECT_EQ(body, "456789");
-    }
-
-    TEST(DevServer, ServesTheNewsPageWithItsPictureOnTheEmbedServer) {
-        vm::test::ScopedTempDir work;
-        fs::create_directories(work / "mirror");
-        const fs::path endpoints = work / "endpoints.ini";
-        auto server = platform::ChildProcess::Spawn(
-            Bin("velmora-devserver"),
-            {"--mirror", (work / "mirror").string(), "--endpoints", endpoints.string(), "--quiet"},
-            work.Path());
-        ASSERT_TRUE(server);
-        for (int i = 0; i < 500 && !fs::exists(endpoints); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const std::string origin =
-            platform::IniFile(endpoints).GetString("Endpoints", "EmbedServer", "");
-        auto get = [&](const std::string& path, std::string& type) {
-            vm::HttpRequest request;
-            request.url = origin + path;
-            request.headers = {"Connection: close"};
-            std::string body;
-            request.onData = [&](const char* d, std::size_t n) {
-                body.append(d, n);
-                return true;
-            };
-            vm::HttpResult result = vm::SharedSessionRequest(request);
-            EXPECT_TRUE(result.Ok()) << path << ": " << result.errorText;
-            EXPECT_EQ(result.head.status, 200) << path;
-            type = result.head.Header("Content-Type");
-            return body;
-        };
-        std::string pageType, pictureType;
-        const std::string page = get("/tvrn/html/velmora.html", pageType);
-        const std::string picture = get("/tvrn/html/velmora-news.svg", pictureType);
-        ::kill(server->Pid(), SIGTERM);
-        EXPECT_EQ(server->Wait(), 0);
-        ASSERT_EQ(origin.rfind("http://127.0.0.1:", 0), 0u);
-        EXPECT_EQ(pageType.rfind("text/html", 0), 0u) << pageType;
-        EXPECT_NE(page.find("<img class=\"banner\" src=\"velmora-news.svg\""), std::string::npos);
-        EXPECT_EQ(page.find("<script"), std::string::npos) << "the page needs no scripts";
-        EXPECT_EQ(pictureType, "image/svg+xml");
-        EXPECT_NE(picture.find("<svg"), std::string::npos);
-    }
+        EXPECT_TRUE(result.Ok()) << path << ": " << result.errorText;
+        EXPECT_EQ(result.head.status, 200) << path;
+        type = result.head.Header("Content-Type");
+        return body;
+    };
+    std::string pageType, pictureType;
+    const std::string page = get("/tvrn/html/velmora.html", pageType);
+    const std::string picture = get("/tvrn/html/velmora-news.svg", pictureType);
+    ::kill(server->Pid(), SIGTERM);
+    EXPECT_EQ(server->Wait(), 0);
+    ASSERT_EQ(origin.rfind("http://127.0.0.1:", 0), 0u);
+    EXPECT_EQ(pageType.rfind("text/html", 0), 0u) << pageType;
+    EXPECT_NE(page.find("<img class=\"banner\" src=\"velmora-news.svg\""), std::string::npos);
+    EXPECT_EQ(page.find("<script"), std::string::npos) << "the page needs no scripts";
+    EXPECT_EQ(pictureType, "image/svg+xml");
+    EXPECT_NE(picture.find("<svg"), std::string::npos);
+}
 
 }  // namespace

@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     app.PublishedState().sets.Set({argv[4]});
     app.PublishedState().setFolders.Set({{argv[4], argv[5]}});
     app.PublishedState().expectedListChecksum.Set(argv[6]);
-    app.Runs().commitGate.store(1);
+    app.Runs().commitGate.Set();
     g_shortcutOffered.Set();
 
     // Every file the list dropped is moved aside, as with DeleteMode 1.

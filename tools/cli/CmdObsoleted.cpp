@@ -9,8 +9,8 @@
 #include "tools/cli/CliCommand.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/TerminalOutput.h"
-#include "update/IsolationForecast.h"
 #include "update/FileInstall.h"
+#include "update/IsolationForecast.h"
 #include "update/ObsoletedAddOns.h"
 #include "update/UpdateRunLock.h"
 
