@@ -54,7 +54,7 @@ void Collect(const fs::path& path, std::vector<std::string>& out) {
 }  // namespace
 
 std::vector<std::string> LastListPaths() {
-    // Each set keeps its list in a folder of its own inside the temporary folder.
+    // Each set keeps its list in a folder of its own below "filelists" in the temporary folder.
     const fs::path temp = TemporaryFolder();
     fs::path newest;
     fs::file_time_type newestTime{};
@@ -69,8 +69,9 @@ std::vector<std::string> LastListPaths() {
     };
     consider(temp / kFileListName);
     std::error_code ec;
-    for (fs::directory_iterator it(temp, ec), end; !ec && it != end; it.increment(ec))
-        consider(it->path() / kFileListName);
+    for (fs::recursive_directory_iterator it(temp / "filelists", ec), end; !ec && it != end;
+         it.increment(ec))
+        if (it->path().filename() == kFileListName) consider(it->path());
     if (newest.empty()) return {};
     std::optional<std::string> document = platform::ReadWholeFile(newest);
     if (!document) return {};
