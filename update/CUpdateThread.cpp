@@ -388,11 +388,17 @@ bool CUpdateThread::FetchFile(const std::string& local, const std::string& remot
         const std::uint64_t cap = CurrentRequestLimits().fileCap;
         const ZipLimits limits{cap, cap};
         std::string error;
-        const bool extracted =
-            archive.packed.Spilled()
-                ? ExtractZipFileEntry(archive.packed.spillFile, FileNameOf(local), local, limits,
-                                      error)
-                : ExtractZipEntry(archive.packed.bytes, FileNameOf(local), local, limits, error);
+        bool extracted = false;
+        if (archive.packed.Spilled()) {
+            extracted = ExtractZipFileEntry(archive.packed.spillFile, FileNameOf(local), local,
+                                            limits, error);
+        } else {
+            // Held archives are small (one budget for all of them); their entry goes in through
+            // the same replacing write as every staged file.
+            std::optional<std::string> bytes =
+                ReadZipEntry(archive.packed.bytes, FileNameOf(local), limits);
+            extracted = bytes && WriteFileReplacing(local, *bytes);
+        }
         archive.packed.Release();
         if (extracted) return true;
     } else if (why.cancelled || why.timedOut) {
