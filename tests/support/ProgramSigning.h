@@ -34,10 +34,17 @@ inline bool SignBeside(const std::filesystem::path& file, ProgramRole role,
 
 // A fresh Ed25519 key pair that Velmora does not trust: keyFile (private) and keyFile + ".pub".
 inline bool MakeUntrustedKey(const std::filesystem::path& keyFile) {
-    const std::string k = "'" + keyFile.string() + "'";
-    const std::string cmd = "openssl genpkey -algorithm ed25519 -out " + k +
-                            " 2>/dev/null && openssl pkey -in " + k + " -pubout -out " + "'" +
-                            keyFile.string() + ".pub' 2>/dev/null";
+    // Built by appending: GCC 12 at -O3 misreads the temporary concatenation.
+    std::string k = "'";
+    k += keyFile.string();
+    k += "'";
+    std::string cmd = "openssl genpkey -algorithm ed25519 -out ";
+    cmd += k;
+    cmd += " 2>/dev/null && openssl pkey -in ";
+    cmd += k;
+    cmd += " -pubout -out '";
+    cmd += keyFile.string();
+    cmd += ".pub' 2>/dev/null";
     return std::system(cmd.c_str()) == 0;
 }
 
