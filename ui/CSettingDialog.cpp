@@ -23,7 +23,6 @@ namespace {
 constexpr int W = CSettingDialog::kWidth;
 constexpr COLORREF kTextColor = RGB(165, 148, 198);
 constexpr COLORREF kGroupColor = RGB(66, 39, 93);
-constexpr char kButtonColor[] = "<c #DDCDFF>";
 
 enum : int {
     kClose = 1000,
