@@ -360,6 +360,10 @@ TEST_F(MainWindow, LoginStateShowsTheAccountControls) {
     // Nobody logged in: the avatar message changes nothing.
     const std::string picture = (dir / "a.png").string();
     PostTo(w.Target(), WM_VM_AVATAR_READY, 7, 0, picture);
+    // Handled in order: once this status shows, the avatar message has been handled.
+    const std::string handled = "头像消息已处理";
+    PostTo(w.Target(), WM_VM_STATUS, reinterpret_cast<std::uintptr_t>(&handled));
+    ASSERT_TRUE(WaitFor([&] { return Text(w, 16) == handled; }));
     w.loggedIn = true;
     PostTo(w.Target(), WM_VM_ACCOUNT_CHANGED);
     ASSERT_TRUE(WaitFor([&] { return visible(10); }));
