@@ -83,6 +83,7 @@ QUrl CVelmoraDlg::EmbedPageUrl() {
 CVelmoraDlg::CVelmoraDlg() = default;
 
 CVelmoraDlg::~CVelmoraDlg() {
+    if (m_target && theApp().MainTarget().lock() == m_target) theApp().SetMainTarget(nullptr);
     if (m_trayIcon) m_trayIcon->RemoveIcon(kTrayIconId);
     if (Window() && m_stateWatcher) Window()->removeEventFilter(m_stateWatcher.get());
     delete m_trayMenu.data();
@@ -92,6 +93,9 @@ CVelmoraDlg::~CVelmoraDlg() {
 bool CVelmoraDlg::Open() {
     if (!Create(nullptr, kWindowTitle, kWidth, kHeight)) return false;
     m_target = std::make_shared<WindowTarget>(Window()->Mailbox());
+    // The main target before anything can post to it: the automatic login below and the
+    // splash's account check report there.
+    theApp().SetMainTarget(m_target);
     // Runs report to the window as its messages and wait for its page and shortcut offer.
     m_session = std::make_unique<UpdateSession>(std::make_shared<WindowMessageListener>(m_target),
                                                 UpdateGates::MainWindow());
@@ -115,10 +119,7 @@ int CVelmoraDlg::RunModal() {
 
 void RunVelmoraMainWindow() {
     CVelmoraDlg window;
-    if (!window.Open()) return;
-    theApp().SetMainTarget(window.Target().lock());
-    window.RunModal();
-    theApp().SetMainTarget(nullptr);
+    if (window.Open()) window.RunModal();
 }
 
 void CVelmoraDlg::InitialiseSteps() {

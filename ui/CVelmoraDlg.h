@@ -195,8 +195,8 @@ class CVelmoraDlg : public CSkinDialog, protected IMainView, protected IMainAcco
     bool m_ended = false;
 };
 
-// The program's main window runner: the window, modal, as the application's main target,
-// until the program is to end.
+// The program's main window runner: the window, modal, as the application's main target
+// (from its Open() on), until the program is to end.
 void RunVelmoraMainWindow();
 
 }  // namespace vm

@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QTimer>
 #include <QTreeWidget>
@@ -376,6 +377,35 @@ TEST_F(MainWindow, LoginStateShowsTheAccountControls) {
     PostTo(w.Target(), WM_VM_ACCOUNT_CHANGED);
     ASSERT_TRUE(WaitFor([&] { return visible(1); }));
     EXPECT_FALSE(w.FindControl(12)->IsEnabled());
+}
+
+TEST_F(MainWindow, AnAutomaticLoginDuringOpenReachesTheWindow) {
+    // The passport posts its news to the application's main target, as a login in Open()
+    // and the splash's account check both do.
+    struct AutoLogging : TestMainWindow {
+        int logins = 0;
+        bool LogInWithStoredCredentials(int) override {
+            ++logins;
+            loggedIn = true;
+            PostTo(theApp().MainTarget(), WM_VM_ACCOUNT_CHANGED);
+            return true;
+        }
+    };
+    theApp().WriteProfileInt("Guest", "AutoLogin", 1);
+    theApp().WriteProfileString("Guest", "Door", "6e616d65");
+    theApp().WriteProfileString("Guest", "Key", "70617373");
+    {
+        AutoLogging w;
+        ASSERT_TRUE(w.Open());
+        EXPECT_EQ(w.logins, 1);
+        // Not logged in when the panel was first drawn; the login's message brings it up.
+        EXPECT_TRUE(WaitFor([&] { return w.FindControl(10)->IsVisible(); }));
+        EXPECT_FALSE(w.FindControl(1)->IsVisible());
+        EXPECT_TRUE(w.FindControl(12)->IsEnabled());
+        EXPECT_EQ(theApp().MainTarget().lock(), w.Target().lock());
+    }
+    // A window that is gone is no longer the target.
+    EXPECT_EQ(theApp().MainTarget().lock(), nullptr);
 }
 
 TEST_F(MainWindow, ASecondExitWhileTheConfirmationIsOpenDoesNothing) {
