@@ -326,6 +326,14 @@ LRESULT CVelmoraDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         }
+        case WM_KEYDOWN:
+            // Enter is command 1 (run the game) unless a control has the keyboard; the skin
+            // would look for a control named "ok", which this window does not have.
+            if (wParam == VK_RETURN && !Manager().GetFocus()) {
+                OnCommand(ID_OK);
+                return 0;
+            }
+            break;
         case WM_SYSKEYDOWN:
             if (wParam == VK_SPACE && Window()) {
                 ShowSystemMenu(Window()->mapToGlobal(QPoint(8, kDragBandHeight)));

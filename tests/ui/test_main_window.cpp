@@ -408,6 +408,22 @@ TEST_F(MainWindow, AnAutomaticLoginDuringOpenReachesTheWindow) {
     EXPECT_EQ(theApp().MainTarget().lock(), nullptr);
 }
 
+TEST_F(MainWindow, EnterRunsTheGame) {
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    w.ShowWindow(true, false);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(w.Window(), &press);
+    QCoreApplication::sendEvent(w.Window(), &release);
+    EXPECT_EQ(w.gameStarts, 1);
+    EXPECT_EQ(Text(w, 16), "正在运行Tovrin...");
+    // Command 1 is the same.
+    SendTo(w.Target(), WM_VM_GAME_ENDED);
+    w.SendMessage(WM_COMMAND, ID_OK, 0);
+    EXPECT_EQ(w.gameStarts, 2);
+}
+
 TEST_F(MainWindow, ASecondExitWhileTheConfirmationIsOpenDoesNothing) {
     struct Reentrant : TestMainWindow {
         int asked = 0;
