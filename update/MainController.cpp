@@ -176,18 +176,20 @@ void MainController::OnCommitGateTimer() {
 
 void MainController::StartLatency() {
     if (!m_currentServer) {
-        // The record chosen last time, else the first one the list offers.
-        const auto records =
-            ReadRealmsFile((theApp().Locations().cacheDir / "Velmora.realms").string());
+        // Only the record of the chosen add-on set is current. Without one there is nothing
+        // to measure, and the chosen set stays as the player left it.
         const std::string chosen = theApp().GetProfileString("Update", "Version");
-        for (const GameServerRecord& r : records)
-            if (r.displayName == chosen) m_currentServer = r;
-        if (!m_currentServer && !records.empty()) m_currentServer = records.front();
+        if (!chosen.empty())
+            for (const GameServerRecord& r :
+                 ReadRealmsFile((theApp().Locations().cacheDir / "Velmora.realms").string()))
+                if (r.displayName == chosen) m_currentServer = r;
     }
     if (m_currentServer) {
         theApp().WriteProfileString("Update", "Version", m_currentServer->displayName);
         m_view.StartPingWorker(*m_currentServer);
         m_view.ShowLatency("");
+    } else {
+        m_view.ShowLatency("未知");
     }
     m_view.EnableRunGame(true);
 }

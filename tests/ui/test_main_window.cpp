@@ -161,12 +161,14 @@ TEST_F(MainWindow, StatusProgressAndLatencyFollowTheWorkers) {
     auto* bar = static_cast<CUIProgressBar*>(w.FindControl(15));
     EXPECT_EQ(bar->GetValue(), 3);
     EXPECT_EQ(bar->GetMaximum(), 8);
-    // A ping of a record other than the current one changes nothing.
+    // No realm of the chosen set: the latency is unknown, and a ping of a record other than
+    // the current one changes nothing.
+    EXPECT_EQ(Text(w, 21), "未知");
     GameServerRecord other;
     other.displayName = "别的服务器";
     other.latency = 5;
     SendTo(w.Target(), WM_VM_PING_RESULT, reinterpret_cast<std::uintptr_t>(&other));
-    EXPECT_EQ(Text(w, 21), "");
+    EXPECT_EQ(Text(w, 21), "未知");
 }
 
 TEST_F(MainWindow, LatencyOfTheChosenServerIsShown) {

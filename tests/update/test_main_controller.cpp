@@ -180,6 +180,39 @@ TEST_F(MainControllerTest, TheChosenSetsServerIsMeasuredAndItsLatencyShown) {
     EXPECT_TRUE(view.log.empty());
 }
 
+TEST_F(MainControllerTest, WithoutARealmOfTheChosenSetVersionStaysAndTheLatencyIsUnknown) {
+    // Realms come only from the "官方服务器" sets; the player chose another one.
+    GameServerRecord a;
+    a.displayName = "一区官方服务器";
+    ASSERT_TRUE(WriteRealmsFile((dir / "Velmora.realms").string(), {a}));
+    theApp().WriteProfileString("Update", "Version", "TVRN");
+    controller.StartLatency();
+    EXPECT_EQ(Take(), (Log{"latency 未知", "game on"}));
+    EXPECT_EQ(theApp().GetProfileString("Update", "Version"), "TVRN");
+    EXPECT_FALSE(controller.CurrentServer());
+    // The realms-ready message does not invent one either.
+    controller.OnRealmsReady();
+    EXPECT_EQ(Take(), (Log{"latency 未知", "game on"}));
+    EXPECT_EQ(theApp().GetProfileString("Update", "Version"), "TVRN");
+    a.latency = 12;
+    controller.OnPingResult(a);
+    EXPECT_TRUE(view.log.empty());
+
+    // No set chosen yet (a first start): nothing is written either.
+    theApp().WriteProfileString("Update", "Version", "");
+    controller.StartLatency();
+    EXPECT_EQ(theApp().GetProfileString("Update", "Version", "-"), "");
+
+    // Once the list holds the chosen set, it is measured.
+    GameServerRecord tvrn;
+    tvrn.displayName = "TVRN";
+    ASSERT_TRUE(WriteRealmsFile((dir / "Velmora.realms").string(), {a, tvrn}));
+    theApp().WriteProfileString("Update", "Version", "TVRN");
+    Take();
+    controller.OnRealmsReady();
+    EXPECT_EQ(Take(), (Log{"ping TVRN", "latency ", "game on"}));
+}
+
 TEST_F(MainControllerTest, TheShortcutIsOfferedOnceAndTheOfferAlwaysEnds) {
     // Already on the desktop after the one refresh: nothing asked, the offer stays open.
     view.launcher = true;
