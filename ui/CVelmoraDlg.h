@@ -121,6 +121,8 @@ class CVelmoraDlg : public CSkinDialog, protected IMainView, protected IMainAcco
     int ShowBox(std::string_view text, std::string_view title, UINT style) override;
     void ShowPlainBox(const std::string& text) override;
     virtual void OpenUrl(const std::string& url);
+    // The logon dialog, modal; IDOK after a login.
+    virtual int RunLogonDialog();
     // Starts the update session's scan and run (tests count instead).
     virtual void StartUpdateWorkers();
     void StartGameWorker() override;

@@ -358,9 +358,14 @@ void CVelmoraDlg::UploadGameData() {
 // ---- the other windows -------------------------------------------------------------------
 
 void CVelmoraDlg::OpenLogon() {
-    // The logon dialog logs in itself; its success also arrives as WM_VM_ACCOUNT_CHANGED.
+    // The dialog logs in itself; its success arrives as WM_VM_ACCOUNT_CHANGED, which
+    // refreshes the panel (once: one avatar fetch, one page reload).
+    RunLogonDialog();
+}
+
+int CVelmoraDlg::RunLogonDialog() {
     CDlgLogon dlg;
-    if (dlg.Run(Window()) == IDOK) m_controller.RefreshLoginState();
+    return dlg.Run(Window());
 }
 
 void CVelmoraDlg::OpenSettings() {

@@ -426,6 +426,29 @@ TEST_F(MainWindow, EnterRunsTheGame) {
     EXPECT_EQ(w.gameStarts, 2);
 }
 
+TEST_F(MainWindow, ASuccessfulLogonRefreshesTheAccountPanelOnce) {
+    // The logon dialog's success: the passport has logged in and posted its news.
+    struct Logging : TestMainWindow {
+        int RunLogonDialog() override {
+            loggedIn = true;
+            PostTo(theApp().MainTarget(), WM_VM_ACCOUNT_CHANGED);
+            return IDOK;
+        }
+    };
+    Logging w;
+    ASSERT_TRUE(w.Open());
+    const int reloads = w.pageReloads;
+    EXPECT_EQ(w.avatarFetches, 0);
+    Click(w, 100, 98);  // the logon button
+    // Handled in order: once this status shows, the login's news has been handled.
+    const std::string handled = "登录消息已处理";
+    PostTo(w.Target(), WM_VM_STATUS, reinterpret_cast<std::uintptr_t>(&handled));
+    ASSERT_TRUE(WaitFor([&] { return Text(w, 16) == handled; }));
+    EXPECT_TRUE(w.FindControl(10)->IsVisible());
+    EXPECT_EQ(w.avatarFetches, 1);
+    EXPECT_EQ(w.pageReloads, reloads + 1);
+}
+
 TEST_F(MainWindow, ASecondExitWhileTheConfirmationIsOpenDoesNothing) {
     struct Reentrant : TestMainWindow {
         int asked = 0;
