@@ -618,6 +618,27 @@ TEST_F(MainWindow, TrayClickTogglesAndCloseShowsTheBalloon) {
     EXPECT_EQ(w.TrayIcon().Find(1), nullptr);
 }
 
+TEST_F(MainWindow, TheTrayMenuRunsTheWindowsCommands) {
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    QMenu* menu = w.TrayIcon().m_pMenu;
+    ASSERT_NE(menu, nullptr);
+    std::vector<std::string> captions;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) captions.push_back(a->text().toStdString());
+    EXPECT_EQ(captions, (std::vector<std::string>{"打开/隐藏主窗口", "运行游戏", "访问主页",
+                                                  "查询资料", "提交错误", "退出"}));
+    EXPECT_EQ(menu->defaultAction()->data().toInt(), ID_TOGGLE_WINDOW);
+    for (QAction* a : menu->actions())
+        if (a->data().toInt() == ID_RUN_GAME) a->trigger();
+    ASSERT_TRUE(WaitFor([&] { return w.gameStarts == 1; }));
+    EXPECT_EQ(Text(w, 16), "正在运行Tovrin...");
+    theApp().WriteProfileInt("Misc", "ConfirmExit", 0);
+    for (QAction* a : menu->actions())
+        if (a->data().toInt() == ID_EXIT) a->trigger();
+    ASSERT_TRUE(WaitFor([&] { return w.quits == 1; }));
+}
+
 TEST_F(MainWindow, WithoutATrayCloseMinimisesAndTheWindowComesBack) {
     TestMainWindow w;
     w.tray = false;
