@@ -16,18 +16,21 @@
 #include <string_view>
 #include <vector>
 
-#include "app/GameServerRecord.h"
 #include "app/MessageTarget.h"
 #include "skin/CSkinDialog.h"
 #include "ui/CExplorer.h"
 #include "ui/CVMTrayIcon.h"
 #include "ui/IBusyWindow.h"
+#include "update/MainController.h"
 #include "update/UpdateSession.h"
 class QUrl;
 
 namespace vm {
 
-class CVelmoraDlg : public CSkinDialog {
+// The window shows what its controller (update/MainController.h) decides; the update session
+// runs the updates. Buttons, the command menu and the tray menu all go through one table of
+// commands (kCommands in the .cpp).
+class CVelmoraDlg : public CSkinDialog, protected IMainView, protected IMainAccount {
   public:
     // Control ids.
     enum : int {
@@ -64,7 +67,8 @@ class CVelmoraDlg : public CSkinDialog {
     CVelmoraDlg();
     ~CVelmoraDlg() override;
 
-    // Builds the window hidden and runs the initialisation steps.
+    // Builds the window hidden, makes it the application's main target and runs the
+    // initialisation steps.
     bool Open();
     // Shows the window and runs until the program is to end.
     int RunModal();
@@ -73,23 +77,24 @@ class CVelmoraDlg : public CSkinDialog {
     TargetRef Target() const { return m_target; }
 
     // State, for the tray, the tests and the gallery.
-    bool IsUpdateIdle() const { return m_updateIdle; }
-    bool IsAutoStarted() const { return m_autoStarted; }
-    bool IsRunGameTimerPending() const { return m_runGamePending; }
-    bool IsPageHandled() const { return m_pageHandled; }
-    bool IsPageFailed() const { return m_pageFailed; }
+    bool IsUpdateIdle() const { return m_controller.IsUpdateIdle(); }
+    bool IsAutoStarted() const { return m_controller.IsAutoStarted(); }
+    bool IsRunGameTimerPending() const { return m_controller.IsRunGameTimerPending(); }
+    bool IsPageHandled() const { return m_controller.IsPageHandled(); }
+    bool IsPageFailed() const { return m_controller.IsPageFailed(); }
     const std::string& SelfChecksum() const { return m_selfChecksum; }
     bool IsHiddenToTray() const;
     CExplorer& Explorer() { return m_explorer; }
     CVMTrayIcon& TrayIcon() { return *m_trayIcon; }
     QMenu* CommandMenu() const { return m_commandMenu; }
+    MainController& Controller() { return m_controller; }
     // The embedded page's address on the embed server.
     static QUrl EmbedPageUrl();
 
     // Window behaviour the tray and the commands share.
-    void HideToTray();
+    void HideToTray() override;
     void RestoreFromTray();
-    void ExitWithConfirmation();
+    void ExitWithConfirmation() { m_controller.ExitWithConfirmation(); }
 
     // The other windows. Each does what the main window does around its dialog and calls the
     // dialog at one line.
@@ -97,11 +102,11 @@ class CVelmoraDlg : public CSkinDialog {
     virtual void OpenSettings();
     virtual void RunWizard();
     // true: isolate the unknown add-ons; false: keep them.
-    virtual bool AskDeleteUnknown(const std::vector<std::string>& candidates,
-                                  const std::vector<std::string>& listPaths);
-    virtual void AskCloseMeaning();
+    bool AskDeleteUnknown(const std::vector<std::string>& candidates,
+                          const std::vector<std::string>& listPaths) override;
+    void AskCloseMeaning() override;
     // IDYES (6) to exit.
-    virtual int ConfirmExit();
+    int ConfirmExit() override;
     virtual void OpenChangeLog();
     virtual void OpenExport();
     virtual void OpenImport();
@@ -113,54 +118,69 @@ class CVelmoraDlg : public CSkinDialog {
 
   protected:
     // Seams the tests replace: message boxes, the browser, the workers and the desktop.
-    virtual int ShowBox(std::string_view text, std::string_view title, UINT style);
-    virtual void ShowPlainBox(const std::string& text);
+    int ShowBox(std::string_view text, std::string_view title, UINT style) override;
+    void ShowPlainBox(const std::string& text) override;
     virtual void OpenUrl(const std::string& url);
+    // The logon dialog, modal; IDOK after a login.
+    virtual int RunLogonDialog();
     // Starts the update session's scan and run (tests count instead).
     virtual void StartUpdateWorkers();
-    virtual void StartGameWorker();
-    virtual void StartConfigWorker(bool upload);
+    void StartGameWorker() override;
+    void StartConfigWorker(bool upload) override;
+    void StartAvatarWorker() override;
+    void StartPingWorker(const GameServerRecord& record) override;
     virtual bool IsTrayAvailable() const;
     virtual std::unique_ptr<CVMTrayIcon> MakeTrayIcon();
     virtual std::unique_ptr<IBusyWindow> MakeBusy();
-    virtual void PostQuit();
-    virtual bool IsLoggedIn() const;
+    void PostQuit() override;
+    bool IsLoggedIn() const override;
     // false skips the embedded page (the gallery, which paints without one).
     virtual bool WantsEmbeddedPage() const { return true; }
 
     LRESULT DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
+    // IMainView, the rest.
+    void ShowLoginState(bool loggedIn, const std::string& userName) override;
+    void ShowAccount(const std::string& userName, std::uint64_t uid,
+                     const std::string& avatarFile) override;
+    void ShowLatency(const std::string& text) override;
+    void ShowStatus(const std::string& text) override;
+    void SetUpdateFace(bool idle) override;
+    void EnableUpdate(bool on) override;
+    void EnableRunGame(bool on) override;
+    void SetRunGameTimer(bool on) override;
+    void ReloadPage() override;
+    void ShowTransferBusy(const std::optional<std::string>& text) override;
+    bool LauncherExists() override;
+    void RemoveLauncher() override;
+    int CreateLaunchers() override;
+    // IMainAccount, the passport's.
+    std::string UserName() const override;
+    bool HasSession() const override;
+    bool LogInWithStoredCredentials(int cookieSeconds) override;
+    void LogOut() override;
+
   private:
+    struct Command;
+    static const Command* FindCommand(int command, int control);
+
     void BuildControls();
-    void SetSharedSkinValues();
-    void AutoLogin();
     void InitialiseSteps();
-    void DecideAutomaticUpdate();
-    void StartUpdate(UpdateSession::Kind kind);
-    void OnUpdateButton();
-    void OnUpdateEnd();
-    void RunGame();
-    void SetStatus(const std::string& text);
-    void StartLatency();
-    LRESULT RefreshLoginState();
-    LRESULT OnAvatarReady(WPARAM uid, const std::string& path);
-    void Logout();
-    void TransferConfig(bool upload);
-    void OnConfigResult(UINT msg, const std::optional<std::string>& reason);
-    void OnPageLoaded(const QUrl& url, bool ok);
+    void RunCommand(const Command& command);
     void OnCommand(int id);
     void OnClose();
-    void OfferShortcut();
     void CopyChecksum();
-    void SetGraphicsMode(bool effectsOff);
-    void SetUpdateFace(bool idle);
     void ShowSystemMenu(QPoint global);
     void BuildMenus();
     void UpdateMenuStates();
-    void SetRunGameTimer(bool on);
-    void OpenSite(const std::string& origin, const std::string& path);
+    void SetControlText(int id, const std::string& text);
+    void EnableControls(std::initializer_list<int> ids, bool on);
     bool InDragBand(QPoint client) const;
     void OnTaskbarMinimise();
+    void ToggleWindow();
+    void Minimise();
+    void UploadGameData();
+    void OpenIsolatedAddOns();
 
     CExplorer m_explorer;
     std::unique_ptr<CVMTrayIcon> m_trayIcon;
@@ -170,23 +190,15 @@ class CVelmoraDlg : public CSkinDialog {
     std::shared_ptr<MessageTarget> m_target;
     std::unique_ptr<UpdateSession> m_session;  // every update run starts here
     std::unique_ptr<QObject> m_stateWatcher;
-    std::optional<GameServerRecord> m_currentServer;
+    MainController m_controller{*this, *this};
     std::string m_selfChecksum;
-    bool m_pageFailed = false;
-    bool m_pageHandled = false;
-    bool m_autoStarted = false;
-    bool m_updateIdle = true;
-    bool m_runGamePending = false;
     bool m_selfMinimising = false;
     std::uint32_t m_selfMinimiseUntil = 0;
     bool m_ended = false;
 };
 
-// The program's main window runner: the window, modal, as the application's main target,
-// until the program is to end.
+// The program's main window runner: the window, modal, as the application's main target
+// (from its Open() on), until the program is to end.
 void RunVelmoraMainWindow();
-
-// The checksum label's value: the file's MD5 in upper case, "未知" when it cannot be read.
-std::string SelfChecksumText(const std::string& executable);
 
 }  // namespace vm

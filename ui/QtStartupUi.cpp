@@ -7,12 +7,15 @@
 #include "res/Strings.h"
 #include "skin/CMessageBoxWnd.h"
 #include "skin/CSkinDialog.h"
+#include "skin/UITheme.h"
 
 namespace vm {
 
 QtStartupUi::QtStartupUi(MainWindowRunner runMainWindow)
     : m_runMainWindow(runMainWindow ? std::move(runMainWindow) : RunPlainMainWindow) {}
 
+// The skin's look, all in one place: the start-up values, then what the main window changes
+// once it opens (its boxes have a taller caption and the close button lower).
 void QtStartupUi::InitSkinDefaults() {
     res::RegisterStringTable();
     CSkinDialog::LoadDialogBackground(res::IDP_DIALOG_BACKGROUND);
@@ -28,6 +31,16 @@ void QtStartupUi::InitSkinDefaults() {
     CMessageBoxWnd::SetTitleColor(0);
     CMessageBoxWnd::SetTitleStyle(36);
     CMessageBoxWnd::SetButtonTextColors(0xF9E6FD, 0xF9E6FD, 0xF9E6FD, 0xF9E6FD);
+}
+
+void ApplyMainWindowSkinTheme() {
+    CMessageBoxWnd::SetButtonSize(72, 24);
+    UITheme::Get().SetEditBackColor(RGB(56, 29, 90));
+    UITheme::Get().SetDisabledEditBackColor(RGB(62, 43, 81));
+    UITheme::Get().SetEditTextColor(RGB(200, 200, 200));
+    CMessageBoxWnd::SetCloseButtonOffset(5, 5);
+    CMessageBoxWnd::SetCaptionHeight(34);
+    CMessageBoxWnd::SetTitleStyle(36);
 }
 
 void QtStartupUi::ShowPlainMessage(const std::string& text) {

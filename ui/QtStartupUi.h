@@ -32,4 +32,8 @@ class QtStartupUi : public IStartupUi {
     CDlgSelectServer::LatencyStarter m_latencyStarter;
 };
 
+// The main window's changes to the skin's look, applied when it opens (after
+// QtStartupUi::InitSkinDefaults, which sets everything else).
+void ApplyMainWindowSkinTheme();
+
 }  // namespace vm

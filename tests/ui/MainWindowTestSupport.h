@@ -109,6 +109,8 @@ class TestMainWindow : public CVelmoraDlg {
     std::vector<std::string> busyLog;
     int updateStarts = 0;
     int gameStarts = 0;
+    int avatarFetches = 0;
+    int pageReloads = 0;
     std::vector<bool> configWorkers;  // true: upload
     int deleteQuestions = 0;
     int quits = 0;
@@ -128,6 +130,11 @@ class TestMainWindow : public CVelmoraDlg {
     void OpenUrl(const std::string& url) override { urls.push_back(url); }
     void StartUpdateWorkers() override { ++updateStarts; }
     void StartGameWorker() override { ++gameStarts; }
+    void StartAvatarWorker() override { ++avatarFetches; }
+    void ReloadPage() override {
+        ++pageReloads;
+        CVelmoraDlg::ReloadPage();
+    }
     void StartConfigWorker(bool upload) override { configWorkers.push_back(upload); }
     bool IsTrayAvailable() const override { return tray; }
     std::unique_ptr<CVMTrayIcon> MakeTrayIcon() override {

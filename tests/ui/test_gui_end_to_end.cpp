@@ -70,12 +70,18 @@ class GuiEndToEnd : public ::testing::Test {
                " HOME=" + Quote((work / "home").string()) +
                " XDG_RUNTIME_DIR=" + Quote((work / "run").string()) + " ";
     }
+    // What the window's status line said, one line each, for the run writing to out.
+    std::string StatusEnv(const fs::path& out) const {
+        return "VELMORA_STATUS_LOG=" + Quote(out.string()) + " ";
+    }
 
-    // Starts the program in the background; its output goes to out.
+    // Starts the program in the background; its status lines go to out, its standard output
+    // to out + ".stdout".
     int Start(const fs::path& out) {
-        const std::string cmd = Env() + Quote((work / "program/Velmora-TVRN").string()) + " >" +
-                                Quote(out.string()) + " 2>&1 </dev/null & echo $! >" +
-                                Quote((work / "pid").string());
+        const std::string cmd =
+            Env() + StatusEnv(out) + Quote((work / "program/Velmora-TVRN").string()) + " >" +
+            Quote(out.string() + ".stdout") + " 2>/dev/null </dev/null & echo $! >" +
+            Quote((work / "pid").string());
         if (std::system(cmd.c_str()) != 0) return -1;
         return std::stoi(platform::ReadWholeFile(work / "pid").value_or("-1"));
     }
@@ -135,6 +141,8 @@ TEST_F(GuiEndToEnd, AutomaticUpdateInstallsTheAddOnsAndASecondCopyActivatesTheFi
         << platform::ReadWholeFile(out).value_or("");
     EXPECT_EQ(::kill(pid, 0), 0);  // the first one still runs
     Stop(pid);
+    // The window program says everything on its status line, nothing on the terminal.
+    EXPECT_EQ(platform::ReadWholeFile(out.string() + ".stdout").value_or("?"), "");
 }
 
 TEST_F(GuiEndToEnd, OnceEveryDayUpdatesOnlyOnTheFirstStartOfTheDay) {

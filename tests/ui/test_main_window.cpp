@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QTimer>
 #include <QTreeWidget>
@@ -160,12 +161,14 @@ TEST_F(MainWindow, StatusProgressAndLatencyFollowTheWorkers) {
     auto* bar = static_cast<CUIProgressBar*>(w.FindControl(15));
     EXPECT_EQ(bar->GetValue(), 3);
     EXPECT_EQ(bar->GetMaximum(), 8);
-    // A ping of a record other than the current one changes nothing.
+    // No realm of the chosen set: the latency is unknown, and a ping of a record other than
+    // the current one changes nothing.
+    EXPECT_EQ(Text(w, 21), "未知");
     GameServerRecord other;
     other.displayName = "别的服务器";
     other.latency = 5;
     SendTo(w.Target(), WM_VM_PING_RESULT, reinterpret_cast<std::uintptr_t>(&other));
-    EXPECT_EQ(Text(w, 21), "");
+    EXPECT_EQ(Text(w, 21), "未知");
 }
 
 TEST_F(MainWindow, LatencyOfTheChosenServerIsShown) {
@@ -360,6 +363,10 @@ TEST_F(MainWindow, LoginStateShowsTheAccountControls) {
     // Nobody logged in: the avatar message changes nothing.
     const std::string picture = (dir / "a.png").string();
     PostTo(w.Target(), WM_VM_AVATAR_READY, 7, 0, picture);
+    // Handled in order: once this status shows, the avatar message has been handled.
+    const std::string handled = "头像消息已处理";
+    PostTo(w.Target(), WM_VM_STATUS, reinterpret_cast<std::uintptr_t>(&handled));
+    ASSERT_TRUE(WaitFor([&] { return Text(w, 16) == handled; }));
     w.loggedIn = true;
     PostTo(w.Target(), WM_VM_ACCOUNT_CHANGED);
     ASSERT_TRUE(WaitFor([&] { return visible(10); }));
@@ -372,6 +379,74 @@ TEST_F(MainWindow, LoginStateShowsTheAccountControls) {
     PostTo(w.Target(), WM_VM_ACCOUNT_CHANGED);
     ASSERT_TRUE(WaitFor([&] { return visible(1); }));
     EXPECT_FALSE(w.FindControl(12)->IsEnabled());
+}
+
+TEST_F(MainWindow, AnAutomaticLoginDuringOpenReachesTheWindow) {
+    // The passport posts its news to the application's main target, as a login in Open()
+    // and the splash's account check both do.
+    struct AutoLogging : TestMainWindow {
+        int logins = 0;
+        bool LogInWithStoredCredentials(int) override {
+            ++logins;
+            loggedIn = true;
+            PostTo(theApp().MainTarget(), WM_VM_ACCOUNT_CHANGED);
+            return true;
+        }
+    };
+    theApp().WriteProfileInt("Guest", "AutoLogin", 1);
+    theApp().WriteProfileString("Guest", "Door", "6e616d65");
+    theApp().WriteProfileString("Guest", "Key", "70617373");
+    {
+        AutoLogging w;
+        ASSERT_TRUE(w.Open());
+        EXPECT_EQ(w.logins, 1);
+        // Not logged in when the panel was first drawn; the login's message brings it up.
+        EXPECT_TRUE(WaitFor([&] { return w.FindControl(10)->IsVisible(); }));
+        EXPECT_FALSE(w.FindControl(1)->IsVisible());
+        EXPECT_TRUE(w.FindControl(12)->IsEnabled());
+        EXPECT_EQ(theApp().MainTarget().lock(), w.Target().lock());
+    }
+    // A window that is gone is no longer the target.
+    EXPECT_EQ(theApp().MainTarget().lock(), nullptr);
+}
+
+TEST_F(MainWindow, EnterRunsTheGame) {
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    w.ShowWindow(true, false);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(w.Window(), &press);
+    QCoreApplication::sendEvent(w.Window(), &release);
+    EXPECT_EQ(w.gameStarts, 1);
+    EXPECT_EQ(Text(w, 16), "正在运行Tovrin...");
+    // Command 1 is the same.
+    SendTo(w.Target(), WM_VM_GAME_ENDED);
+    w.SendMessage(WM_COMMAND, ID_OK, 0);
+    EXPECT_EQ(w.gameStarts, 2);
+}
+
+TEST_F(MainWindow, ASuccessfulLogonRefreshesTheAccountPanelOnce) {
+    // The logon dialog's success: the passport has logged in and posted its news.
+    struct Logging : TestMainWindow {
+        int RunLogonDialog() override {
+            loggedIn = true;
+            PostTo(theApp().MainTarget(), WM_VM_ACCOUNT_CHANGED);
+            return IDOK;
+        }
+    };
+    Logging w;
+    ASSERT_TRUE(w.Open());
+    const int reloads = w.pageReloads;
+    EXPECT_EQ(w.avatarFetches, 0);
+    Click(w, 100, 98);  // the logon button
+    // Handled in order: once this status shows, the login's news has been handled.
+    const std::string handled = "登录消息已处理";
+    PostTo(w.Target(), WM_VM_STATUS, reinterpret_cast<std::uintptr_t>(&handled));
+    ASSERT_TRUE(WaitFor([&] { return Text(w, 16) == handled; }));
+    EXPECT_TRUE(w.FindControl(10)->IsVisible());
+    EXPECT_EQ(w.avatarFetches, 1);
+    EXPECT_EQ(w.pageReloads, reloads + 1);
 }
 
 TEST_F(MainWindow, ASecondExitWhileTheConfirmationIsOpenDoesNothing) {
@@ -541,6 +616,27 @@ TEST_F(MainWindow, TrayClickTogglesAndCloseShowsTheBalloon) {
     w.SendMessage(WM_VM_SELF_UPDATE_EXIT, 0, 0);
     EXPECT_EQ(w.trayLog.back(), "delete 1");
     EXPECT_EQ(w.TrayIcon().Find(1), nullptr);
+}
+
+TEST_F(MainWindow, TheTrayMenuRunsTheWindowsCommands) {
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    QMenu* menu = w.TrayIcon().m_pMenu;
+    ASSERT_NE(menu, nullptr);
+    std::vector<std::string> captions;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) captions.push_back(a->text().toStdString());
+    EXPECT_EQ(captions, (std::vector<std::string>{"打开/隐藏主窗口", "运行游戏", "访问主页",
+                                                  "查询资料", "提交错误", "退出"}));
+    EXPECT_EQ(menu->defaultAction()->data().toInt(), ID_TOGGLE_WINDOW);
+    for (QAction* a : menu->actions())
+        if (a->data().toInt() == ID_RUN_GAME) a->trigger();
+    ASSERT_TRUE(WaitFor([&] { return w.gameStarts == 1; }));
+    EXPECT_EQ(Text(w, 16), "正在运行Tovrin...");
+    theApp().WriteProfileInt("Misc", "ConfirmExit", 0);
+    for (QAction* a : menu->actions())
+        if (a->data().toInt() == ID_EXIT) a->trigger();
+    ASSERT_TRUE(WaitFor([&] { return w.quits == 1; }));
 }
 
 TEST_F(MainWindow, WithoutATrayCloseMinimisesAndTheWindowComesBack) {
