@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -132,6 +134,60 @@ TEST_F(SettingsKeysTest, EndpointLinesReadBackThroughTheirEntries) {
               "127.0.0.1:2");
     EXPECT_EQ(ini.Read(settings::kNetcomMirror.section, settings::kNetcomMirror.name),
               std::nullopt);
+}
+
+struct CheckRun {
+    int status = -1;
+    std::string out;
+};
+
+// Runs scripts/check-settings-keys on one file, as scripts/test runs it on the tree.
+CheckRun RunKeyCheck(const fs::path& file) {
+    const fs::path script =
+        fs::path(VM_TEST_DATA_DIR).parent_path().parent_path() / "scripts" / "check-settings-keys";
+    const std::string command = "bash '" + script.string() + "' '" + file.string() + "' 2>&1";
+    CheckRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[512];
+    size_t n = 0;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST_F(SettingsKeysTest, TheKeyCheckNamesEverySpelledEntryAndNothingElse) {
+    const fs::path probe = temp.Path() / "Probe.cpp";
+    ASSERT_TRUE(platform::WriteFileAtomic(probe,
+                                          "// \"CloseMeanMin\" in a comment is no use of it\n"
+                                          "/* nor \"Guest\" here */\n"
+                                          "int a = app.GetProfileInt(\"Misc\", \"Brand\", 0);\n"
+                                          "auto b = app.GetProfileString(kSection, \"New\");\n"
+                                          "auto c = ini.Read(\"Foo\", \"Bar\");\n"
+                                          "const char* d = \"AutoRun\";\n"
+                                          "std::string e = \"[Guest]\\r\\nDoor=x\";\n"
+                                          "const char* f = \"用 AutoRun=1 时\";\n"
+                                          "char g = '\"'; const char* h = \"Version 1\";\n"
+                                          "int i = app.GetProfile(settings::kAutoRun);\n"));
+    const CheckRun run = RunKeyCheck(probe);
+    EXPECT_EQ(run.status, 1) << run.out;
+    const std::string at = probe.string() + ":";
+    EXPECT_NE(run.out.find(at + "3: \"Misc\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(at + "4: \"New\" is handed to a profile call"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find(at + "5: \"Foo\" is handed to an INI file"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find(at + "6: \"AutoRun\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(at + "7: \"[Guest]"), std::string::npos) << run.out;
+    for (const char* line : {"1:", "2:", "8:", "9:", "10:"})
+        EXPECT_EQ(run.out.find(at + line), std::string::npos) << line << "\n" << run.out;
+
+    const fs::path clean = temp.Path() / "Clean.cpp";
+    ASSERT_TRUE(platform::WriteFileAtomic(
+        clean, "int i = app.GetProfile(settings::kAutoRun);\nconst char* s = \"Autorun\";\n"));
+    const CheckRun ok = RunKeyCheck(clean);
+    EXPECT_EQ(ok.status, 0) << ok.out;
 }
 
 }  // namespace
