@@ -15,7 +15,7 @@ int CQelThread::RunTask() {
     // The settings as they are now: the user may have changed the path since start-up.
     const std::string folder = ResolveGameFolder();
     ApplyParticleSwitch(folder + "Client.ini",
-                        theApp().GetProfileInt("Run", "DisableParticle", 0) == 1);
+                        theApp().GetProfile(settings::kDisableParticle) == 1);
 
     auto game = platform::ChildProcess::Spawn(folder + kGameExecutableName, {}, folder);
     if (!game) {

@@ -115,6 +115,32 @@ bool CVelmoraApp::WriteProfileBinary(const std::string& section, const std::stri
     return ini && ini->WriteBinary(section, key, bytes);
 }
 
+int CVelmoraApp::GetProfile(const settings::IntKey& key) const {
+    return GetProfileInt(key.section, key.name, key.def);
+}
+
+std::string CVelmoraApp::GetProfile(const settings::StringKey& key) const {
+    return GetProfileString(key.section, key.name, key.def);
+}
+
+std::optional<std::vector<std::uint8_t>> CVelmoraApp::GetProfile(
+    const settings::BinaryKey& key) const {
+    return GetProfileBinary(key.section, key.name);
+}
+
+bool CVelmoraApp::WriteProfile(const settings::IntKey& key, int value) {
+    return WriteProfileInt(key.section, key.name, value);
+}
+
+bool CVelmoraApp::WriteProfile(const settings::StringKey& key, const std::string& value) {
+    return WriteProfileString(key.section, key.name, value);
+}
+
+bool CVelmoraApp::WriteProfile(const settings::BinaryKey& key,
+                               const std::vector<std::uint8_t>& bytes) {
+    return WriteProfileBinary(key.section, key.name, bytes);
+}
+
 int CVelmoraApp::Prompt(const std::string& text, const std::string& caption, unsigned style) const {
     auto p = m_prompter.Get();
     return p ? p->Prompt(text, caption, style) : IDOK;
@@ -159,15 +185,15 @@ bool CVelmoraApp::InitInstance(int argc, char** argv, IStartupUi& ui) {
         if (auto resolve = m_gameFolderResolver.Get()) resolve();
 
         // 14. The mirror is chosen once, before anything else is shown.
-        if (GetProfileInt("Update", "Server", 0) == 0 && !ui.RunMirrorDialog()) return 0;
+        if (GetProfile(settings::kServer) == 0 && !ui.RunMirrorDialog()) return 0;
 
         // 15. Statistics: program started.
         StartStatistic(0);
         m_startStatisticSent = true;
 
         // 16. Expected checksums until the mirror says otherwise.
-        m_published.expectedInfoChecksum.Set(GetProfileString("Update", "InfoChecksum", ""));
-        m_published.expectedListChecksum.Set(GetProfileString("Update", "ListChecksum", ""));
+        m_published.expectedInfoChecksum.Set(GetProfile(settings::kInfoChecksum));
+        m_published.expectedListChecksum.Set(GetProfile(settings::kListChecksum));
 
         // 17-18. Splash, then the main window until the program is to end.
         ui.RunSplash();

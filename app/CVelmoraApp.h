@@ -17,6 +17,7 @@
 #include "app/MessageTarget.h"
 #include "app/ProgramLocations.h"
 #include "app/Prompter.h"
+#include "app/SettingsKeys.h"
 #include "platform/IniFile.h"
 #include "platform/SingleInstance.h"
 
@@ -111,7 +112,15 @@ class CVelmoraApp {
     std::filesystem::path ProfilePath() const { return m_profilePath.Get(); }
     ProgramLocations Locations() const { return m_locations.Get(); }
 
-    // The six profile operations.
+    // The profile, one entry of app/SettingsKeys.h at a time, each read with its default.
+    int GetProfile(const settings::IntKey& key) const;
+    std::string GetProfile(const settings::StringKey& key) const;
+    std::optional<std::vector<std::uint8_t>> GetProfile(const settings::BinaryKey& key) const;
+    bool WriteProfile(const settings::IntKey& key, int value);
+    bool WriteProfile(const settings::StringKey& key, const std::string& value);
+    bool WriteProfile(const settings::BinaryKey& key, const std::vector<std::uint8_t>& bytes);
+
+    // The six profile operations underneath.
     int GetProfileInt(const std::string& section, const std::string& key, int def) const;
     std::string GetProfileString(const std::string& section, const std::string& key,
                                  const std::string& def = {}) const;

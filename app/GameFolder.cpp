@@ -13,8 +13,6 @@ namespace vm {
 
 namespace {
 
-constexpr char kPathSection[] = "Path";
-
 std::string WithTrailingSlash(std::string s) {
     while (s.size() > 1 && s.back() == '/') s.pop_back();
     if (s.empty() || s.back() != '/') s.push_back('/');
@@ -43,8 +41,8 @@ std::string ProgramFolder() {
 }
 
 std::string ResolveGameFolder() {
-    if (theApp().GetProfileInt(kPathSection, "PathType", 0) == 0) return ProgramFolder();
-    const std::string custom = theApp().GetProfileString(kPathSection, "CustomPath", "");
+    if (theApp().GetProfile(settings::kPathType) == 0) return ProgramFolder();
+    const std::string custom = theApp().GetProfile(settings::kCustomPath);
     // An empty custom path would make every game file relative to whatever the working
     // directory is; the program folder is the only sensible place then.
     if (custom.empty()) return ProgramFolder();
@@ -52,16 +50,15 @@ std::string ResolveGameFolder() {
 }
 
 fs::path GameAccountFolder() {
-    const std::string custom = theApp().GetProfileString(kPathSection, "CustomPath", "");
+    const std::string custom = theApp().GetProfile(settings::kCustomPath);
     const std::string folder = custom.empty() ? GameFolder() : FolderOfCustomPath(custom);
     if (folder.empty() || folder.front() != '/') return {};
     return fs::path(folder) / "Account";
 }
 
 std::string ResolveGameExecutable() {
-    if (theApp().GetProfileInt(kPathSection, "PathType", 0) == 0)
-        return ProgramFolder() + kGameExecutableName;
-    std::string custom = theApp().GetProfileString(kPathSection, "CustomPath", "");
+    if (theApp().GetProfile(settings::kPathType) == 0) return ProgramFolder() + kGameExecutableName;
+    std::string custom = theApp().GetProfile(settings::kCustomPath);
     if (custom.empty()) return ProgramFolder() + kGameExecutableName;  // as the folder does
     constexpr size_t kLauncherLength = sizeof kLauncherName - 1;
     if (custom.size() >= kLauncherLength &&
@@ -76,7 +73,7 @@ std::string ResolveGameExecutable() {
             while (!folder.empty() && folder.back() == '/') folder.pop_back();
             custom = folder + "/" + kGameExecutableName;
         }
-        theApp().WriteProfileString(kPathSection, "CustomPath", custom);
+        theApp().WriteProfile(settings::kCustomPath, custom);
     }
     return custom;
 }
@@ -141,14 +138,13 @@ FoundGame FindGame() {
 }
 
 FoundGame GamePageChoice() {
-    switch (theApp().GetProfileInt(kPathSection, "PathType", -1)) {
+    switch (theApp().GetProfile(settings::kPathTypeOrUnset)) {
         case -1:
             return FindGame();
         case 0:
             return {GameChoice::ProgramFolder, {}, GameSource::Settings};
         default:
-            return {GameChoice::CustomPath,
-                    theApp().GetProfileString(kPathSection, "CustomPath", ""),
+            return {GameChoice::CustomPath, theApp().GetProfile(settings::kCustomPath),
                     GameSource::Settings};
     }
 }

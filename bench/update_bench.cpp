@@ -44,6 +44,7 @@
 #include "update/CChecksumThread.h"
 #include "update/CUpdateThread.h"
 #include "update/MirrorPublisher.h"
+#include "update/UpdateInfo.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -185,12 +186,12 @@ class Bench {
         vm::CVelmoraApp& app = vm::theApp();
         fs::create_directories(m_base / "program");
         app.SetProgramDir(m_base / "program");
-        app.WriteProfileInt("Path", "PathType", 1);
-        app.WriteProfileString("Path", "CustomPath", (game / "Tovrin.exe").string());
+        app.WriteProfile(vm::settings::kPathType, 1);
+        app.WriteProfile(vm::settings::kCustomPath, (game / "Tovrin.exe").string());
         app.Game().folder.Set("");
         vm::CacheGameFolder();
         app.MirrorState().baseUrl.Set(m_origin);
-        app.PublishedState().updateInfo.Set({{"Version", "1.019"}});
+        app.PublishedState().updateInfo.Set({{vm::kInfoVersion, "1.019"}});
         app.PublishedState().sets.Set({"TVRN"});
         app.PublishedState().setFolders.Set({{"TVRN", m_published.setFolder}});
         app.PublishedState().expectedListChecksum.Set(m_published.listChecksum);
@@ -228,7 +229,8 @@ class Bench {
         if (!m_server) return false;
         for (int i = 0; i < 500 && !fs::exists(endpoints); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        m_origin = platform::IniFile(endpoints).GetString("Endpoints", "TelecomMirror", "");
+        m_origin = platform::IniFile(endpoints).GetString(vm::settings::kTelecomMirror.section,
+                                                          vm::settings::kTelecomMirror.name, "");
         std::fflush(stdout);
         return !m_origin.empty();
     }

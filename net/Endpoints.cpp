@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "app/SettingsKeys.h"
 #include "platform/IniFile.h"
 
 namespace vm {
@@ -13,8 +14,9 @@ namespace {
 std::mutex g_lock;
 std::optional<Endpoints> g_endpoints;
 
-void Apply(const platform::IniFile& ini, const char* key, std::string& field, bool origin) {
-    std::optional<std::string> v = ini.Read("Endpoints", key);
+void Apply(const platform::IniFile& ini, const settings::StringKey& key, std::string& field,
+           bool origin) {
+    std::optional<std::string> v = ini.Read(key.section, key.name);
     if (!v || v->empty()) return;
     std::string value = *v;
     while (origin && !value.empty() && value.back() == '/') value.pop_back();
@@ -26,21 +28,21 @@ void Apply(const platform::IniFile& ini, const char* key, std::string& field, bo
 Endpoints LoadEndpoints(const std::filesystem::path& file) {
     Endpoints e;
     platform::IniFile ini(file);
-    Apply(ini, "TelecomMirror", e.telecomMirror, true);
-    Apply(ini, "NetcomMirror", e.netcomMirror, true);
-    Apply(ini, "PassportOrigin", e.passportOrigin, true);
-    Apply(ini, "StatServer", e.statServer, true);
-    Apply(ini, "DataServer", e.dataServer, true);
-    Apply(ini, "CommunityHost", e.communityHost, false);
-    Apply(ini, "AvatarHost", e.avatarHost, false);
-    Apply(ini, "EmbedServer", e.embedServer, true);
-    Apply(ini, "HomePage", e.homePage, true);
-    Apply(ini, "DatabaseSite", e.databaseSite, true);
-    Apply(ini, "ForumSite", e.forumSite, true);
-    Apply(ini, "AccountServer", e.accountServer, true);
-    Apply(ini, "PortalSite", e.portalSite, true);
-    Apply(ini, "AcceleratorSite", e.acceleratorSite, true);
-    Apply(ini, "GameHost", e.gameHost, false);
+    Apply(ini, settings::kTelecomMirror, e.telecomMirror, true);
+    Apply(ini, settings::kNetcomMirror, e.netcomMirror, true);
+    Apply(ini, settings::kPassportOrigin, e.passportOrigin, true);
+    Apply(ini, settings::kStatServer, e.statServer, true);
+    Apply(ini, settings::kDataServer, e.dataServer, true);
+    Apply(ini, settings::kCommunityHost, e.communityHost, false);
+    Apply(ini, settings::kAvatarHost, e.avatarHost, false);
+    Apply(ini, settings::kEmbedServer, e.embedServer, true);
+    Apply(ini, settings::kHomePage, e.homePage, true);
+    Apply(ini, settings::kDatabaseSite, e.databaseSite, true);
+    Apply(ini, settings::kForumSite, e.forumSite, true);
+    Apply(ini, settings::kAccountServer, e.accountServer, true);
+    Apply(ini, settings::kPortalSite, e.portalSite, true);
+    Apply(ini, settings::kAcceleratorSite, e.acceleratorSite, true);
+    Apply(ini, settings::kGameHost, e.gameHost, false);
     return e;
 }
 

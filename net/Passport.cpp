@@ -18,7 +18,6 @@ namespace vm {
 namespace {
 
 constexpr char kLoginSuccess[] = "login success";
-constexpr char kGuest[] = "Guest";
 
 // The name=value part of a session cookie, nullopt for a persistent one.
 std::optional<std::string> SessionItem(const std::string& setCookie) {
@@ -97,23 +96,23 @@ void StoreLogonChoice(const std::string& userName, const std::string& password,
                       LogonChoice choice) {
     CVelmoraApp& app = theApp();
     if (choice.autoLogin) choice.remember = true;
-    app.WriteProfileInt(kGuest, "AutoLogin", choice.autoLogin ? 1 : 0);
+    app.WriteProfile(settings::kAutoLogin, choice.autoLogin ? 1 : 0);
     if (choice.remember) {
         platform::DataProtection protection;
-        app.WriteProfileString(kGuest, "Door", protection.ProtectToHex(userName));
-        app.WriteProfileString(kGuest, "Key", protection.ProtectToHex(password));
-        app.WriteProfileInt(kGuest, "RememberMe", 1);
+        app.WriteProfile(settings::kDoor, protection.ProtectToHex(userName));
+        app.WriteProfile(settings::kKey, protection.ProtectToHex(password));
+        app.WriteProfile(settings::kRememberMe, 1);
     } else {
-        app.WriteProfileInt(kGuest, "RememberMe", 0);
-        app.WriteProfileString(kGuest, "Door", "");
-        app.WriteProfileString(kGuest, "Key", "");
+        app.WriteProfile(settings::kRememberMe, 0);
+        app.WriteProfile(settings::kDoor, "");
+        app.WriteProfile(settings::kKey, "");
     }
 }
 
 std::optional<StoredCredentials> LoadStoredCredentials() {
     CVelmoraApp& app = theApp();
-    const std::string door = app.GetProfileString(kGuest, "Door");
-    const std::string key = app.GetProfileString(kGuest, "Key");
+    const std::string door = app.GetProfile(settings::kDoor);
+    const std::string key = app.GetProfile(settings::kKey);
     if (door.empty() || key.empty()) return std::nullopt;
     platform::DataProtection protection;
     return StoredCredentials{protection.UnprotectFromHex(door), protection.UnprotectFromHex(key)};

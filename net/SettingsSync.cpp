@@ -232,7 +232,7 @@ bool DeleteFolderTree(const fs::path& path) {
 bool RestoreAccountFolder(const std::optional<std::string>& subFolder, const fs::path& archive) {
     const fs::path target = AccountFolderOf(subFolder);
     if (target.empty()) {
-        ShowRestoreError(kNoAccountFolder + theApp().GetProfileString("Path", "CustomPath"));
+        ShowRestoreError(kNoAccountFolder + theApp().GetProfile(settings::kCustomPath));
         return false;
     }
     std::error_code ec;

@@ -44,8 +44,8 @@ void CDlgConfirmCloseBtnMean::Answer(bool minimise) {
     if (m_answered) return;
     m_answered = true;
     const bool remember = IsChecked(*this, 6);
-    theApp().WriteProfileString("Misc", "CloseMeanMin",
-                                remember ? (minimise ? "true" : "false") : "tip");
+    theApp().WriteProfile(settings::kCloseMeanMin,
+                          remember ? (minimise ? "true" : "false") : "tip");
     EndDialog(minimise ? IDYES : IDCANCEL);
     PostTo(m_mainWindow, minimise ? kHideMessage : kExitMessage);
 }

@@ -29,7 +29,7 @@ int CDlgConfirmExit::OpenCount() {
 }
 
 bool CDlgConfirmExit::ConfirmExit(HWND owner) {
-    if (theApp().GetProfileInt("Misc", "ConfirmExit", 1) != 1) return true;
+    if (theApp().GetProfile(settings::kConfirmExit) != 1) return true;
     if (g_openConfirmations > 0) return false;
     CDlgConfirmExit dialog;
     return dialog.Run(owner) == IDYES;
@@ -65,7 +65,7 @@ void CDlgConfirmExit::Notify(UINotify& notify) {
     if (notify.code != UINotifyCode::Click || !notify.sender) return;
     switch (notify.sender->GetId()) {
         case 7:
-            theApp().WriteProfileInt("Misc", "ConfirmExit", IsChecked(*this, 6) ? 0 : 1);
+            theApp().WriteProfile(settings::kConfirmExit, IsChecked(*this, 6) ? 0 : 1);
             EndDialog(IDYES);
             break;
         case 1:

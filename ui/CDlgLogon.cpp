@@ -20,7 +20,6 @@ namespace vm {
 
 namespace {
 
-constexpr char kGuest[] = "Guest";
 constexpr char kTitle[] = "<c #F4E9FF>用户登录</c>";
 constexpr int kUserNameId = 3;
 constexpr int kPasswordId = 4;
@@ -87,11 +86,11 @@ bool CDlgLogon::OnInitDialog() {
     CreateLabel(11, 202, 128, 260, 142, "<a>               </a>");
 
     CVelmoraApp& app = theApp();
-    if (app.GetProfileInt(kGuest, "AutoLogin", 0)) {
+    if (app.GetProfile(settings::kAutoLogin)) {
         m_autoLogin = true;
         SetChecked(*this, kAutoLoginId, true);
     }
-    if (app.GetProfileInt(kGuest, "RememberMe", 0)) {
+    if (app.GetProfile(settings::kRememberMe)) {
         m_remember = true;
         SetChecked(*this, kRememberId, true);
         if (std::optional<StoredCredentials> stored = LoadStoredCredentials()) {

@@ -129,8 +129,8 @@ TargetRef CDlgSplash::Target() const {
 
 void CDlgSplash::LoadAdvertisement() {
     CVelmoraApp& app = theApp();
-    std::string name = app.GetProfileString("Misc", "ADFilename", "");
-    m_adLink = app.GetProfileString("Misc", "ADLink", "");
+    std::string name = app.GetProfile(settings::kADFilename);
+    m_adLink = app.GetProfile(settings::kADLink);
     if (name.empty()) return;
     std::replace(name.begin(), name.end(), '\\', '/');
     std::error_code ec;

@@ -36,7 +36,7 @@ CWizardPageSelectVersion::CWizardPageSelectVersion(QWidget* parent) : QWizardPag
 void CWizardPageSelectVersion::initializePage() {
     if (m_initialized) return;
     m_initialized = true;
-    const QString saved = QString::fromStdString(theApp().GetProfileString("Update", "Version"));
+    const QString saved = QString::fromStdString(theApp().GetProfile(settings::kVersion));
     const std::vector<std::string> names = theApp().PublishedState().sets.Get();
     m_list->clear();
     m_list->setEnabled(!names.empty());

@@ -34,9 +34,9 @@ CWizardPageUpdate::CWizardPageUpdate(QWidget* parent) : QWizardPage(parent) {
 void CWizardPageUpdate::initializePage() {
     if (m_initialized) return;
     m_initialized = true;
-    m_autoUpdateBox->setChecked(theApp().GetProfileInt("Update", "AutoUpdate", 1) != 0);
-    m_onceEveryDayBox->setChecked(theApp().GetProfileInt("Update", "OnceEveryDay", 0) != 0);
-    m_autoRunBox->setChecked(theApp().GetProfileInt("Update", "AutoRun", 0) != 0);
+    m_autoUpdateBox->setChecked(theApp().GetProfile(settings::kAutoUpdate) != 0);
+    m_onceEveryDayBox->setChecked(theApp().GetProfile(settings::kOnceEveryDay) != 0);
+    m_autoRunBox->setChecked(theApp().GetProfile(settings::kAutoRun) != 0);
     UpdateState();
 }
 

@@ -71,17 +71,17 @@ bool CWizardSheet::Run(QWidget* parent) {
 void CWizardSheet::WriteResults() {
     CVelmoraApp& app = theApp();
     if (m_findGame->m_pathType == 1) {
-        app.WriteProfileInt("Path", "PathType", 1);
-        app.WriteProfileString("Path", "CustomPath", m_findGame->m_path.toStdString());
+        app.WriteProfile(settings::kPathType, 1);
+        app.WriteProfile(settings::kCustomPath, m_findGame->m_path.toStdString());
     } else {
-        app.WriteProfileInt("Path", "PathType", 0);
+        app.WriteProfile(settings::kPathType, 0);
     }
     app.Game().folder.Set({});
     app.Game().executable.Set({});
-    app.WriteProfileString("Update", "Version", m_selectVersion->m_version.toStdString());
-    app.WriteProfileInt("Update", "AutoUpdate", m_update->m_autoUpdate);
-    app.WriteProfileInt("Update", "OnceEveryDay", m_update->m_onceEveryDay);
-    app.WriteProfileInt("Update", "AutoRun", m_update->m_autoRun);
+    app.WriteProfile(settings::kVersion, m_selectVersion->m_version.toStdString());
+    app.WriteProfile(settings::kAutoUpdate, m_update->m_autoUpdate);
+    app.WriteProfile(settings::kOnceEveryDay, m_update->m_onceEveryDay);
+    app.WriteProfile(settings::kAutoRun, m_update->m_autoRun);
 }
 
 }  // namespace vm

@@ -7,42 +7,36 @@
 
 namespace vm {
 
-namespace {
-constexpr char kUpdate[] = "Update";
-constexpr char kPath[] = "Path";
-constexpr char kMisc[] = "Misc";
-}  // namespace
-
 SettingChoices SettingChoices::Load() {
     CVelmoraApp& app = theApp();
     SettingChoices c;
-    c.autoUpdate = app.GetProfileInt(kUpdate, "AutoUpdate", 1) != 0;
-    c.onceEveryDay = app.GetProfileInt(kUpdate, "OnceEveryDay", 0) != 0;
-    c.autoRun = app.GetProfileInt(kUpdate, "AutoRun", 0) != 0;
-    const int server = app.GetProfileInt(kUpdate, "Server", 0);
+    c.autoUpdate = app.GetProfile(settings::kAutoUpdate) != 0;
+    c.onceEveryDay = app.GetProfile(settings::kOnceEveryDay) != 0;
+    c.autoRun = app.GetProfile(settings::kAutoRun) != 0;
+    const int server = app.GetProfile(settings::kServer);
     c.server = server == 0 || server == 1 ? 1 : 2;
-    c.customPath = app.GetProfileInt(kPath, "PathType", 0) != 0;
-    if (c.customPath) c.path = app.GetProfileString(kPath, "CustomPath", "");
-    c.deleteMode = app.GetProfileInt(kUpdate, "DeleteMode", 0);
+    c.customPath = app.GetProfile(settings::kPathType) != 0;
+    if (c.customPath) c.path = app.GetProfile(settings::kCustomPath);
+    c.deleteMode = app.GetProfile(settings::kDeleteMode);
     if (c.deleteMode != 0 && c.deleteMode != 1) c.deleteMode = 2;
-    const std::string close = app.GetProfileString(kMisc, "CloseMeanMin", "true");
+    const std::string close = app.GetProfile(settings::kCloseMeanMinInSettings);
     c.closeMeaning = close == "true"    ? CloseMeaning::Minimise
                      : close == "false" ? CloseMeaning::Exit
                                         : CloseMeaning::Ask;
-    c.confirmExit = app.GetProfileInt(kMisc, "ConfirmExit", 1) == 1;
+    c.confirmExit = app.GetProfile(settings::kConfirmExit) == 1;
     return c;
 }
 
 void SettingChoices::SaveUpdateOptions() const {
     CVelmoraApp& app = theApp();
     if (autoUpdate) {
-        app.WriteProfileInt(kUpdate, "AutoUpdate", 1);
-        app.WriteProfileInt(kUpdate, "OnceEveryDay", onceEveryDay ? 1 : 0);
+        app.WriteProfile(settings::kAutoUpdate, 1);
+        app.WriteProfile(settings::kOnceEveryDay, onceEveryDay ? 1 : 0);
     } else {
-        app.WriteProfileInt(kUpdate, "AutoUpdate", 0);
+        app.WriteProfile(settings::kAutoUpdate, 0);
     }
-    app.WriteProfileInt(kUpdate, "AutoRun", autoRun ? 1 : 0);
-    app.WriteProfileInt(kUpdate, "Server", server == 1 ? 1 : 2);
+    app.WriteProfile(settings::kAutoRun, autoRun ? 1 : 0);
+    app.WriteProfile(settings::kServer, server == 1 ? 1 : 2);
 }
 
 std::string GamePathProblem(const std::string& path) {
@@ -59,10 +53,10 @@ std::string SettingChoices::SaveGameLocation() const {
     CVelmoraApp& app = theApp();
     if (customPath) {
         if (std::string problem = GamePathProblem(path); !problem.empty()) return problem;
-        app.WriteProfileInt(kPath, "PathType", 1);
-        app.WriteProfileString(kPath, "CustomPath", path);
+        app.WriteProfile(settings::kPathType, 1);
+        app.WriteProfile(settings::kCustomPath, path);
     } else {
-        app.WriteProfileInt(kPath, "PathType", 0);
+        app.WriteProfile(settings::kPathType, 0);
     }
     // The next use resolves the folder and the executable from the new settings.
     app.Game().folder.Set("");
@@ -73,12 +67,11 @@ std::string SettingChoices::SaveGameLocation() const {
 
 void SettingChoices::SaveMisc() const {
     CVelmoraApp& app = theApp();
-    app.WriteProfileInt(kUpdate, "DeleteMode", deleteMode == 2 ? 2 : deleteMode == 1 ? 1 : 0);
-    app.WriteProfileString(kMisc, "CloseMeanMin",
-                           closeMeaning == CloseMeaning::Minimise ? "true"
-                           : closeMeaning == CloseMeaning::Exit   ? "false"
-                                                                  : "tip");
-    app.WriteProfileInt(kMisc, "ConfirmExit", confirmExit ? 1 : 0);
+    app.WriteProfile(settings::kDeleteMode, deleteMode == 2 ? 2 : deleteMode == 1 ? 1 : 0);
+    app.WriteProfile(settings::kCloseMeanMin, closeMeaning == CloseMeaning::Minimise ? "true"
+                                              : closeMeaning == CloseMeaning::Exit   ? "false"
+                                                                                     : "tip");
+    app.WriteProfile(settings::kConfirmExit, confirmExit ? 1 : 0);
 }
 
 }  // namespace vm

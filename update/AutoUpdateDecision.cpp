@@ -16,13 +16,13 @@ AutoUpdateDecision DecideAutomaticUpdate() {
     CVelmoraApp& app = theApp();
     const bool hasVersion = app.PublishedState().updateInfo.With(
         [](const UpdateInfoMap& info) { return info.count(kInfoVersion) != 0; });
-    if (app.GetProfileInt("Update", "AutoUpdate", 1) == 0 || !hasVersion)
+    if (app.GetProfile(settings::kAutoUpdate) == 0 || !hasVersion)
         return AutoUpdateDecision::NoUpdate;
-    if (app.GetProfileInt("Update", "OnceEveryDay", 0) == 0) return AutoUpdateDecision::Start;
+    if (app.GetProfile(settings::kOnceEveryDay) == 0) return AutoUpdateDecision::Start;
     const std::int64_t now = UnixNow();
-    const std::int64_t elapsed = now - app.GetProfileInt("Update", "lastUpdate", 0);
+    const std::int64_t elapsed = now - app.GetProfile(settings::kLastUpdateSeconds);
     if (elapsed > 86400 || elapsed <= 0) {
-        app.WriteProfileInt("Update", "lastUpdate", static_cast<int>(now));
+        app.WriteProfile(settings::kLastUpdateSeconds, static_cast<int>(now));
         return AutoUpdateDecision::Start;
     }
     return AutoUpdateDecision::UpdatedToday;

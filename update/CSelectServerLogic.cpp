@@ -16,7 +16,7 @@ std::string CSelectServerLogic::LatencyText(int milliseconds) {
 }
 
 void CSelectServerLogic::Open() {
-    m_selected = MirrorIndexForServer(theApp().GetProfileInt("Update", "Server", 0));
+    m_selected = MirrorIndexForServer(theApp().GetProfile(settings::kServer));
     m_labels = {kMeasuringText, kMeasuringText};
 }
 
@@ -42,7 +42,7 @@ int CSelectServerLogic::OnLatency(std::uintptr_t wParam, std::intptr_t lParam) {
 }
 
 bool CSelectServerLogic::Accept() const {
-    return theApp().WriteProfileInt("Update", "Server", m_selected == 0 ? 1 : 2);
+    return theApp().WriteProfile(settings::kServer, m_selected == 0 ? 1 : 2);
 }
 
 }  // namespace vm

@@ -168,7 +168,7 @@ UpdateOutcome CUpdateThread::FileUpdate() {
         SendStatus(m_pMainWnd, kNoSets);
         return End(UpdateOutcome::Failed);
     }
-    const std::string version = app.GetProfileString("Update", "Version", "");
+    const std::string version = app.GetProfile(settings::kVersion);
     std::string chosen = sets.front();
     for (const std::string& name : sets)
         if (!version.empty() && name == version) chosen = name;

@@ -112,7 +112,7 @@ IsolationForecast ForecastIsolation(const std::string& gameFolder, const std::st
     forecast.next = NextRun::Stays;
     if (candidates.empty()) return forecast;
 
-    const int mode = theApp().GetProfileInt("Update", "DeleteMode", 0);
+    const int mode = theApp().GetProfile(settings::kDeleteMode);
     if (mode == 1) {
         forecast.next = NextRun::Isolates;
         forecast.reason = "DeleteMode=1：设置为总是隔离不明插件，下次更新会再次隔离它。";

@@ -34,8 +34,7 @@ MirrorHost MirrorHostFor(int mirrorIndex) {
 
 void SetMirrorUrlsFromSettings() {
     CVelmoraApp& app = theApp();
-    const MirrorUrls urls =
-        MirrorUrlsFor(MirrorIndexForServer(app.GetProfileInt("Update", "Server", 0)));
+    const MirrorUrls urls = MirrorUrlsFor(MirrorIndexForServer(app.GetProfile(settings::kServer)));
     app.MirrorState().infoUrl.Set(urls.info);
     app.MirrorState().baseUrl.Set(urls.base);
     app.MirrorState().checksumUrl.Set(urls.checksum);

@@ -42,16 +42,16 @@ SystemTime LocalNow() {
 
 DayTest RunOnceADayTest(const LocalClock& clock) {
     CVelmoraApp& app = theApp();
-    if (app.GetProfileInt("Update", "OnceEveryDay", 0) == 0) return DayTest::Update;
+    if (app.GetProfile(settings::kOnceEveryDay) == 0) return DayTest::Update;
     const SystemTime now = clock();
     DayTest answer = DayTest::Update;
-    if (auto bytes = app.GetProfileBinary("Update", "LastUpdate")) {
+    if (auto bytes = app.GetProfile(settings::kLastUpdateRecord)) {
         if (auto last = SystemTime::Decode(*bytes)) {
             if (last->year == now.year && last->month == now.month && last->day == now.day)
                 answer = DayTest::AlreadyDoneToday;
         }
     }
-    app.WriteProfileBinary("Update", "LastUpdate", now.Encode());
+    app.WriteProfile(settings::kLastUpdateRecord, now.Encode());
     return answer;
 }
 

@@ -64,7 +64,7 @@ std::vector<AddOnGroup> UnknownAddOns::Group(const std::vector<std::string>& unk
 }
 
 std::optional<UnknownAddOnsDecision> DeleteModeDecision() {
-    switch (theApp().GetProfileInt("Update", "DeleteMode", 0)) {
+    switch (theApp().GetProfile(settings::kDeleteMode)) {
         case 1:
             return UnknownAddOnsDecision::Isolate;
         case 2:
@@ -75,8 +75,8 @@ std::optional<UnknownAddOnsDecision> DeleteModeDecision() {
 }
 
 void RememberUnknownAddOnsDecision(UnknownAddOnsDecision decision) {
-    theApp().WriteProfileInt("Update", "DeleteMode",
-                             decision == UnknownAddOnsDecision::Isolate ? 1 : 2);
+    theApp().WriteProfile(settings::kDeleteMode,
+                          decision == UnknownAddOnsDecision::Isolate ? 1 : 2);
 }
 
 std::vector<AddOnGroup> GroupUnknownAddOns(const UnknownAddOnsQuestion& question) {

@@ -43,7 +43,7 @@ int RunInfo(const std::vector<std::string>& args) {
               << "更新程序: " << value(kInfoUpdater) << "\n"
               << "NoCacheMode: " << value(kInfoNoCacheMode) << "\n";
     const auto sets = PublishedSetsOf(info);
-    const std::string chosen = app.GetProfileString("Update", "Version", "");
+    const std::string chosen = app.GetProfile(settings::kVersion);
     bool chosenFound = false;
     for (const auto& [name, folder] : sets) chosenFound = chosenFound || name == chosen;
     std::cout << "插件集:\n";

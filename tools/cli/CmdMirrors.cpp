@@ -28,7 +28,7 @@ int RunMirrors(const std::vector<std::string>& args) {
             return platform::MeasureConnectMs(host.host, host.port, kMirrorTimeoutMs);
         });
     }
-    const int chosen = MirrorIndexForServer(theApp().GetProfileInt("Update", "Server", 0));
+    const int chosen = MirrorIndexForServer(theApp().GetProfile(settings::kServer));
     for (int i = 0; i < 2; ++i) {
         const MirrorHost host = MirrorHostFor(i);
         std::cout << (i == chosen ? "* " : "  ") << names[i] << "  " << MirrorUrlsFor(i).base

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SettingsKeys.h"
 #include "platform/FileUtil.h"
 #include "tools/devserver/NewsPage.h"
 #include "tools/devservices/DevServices.h"
@@ -103,9 +104,11 @@ int main(int argc, char** argv) {
         std::cerr << "velmora-devserver: 无法启动账号服务\n";
         return 1;
     }
-    const std::string endpoints = "[Endpoints]\r\nTelecomMirror=" + origin +
-                                  "\r\nNetcomMirror=" + origin + "\r\nEmbedServer=" + origin +
-                                  "\r\n" + services.EndpointLines();
+    using namespace vm::settings;
+    const std::string endpoints = SectionLine(kEndpointsSection) +
+                                  EntryLine(kTelecomMirror, origin) +
+                                  EntryLine(kNetcomMirror, origin) +
+                                  EntryLine(kEmbedServer, origin) + services.EndpointLines();
     if (!endpointsFile.empty() && !platform::WriteFileAtomic(endpointsFile, endpoints)) {
         std::cerr << "velmora-devserver: 无法写入端点文件：" << endpointsFile << "\n";
         return 1;

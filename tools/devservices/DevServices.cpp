@@ -1,5 +1,6 @@
 #include "tools/devservices/DevServices.h"
 
+#include "app/SettingsKeys.h"
 #include "tools/devservices/CommunityFake.h"
 #include "tools/devservices/DataServerFake.h"
 #include "tools/devservices/PassportFake.h"
@@ -48,8 +49,10 @@ std::string DevServices::Origin() const {
 std::string DevServices::EndpointLines() const {
     const std::string origin = m_impl->server.Origin();
     const std::string host = m_impl->server.HostPort();
-    return "PassportOrigin=" + origin + "\r\nStatServer=" + origin + "\r\nDataServer=" + origin +
-           "\r\nCommunityHost=" + host + "\r\nAvatarHost=" + host + "\r\n";
+    using namespace settings;
+    return EntryLine(kPassportOrigin, origin) + EntryLine(kStatServer, origin) +
+           EntryLine(kDataServer, origin) + EntryLine(kCommunityHost, host) +
+           EntryLine(kAvatarHost, host);
 }
 
 }  // namespace vm::dev

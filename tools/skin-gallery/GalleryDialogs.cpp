@@ -22,6 +22,7 @@
 #include "ui/CDlgDeleteConfirm.h"
 #include "ui/CDlgLogon.h"
 #include "ui/CSettingDialog.h"
+#include "update/UpdateInfo.h"
 
 namespace vm {
 
@@ -64,8 +65,8 @@ int GalleryDialogs(const QString& outDir) {
         out.Save(logon, "dialog-logon-stored.png");
     }
 
-    app.WriteProfileInt("Path", "PathType", 1);
-    app.WriteProfileString("Path", "CustomPath", "/home/player/Games/Tovrin/Tovrin.exe");
+    app.WriteProfile(settings::kPathType, 1);
+    app.WriteProfile(settings::kCustomPath, "/home/player/Games/Tovrin/Tovrin.exe");
     for (int page = 0; page < 3; ++page) {
         CSettingDialog settings;
         settings.Open(nullptr);
@@ -110,7 +111,7 @@ int GalleryDialogs(const QString& outDir) {
     for (int i = 1; i <= 60; ++i)
         log += "v1.0" + std::to_string(i) + "：更新了插件 Foo、BarMeter 的界面与数据文件（第 " +
                std::to_string(i) + " 次修订）。\n";
-    app.PublishedState().updateInfo.Set({{"Version", "1.019"}, {"ChangeLog", log}});
+    app.PublishedState().updateInfo.Set({{kInfoVersion, "1.019"}, {kInfoChangeLog, log}});
     {
         CChangeLogDialog changes;
         changes.Open(nullptr);

@@ -92,8 +92,8 @@ int GalleryMainWindow(const QString& out) {
     if (!folder.isValid()) return 1;
     CVelmoraApp& app = theApp();
     app.SetProgramDir(folder.path().toStdString());
-    app.WriteProfileInt("Upload", "FirstRun", 0);
-    app.WriteProfileInt("Misc", "NotifyShortcut2", 1);
+    app.WriteProfile(settings::kFirstRun, 0);
+    app.WriteProfile(settings::kNotifyShortcut2, 1);
     GameServerRecord server;
     server.displayName = "官方服务器TVRN";
     server.host = "127.0.0.1";

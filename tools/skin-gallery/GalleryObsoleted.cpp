@@ -80,7 +80,7 @@ int GalleryObsoleted(const QString& out) {
     CVelmoraApp& app = theApp();
     fs::create_directories(root / "program");
     app.SetProgramDir(root / "program");
-    app.WriteProfileInt("Update", "DeleteMode", 1);
+    app.WriteProfile(settings::kDeleteMode, 1);
 
     int failures = 0;
     CDlgObsoleted dialog(nullptr, game.string() + "/");

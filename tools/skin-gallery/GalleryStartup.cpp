@@ -88,8 +88,8 @@ int Splash(const QString& out) {
         splash.hide();
     }
     // With the advertisement, over a desktop that shows through the corners.
-    app.WriteProfileString("Misc", "ADFilename", "promo.bmp");
-    app.WriteProfileString("Misc", "ADLink", "http://www.velmora.example/promo");
+    app.WriteProfile(settings::kADFilename, "promo.bmp");
+    app.WriteProfile(settings::kADLink, "http://www.velmora.example/promo");
     {
         CDlgSplash splash(nullptr, GalleryOptions(SplashBackdrop::Translucent, work.path()));
         splash.show();

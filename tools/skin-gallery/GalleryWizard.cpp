@@ -50,9 +50,9 @@ int GalleryWizard(const QString& out) {
 
     CVelmoraApp& app = theApp();
     app.SetProgramDir(root / "program");
-    app.WriteProfileInt("Path", "PathType", 1);
-    app.WriteProfileString("Path", "CustomPath", (game / "Tovrin.exe").string());
-    app.WriteProfileString("Update", "Version", "tvrn-classic");
+    app.WriteProfile(settings::kPathType, 1);
+    app.WriteProfile(settings::kCustomPath, (game / "Tovrin.exe").string());
+    app.WriteProfile(settings::kVersion, "tvrn-classic");
     app.PublishedState().sets.Set({"TVRN", "TVRN-Classic", "TVRN-PTR"});
     app.Game().folder.Set({});
     app.Game().executable.Set({});
