@@ -17,6 +17,7 @@
 #include "app/CVelmoraApp.h"
 #include "app/Globals.h"
 #include "app/LatencyThreads.h"
+#include "app/SettingsKeys.h"
 #include "app/messages.h"
 #include "net/CDownloadConfigThread.h"
 #include "net/CUploadConfigThread.h"
@@ -163,8 +164,8 @@ void CVelmoraDlg::InitialiseSteps() {
     m_stateWatcher = std::make_unique<StateWatcher>([this] { OnTaskbarMinimise(); });
     Window()->installEventFilter(m_stateWatcher.get());
     // 9. First run.
-    if (theApp().GetProfileInt("Upload", "FirstRun", 1) == 1) {
-        theApp().WriteProfileInt("Upload", "FirstRun", 0);
+    if (theApp().GetProfile(settings::kFirstRun) == 1) {
+        theApp().WriteProfile(settings::kFirstRun, 0);
         RunWizard();
     }
     // 10. The game-server list.

@@ -6,6 +6,7 @@
 
 #include "app/CVelmoraApp.h"
 #include "app/CWorkerThread.h"
+#include "app/SettingsKeys.h"
 #include "net/CPHPServer.h"
 #include "net/GameDataUpload.h"
 #include "net/ILoginUser.h"
@@ -31,6 +32,7 @@
 #include "ui/CVelmoraDlg.h"
 #include "ui/CWizardSheet.h"
 #include "ui/WindowIds.h"
+#include "update/UpdateInfo.h"
 
 namespace vm {
 
@@ -124,7 +126,7 @@ void CVelmoraDlg::BuildControls() {
         b->SetToolTip("复制校验码");
     }
     // The mode is always the normal one; the game settings writer reads the key.
-    theApp().WriteProfileInt("Run", "DisableParticle", 0);
+    theApp().WriteProfile(settings::kDisableParticle, 0);
 }
 
 // ---- commands ----------------------------------------------------------------------------
@@ -155,12 +157,12 @@ const CVelmoraDlg::Command* CVelmoraDlg::FindCommand(int command, int control) {
         {ID_UPDATE_BUTTON, IDC_UPDATE, nullptr, [](Dlg& w) { w.m_controller.OnUpdateButton(); }},
         {ID_UPDATE_ADDONS, 0, "更新插件(&U)", [](Dlg& w) { w.m_controller.OnUpdateButton(); },
          [](const Dlg&) {
-             return theApp().PublishedState().updateInfo.Get().count("Version") != 0;
+             return theApp().PublishedState().updateInfo.Get().count(kInfoVersion) != 0;
          }},
         {ID_PARTICLE_ON, IDC_NORMAL_MODE, nullptr,
-         [](Dlg&) { theApp().WriteProfileInt("Run", "DisableParticle", 0); }},
+         [](Dlg&) { theApp().WriteProfile(settings::kDisableParticle, 0); }},
         {ID_PARTICLE_OFF, IDC_NO_EFFECTS, nullptr,
-         [](Dlg&) { theApp().WriteProfileInt("Run", "DisableParticle", 1); }},
+         [](Dlg&) { theApp().WriteProfile(settings::kDisableParticle, 1); }},
         {ID_HOME_PAGE, 0, "访问主页", [](Dlg& w) { w.OpenUrl(GetEndpoints().homePage + "/"); }},
         {ID_HOME_PAGE_MENU, 0, "访问主页(&V)...",
          [](Dlg& w) { w.OpenUrl(GetEndpoints().homePage + "/"); }},

@@ -6,6 +6,7 @@
 
 #include "app/CVelmoraApp.h"
 #include "app/Globals.h"
+#include "app/SettingsKeys.h"
 #include "app/messages.h"
 #include "net/CPHPServer.h"
 #include "net/GameDataUpload.h"
@@ -64,11 +65,9 @@ void MainController::RefreshLoginState() {
 
 void MainController::AutoLogin() {
     CVelmoraApp& app = theApp();
-    if (app.GetProfileInt("Guest", "AutoLogin", 0) == 0) return;
-    if (app.GetProfileString("Guest", "Door").empty() ||
-        app.GetProfileString("Guest", "Key").empty())
-        return;
-    const int seconds = app.GetProfileInt("Guest", "RememberMe", 0) ? kRememberCookieSeconds : 0;
+    if (app.GetProfile(settings::kAutoLogin) == 0) return;
+    if (app.GetProfile(settings::kDoor).empty() || app.GetProfile(settings::kKey).empty()) return;
+    const int seconds = app.GetProfile(settings::kRememberMe) ? kRememberCookieSeconds : 0;
     // Success reaches the window as WM_VM_ACCOUNT_CHANGED.
     if (!m_account.LogInWithStoredCredentials(seconds))
         m_view.ShowPlainBox("自动登录失败！请手动登陆。");
@@ -115,7 +114,7 @@ void MainController::OnUpdateButton() {
 
 void MainController::OnUpdateEnd() {
     if (!g_gameRunning.IsSet()) m_view.EnableRunGame(true);
-    if (theApp().GetProfileInt("Update", "AutoRun", 0) && m_autoStarted) {
+    if (theApp().GetProfile(settings::kAutoRun) && m_autoStarted) {
         m_autoStarted = false;
         m_runGamePending = true;
         m_view.SetRunGameTimer(true);
@@ -178,14 +177,14 @@ void MainController::StartLatency() {
     if (!m_currentServer) {
         // Only the record of the chosen add-on set is current. Without one there is nothing
         // to measure, and the chosen set stays as the player left it.
-        const std::string chosen = theApp().GetProfileString("Update", "Version");
+        const std::string chosen = theApp().GetProfile(settings::kVersion);
         if (!chosen.empty())
             for (const GameServerRecord& r :
                  ReadRealmsFile((theApp().Locations().cacheDir / "Velmora.realms").string()))
                 if (r.displayName == chosen) m_currentServer = r;
     }
     if (m_currentServer) {
-        theApp().WriteProfileString("Update", "Version", m_currentServer->displayName);
+        theApp().WriteProfile(settings::kVersion, m_currentServer->displayName);
         m_view.StartPingWorker(*m_currentServer);
         m_view.ShowLatency("");
     } else {
@@ -210,10 +209,10 @@ void MainController::OnPingResult(const GameServerRecord& record) {
 
 void MainController::OfferShortcut() {
     CVelmoraApp& app = theApp();
-    if (app.GetProfileInt("Misc", "NotifyShortcut2", 0) == 0) {
-        if (app.GetProfileInt("Misc", "RefreshShortcut", 0) == 0) {
+    if (app.GetProfile(settings::kNotifyShortcut2) == 0) {
+        if (app.GetProfile(settings::kRefreshShortcut) == 0) {
             m_view.RemoveLauncher();
-            app.WriteProfileInt("Misc", "RefreshShortcut", 1);
+            app.WriteProfile(settings::kRefreshShortcut, 1);
         }
         if (!m_view.LauncherExists()) {
             const int answer = m_view.ShowBox(
@@ -236,7 +235,7 @@ void MainController::OfferShortcut() {
                                    "<c #F4E9FF>创建快捷方式</c>", kBoxError);
                 }
             }
-            app.WriteProfileInt("Misc", "NotifyShortcut2", 1);
+            app.WriteProfile(settings::kNotifyShortcut2, 1);
         }
     }
     g_shortcutOffered.Set();
@@ -245,7 +244,7 @@ void MainController::OfferShortcut() {
 // ---- close and exit ----------------------------------------------------------------------
 
 void MainController::OnCloseButton() {
-    const std::string meaning = theApp().GetProfileString("Misc", "CloseMeanMin", "");
+    const std::string meaning = theApp().GetProfile(settings::kCloseMeanMin);
     if (meaning == "false")
         ExitWithConfirmation();
     else if (meaning == "true")
@@ -255,7 +254,7 @@ void MainController::OnCloseButton() {
 }
 
 void MainController::ExitWithConfirmation() {
-    if (theApp().GetProfileInt("Misc", "ConfirmExit", 1) != 1) {
+    if (theApp().GetProfile(settings::kConfirmExit) != 1) {
         m_view.PostQuit();
         return;
     }
