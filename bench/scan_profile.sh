@@ -9,8 +9,8 @@
 # statistics (LD_DEBUG=statistics) and the libraries loaded at start; CPU time, page faults and
 # elapsed time of the run next to the stat walk (perf stat, or GNU time without perf); the
 # run's system calls (strace -c -f, when strace is there); the busiest functions and libraries
-# (perf record, when perf may sample). Needs nginx, curl and GNU time; perf and strace are
-# optional (Debian's linux-perf, strace).
+# (perf record, when perf may sample). Needs nginx, curl and GNU time; perf and strace
+# (linux-perf, strace: scripts/setup installs them) are used when they are there.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
