@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/FileUtil.h"
-#include "platform/Text.h"
 
 namespace vm {
 
@@ -31,13 +30,27 @@ std::int32_t ParseHalf(std::string_view s) {
 }  // namespace
 
 ChecksumCache ChecksumCache::Parse(std::string_view text) {
+    return Parse(std::string(text));
+}
+
+ChecksumCache ChecksumCache::Parse(std::string&& text) {
     ChecksumCache cache;
-    cache.m_entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+    // A text short enough to sit inside the string object holds no line (one is at least 37
+    // characters), so moving the cache never leaves a key pointing at the old object.
+    cache.m_text = std::move(text);
+    cache.ParseOwnText();
+    return cache;
+}
+
+void ChecksumCache::ParseOwnText() {
+    std::string_view text = m_text;
+    m_entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) break;  // a piece without LF is not a line
         const std::string_view line = text.substr(start, end - start);
+        const std::size_t lineStart = start;
         start = end + 1;
 
         // The last three fields never hold '|'; the path may (Linux names can).
@@ -50,17 +63,20 @@ ChecksumCache ChecksumCache::Parse(std::string_view text) {
 
         const std::string_view checksum = line.substr(c3 + 1);
         if (checksum.size() != kChecksumLength) continue;
-        Entry& e = cache.m_entries[platform::AsciiLower(line.substr(0, c1))];
+        for (std::size_t i = lineStart; i < lineStart + c1; ++i) {
+            char& c = m_text[i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        Entry& e = m_entries[line.substr(0, c1)];
         e.time.low = ParseHalf(line.substr(c1 + 1, c2 - c1 - 1));
         e.time.high = ParseHalf(line.substr(c2 + 1, c3 - c2 - 1));
-        e.checksum.assign(checksum);
+        e.checksum = WalkChecksum(checksum);
     }
-    return cache;
 }
 
 std::string ChecksumCache::Serialize() const {
     // In path order, so the file reads the same whatever order the scan met the files in.
-    std::vector<const std::pair<const std::string, Entry>*> sorted;
+    std::vector<const std::pair<const std::string_view, Entry>*> sorted;
     sorted.reserve(m_entries.size());
     for (const auto& entry : m_entries) sorted.push_back(&entry);
     std::sort(sorted.begin(), sorted.end(),
@@ -75,7 +91,7 @@ std::string ChecksumCache::Serialize() const {
         out += '|';
         out += std::to_string(e.time.high);
         out += '|';
-        out += e.checksum;
+        out += e.checksum.View();
         out += '\n';
     }
     return out;
@@ -83,24 +99,26 @@ std::string ChecksumCache::Serialize() const {
 
 ChecksumCache ChecksumCache::Load(const std::filesystem::path& file) {
     auto text = platform::ReadWholeFile(file);
-    return text ? Parse(*text) : ChecksumCache();
+    return text ? Parse(std::move(*text)) : ChecksumCache();
 }
 
 bool ChecksumCache::Save(const std::filesystem::path& file) const {
     return platform::WriteFileAtomic(file, Serialize());
 }
 
-const ChecksumCache::Entry* ChecksumCache::Find(const std::string& key) const {
+const ChecksumCache::Entry* ChecksumCache::Find(std::string_view key) const {
     auto it = m_entries.find(key);
     return it == m_entries.end() ? nullptr : &it->second;
 }
 
-bool ChecksumCache::Store(const std::string& key, Entry entry) {
-    if (key.empty() || key.find('\n') != std::string::npos) return false;
-    auto [it, added] = m_entries.try_emplace(key, entry);
-    if (!added) {
+bool ChecksumCache::Store(std::string_view key, Entry entry) {
+    if (key.empty() || key.find('\n') != std::string_view::npos || !entry.checksum.Known())
+        return false;
+    if (auto it = m_entries.find(key); it != m_entries.end()) {
         if (it->second.time == entry.time && it->second.checksum == entry.checksum) return true;
-        it->second = std::move(entry);
+        it->second = entry;
+    } else {
+        m_entries.emplace(std::string_view(m_added.emplace_back(key)), entry);
     }
     m_changed = true;
     return true;

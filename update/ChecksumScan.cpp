@@ -31,9 +31,9 @@ class Hasher {
   public:
     Hasher(ChecksumCache& cache, ChecksumScanResult& result) : m_cache(cache), m_result(result) {}
 
-    // The file's checksum, nullptr when it could not be read; valid until the next call.
-    const std::string* File(const std::string& path, bool ambiguous,
-                            std::optional<platform::FileTimeHalves> time) {
+    // The file's checksum, unknown when it could not be read.
+    WalkChecksum File(const std::string& path, bool ambiguous,
+                      std::optional<platform::FileTimeHalves> time) {
         // One buffer for every key: the scan meets thousands of files.
         m_key.assign(path);
         for (char& c : m_key)
@@ -42,27 +42,26 @@ class Hasher {
         if (!ambiguous && time) {
             if (const auto* cached = m_cache.Find(m_key); cached && cached->time == *time) {
                 ++m_result.fromCache;
-                return &cached->checksum;
+                return cached->checksum;
             }
         }
-        auto checksum = platform::Md5HexOfFile(path);
+        const auto checksum = platform::Md5HexOfFile(path);
         if (!checksum) {
             ++m_result.failed;
-            return nullptr;
+            return {};
         }
         ++m_result.hashed;
+        const WalkChecksum sum(*checksum);
         // The time read before hashing: a file changed while it was read then looks changed
         // next time instead of keeping a checksum of half-old content.
-        if (time && !ambiguous) m_cache.Store(m_key, {*time, *checksum});
-        m_fresh = std::move(*checksum);
-        return &m_fresh;
+        if (time && !ambiguous) m_cache.Store(m_key, {*time, sum});
+        return sum;
     }
 
   private:
     ChecksumCache& m_cache;
     ChecksumScanResult& m_result;
     std::string m_key;
-    std::string m_fresh;  // the checksum computed by the last call
 };
 
 }  // namespace
@@ -120,13 +119,12 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
             result.cancelled = true;
             break;
         }
-        const std::string* checksum =
+        const WalkChecksum sum =
             hasher.File(file.path, file.ambiguous,
                         file.hasTime ? std::optional(platform::SplitFileTime(
                                            platform::FileTimeFromTimespec(file.writeTime)))
                                      : std::nullopt);
-        if (!checksum) continue;
-        const WalkChecksum sum(*checksum);
+        if (!sum.Known()) continue;
         walk.checksums[at] = sum;
         sums.emplace_back(std::move(file.path), sum);
     }

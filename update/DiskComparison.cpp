@@ -47,22 +47,32 @@ class PreparedEntries {
   public:
     PreparedEntries(const std::vector<tagFILEINFO>& entries, const std::string& gameFolder) {
         const std::string folder = WithSlash(gameFolder);
+        std::size_t bytes = 0;
+        for (const tagFILEINFO& entry : entries) bytes += folder.size() + entry.localPath.size();
+        // Every full path in one text, sized once: it never moves, so the keys may view it.
+        m_paths.reserve(bytes);
         m_first.reserve(entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            m_first.try_emplace(folder + entries[i].localPath, i);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const std::size_t at = m_paths.size();
+            m_paths.append(folder).append(entries[i].localPath);
+            m_first.try_emplace(std::string_view(m_paths).substr(at), i);
+        }
     }
+    PreparedEntries(const PreparedEntries&) = delete;
+    PreparedEntries& operator=(const PreparedEntries&) = delete;
 
     // The first entry for path, or kNone.
-    std::size_t Find(const std::string& path) const {
+    std::size_t Find(std::string_view path) const {
         auto it = m_first.find(path);
         return it == m_first.end() ? kNone : it->second;
     }
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
   private:
-    // Keyed by std::string: its hash is kept with each key, so a lookup never hashes the
-    // neighbours' keys again.
-    std::unordered_map<std::string, std::size_t> m_first;
+    std::string m_paths;
+    // std::hash keeps each key's hash beside it: a lookup never hashes the neighbours' keys
+    // again.
+    std::unordered_map<std::string_view, std::size_t> m_first;
 };
 
 // isCurrent(k, path, entry): the walked file k (at path) holds what entry describes. An entry is

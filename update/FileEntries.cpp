@@ -3,6 +3,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "app/CVelmoraApp.h"
@@ -59,22 +60,38 @@ std::vector<tagFILEINFO> BuildFileEntries(const CFileListModel& model) {
 }
 
 std::size_t DropConflictingEntries(std::vector<tagFILEINFO>& entries) {
-    std::unordered_set<std::string> files;
-    std::unordered_set<std::string> folders;
-    const std::size_t before = entries.size();
-    std::erase_if(entries, [&](const tagFILEINFO& entry) {
-        const std::string& path = entry.localPath;
-        if (files.count(path) || folders.count(path)) return true;
-        for (std::size_t slash = path.find('/'); slash != std::string::npos;
+    // Views of the entries' own paths, each folder a prefix of one: nothing is copied, and
+    // nothing moves until every entry is decided.
+    std::unordered_set<std::string_view> files;
+    std::unordered_set<std::string_view> folders;
+    files.reserve(entries.size());
+    std::vector<char> drop(entries.size(), 0);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string_view path = entries[i].localPath;
+        bool conflict = files.count(path) || folders.count(path);
+        for (std::size_t slash = path.find('/'); !conflict && slash != std::string_view::npos;
              slash = path.find('/', slash + 1))
-            if (files.count(path.substr(0, slash))) return true;
+            conflict = files.count(path.substr(0, slash)) != 0;
+        if (conflict) {
+            drop[i] = 1;
+            continue;
+        }
         files.insert(path);
-        for (std::size_t slash = path.find('/'); slash != std::string::npos;
+        for (std::size_t slash = path.find('/'); slash != std::string_view::npos;
              slash = path.find('/', slash + 1))
             folders.insert(path.substr(0, slash));
-        return false;
-    });
-    return before - entries.size();
+    }
+    files.clear();
+    folders.clear();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (drop[i]) continue;
+        if (kept != i) entries[kept] = std::move(entries[i]);
+        ++kept;
+    }
+    const std::size_t dropped = entries.size() - kept;
+    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(kept), entries.end());
+    return dropped;
 }
 
 }  // namespace vm

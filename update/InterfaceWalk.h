@@ -22,19 +22,25 @@ struct WalkedFile {
 };
 
 // An MD5 checksum in its 32 hex digits, kept without an allocation; empty when the scan has
-// none for the file.
+// none for the file (or the text given was not 32 characters long).
 class WalkChecksum {
   public:
     WalkChecksum() = default;
-    explicit WalkChecksum(std::string_view hex) {
+    WalkChecksum(std::string_view hex) {  // NOLINT(google-explicit-constructor): a value type
         if (hex.size() != m_hex.size()) return;
         std::copy(hex.begin(), hex.end(), m_hex.begin());
         m_known = true;
     }
+    WalkChecksum(const char* hex) : WalkChecksum(std::string_view(hex)) {}         // NOLINT
+    WalkChecksum(const std::string& hex) : WalkChecksum(std::string_view(hex)) {}  // NOLINT
     bool Known() const { return m_known; }
     std::string_view View() const {
         return m_known ? std::string_view(m_hex.data(), m_hex.size()) : std::string_view();
     }
+
+    // A text compares as the checksum it makes: one that is not 32 characters matches only an
+    // unknown checksum.
+    friend bool operator==(const WalkChecksum&, const WalkChecksum&) = default;
 
   private:
     std::array<char, 32> m_hex{};

@@ -109,6 +109,28 @@ TEST_F(CliUpdate, LinesComeInTheRunsOrderWithAndWithoutChanges) {
                        "没有需要更新的文件。\n");
 }
 
+// velmora loads libcurl when it first needs it: a broken or missing library is told in the
+// program's words, once, and the run fails without touching the game folder.
+TEST_F(CliUpdate, WithoutTheNetworkLibraryItSaysSoAndFails) {
+    fs::create_directories(work / "nolib");
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "nolib/libcurl.so.4", "not a library"));
+    ASSERT_TRUE(platform::WriteFileAtomic(work / "nolib/libcurl-gnutls.so.4", "not a library"));
+    const std::string cmd = Env() + "LD_LIBRARY_PATH=" + Quote((work / "nolib").string()) + " " +
+                            Quote(Bin("velmora").string()) + " update --program-dir " +
+                            Quote((work / "program").string()) + " >" +
+                            Quote((work / "out.txt").string()) + " 2>&1 </dev/null";
+    const int rc = std::system(cmd.c_str());
+    const std::string out = platform::ReadWholeFile(work / "out.txt").value_or("");
+    ASSERT_TRUE(WIFEXITED(rc)) << out;
+    EXPECT_EQ(WEXITSTATUS(rc), 1) << out;
+    const std::string note = "无法载入网络组件";
+    ASSERT_TRUE(Contains(out, note)) << out;
+    EXPECT_EQ(out.find(note), out.rfind(note)) << out;
+    EXPECT_TRUE(Contains(out, "获取更新信息失败")) << out;
+    EXPECT_FALSE(fs::exists(work / "game/Interface"));
+    EXPECT_TRUE(server.Requests().empty());
+}
+
 TEST_F(CliUpdate, FailedFileGivesExitStatusOne) {
     server.SetFault("/TVRN/Interface/A/b.lua.z", Fault::Status(500));
     server.SetFault("/TVRN/Interface/A/b.lua", Fault::Status(500));

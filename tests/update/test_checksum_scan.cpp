@@ -80,6 +80,47 @@ TEST(ChecksumCache, ReadsOnlyWellFormedLines) {
     EXPECT_EQ(cache.Find("/g/huge.lua")->time, (platform::FileTimeHalves{-1, 0}));
 }
 
+// A loaded cache keeps its keys in its own text: they must outlive a move, sit beside keys
+// stored afterwards, and come out as the same bytes.
+TEST(ChecksumCache, LoadedAndStoredEntriesSurviveMovesAndWriteBackTheSameBytes) {
+    vm::test::ScopedTempDir dir;
+    const fs::path file = dir.Path() / "vmmd5index.dat";
+    const std::string loaded = std::string("/G/Interface/B.lua|7|8|") + kHello + "\n" +
+                               "/g/interface/d.lua|-3|4|" + kWorld + "\n" + "/g/broken.lua|1|2|" +
+                               "short\n" + "/g/unterminated.lua|1|2|" + kHello;
+    ASSERT_TRUE(platform::WriteFileAtomic(file, loaded));
+    vm::ChecksumCache first = vm::ChecksumCache::Load(file);
+    EXPECT_EQ(first.Size(), 2u);
+    EXPECT_FALSE(first.Changed());
+    // The same entry again changes nothing; a checksum the line cannot carry is refused.
+    EXPECT_TRUE(first.Store("/g/interface/d.lua", {{-3, 4}, kWorld}));
+    EXPECT_FALSE(first.Store("/g/interface/e.lua", {{1, 1}, "abc"}));
+    EXPECT_FALSE(first.Changed());
+    EXPECT_TRUE(first.Store("/g/interface/a.lua", {{1, 1}, kEmpty}));
+    EXPECT_TRUE(first.Store("/g/interface/d.lua", {{5, 6}, kHello}));
+    EXPECT_TRUE(first.Changed());
+
+    vm::ChecksumCache moved = std::move(first);
+    vm::ChecksumCache cache;
+    cache = std::move(moved);
+    ASSERT_TRUE(cache.Find("/g/interface/b.lua"));
+    EXPECT_EQ(cache.Find("/g/interface/b.lua")->checksum, kHello);
+    EXPECT_EQ(cache.Find("/g/interface/b.lua")->time, (platform::FileTimeHalves{7, 8}));
+    EXPECT_FALSE(cache.Find("/G/Interface/B.lua"));
+    ASSERT_TRUE(cache.Find("/g/interface/a.lua"));
+    EXPECT_EQ(cache.Find("/g/interface/a.lua")->checksum, kEmpty);
+    EXPECT_EQ(cache.Find("/g/interface/d.lua")->time, (platform::FileTimeHalves{5, 6}));
+    EXPECT_FALSE(cache.Find("/g/broken.lua"));
+    EXPECT_FALSE(cache.Find("/g/unterminated.lua"));
+
+    ASSERT_TRUE(cache.Save(file));
+    const std::string expected = std::string("/g/interface/a.lua|1|1|") + kEmpty + "\n" +
+                                 "/g/interface/b.lua|7|8|" + kHello + "\n" +
+                                 "/g/interface/d.lua|5|6|" + kHello + "\n";
+    EXPECT_EQ(platform::ReadWholeFile(file), expected);
+    EXPECT_EQ(vm::ChecksumCache::Load(file).Serialize(), expected);
+}
+
 TEST(ChecksumMap, KeepsCaseDistinctFilesApart) {
     vm::ChecksumMap map;
     map.Insert("/g/Interface/A.lua", kHello);
