@@ -445,7 +445,7 @@ LRESULT CVelmoraDlg::RefreshLoginState() {
         job->m_pMainWnd = m_target;
         CWorkerThread::Start(std::move(job));
     }
-    if (m_explorer.View()) m_explorer.Navigate(EmbedPageUrl());
+    if (m_explorer.IsCreated()) m_explorer.Navigate(EmbedPageUrl());
     return 0;
 }
 
