@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The window program as a player meets it, under Xvfb, against velmora-devserver.
 #
-#   bench/e2e_window.sh [--build DIR] [--dir DIR] [--runs N] [--settle S]
+#   bench/e2e_window.sh [--build DIR] [--program FILE] [--dir DIR] [--runs N] [--settle S]
 #
 #  a. Time from launch to the first window on the display (the splash) of Velmora-TVRN
 #     against bench/bare_window (a QLabel in a QApplication), each started by
@@ -16,21 +16,24 @@
 # page was fetched and a renderer runs), then the sum moved by less than 1 MB over three
 # one-second samples. Needs Xvfb (Debian's xvfb), xdpyinfo (x11-utils) and a build tree with
 # Velmora-TVRN, velmora, velmora-devserver, bench/bare_window and bench/first_map
-# (default build-release, else build).
+# (default build-release, else build). --program measures another Velmora-TVRN (an older
+# build, say) with the same tools.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=""
+PROGRAM=""
 DIR="${TMPDIR:-/tmp}/vm-window-bench"
 RUNS=3
 SETTLE=60
 while (($#)); do
     case "$1" in
         --build) BUILD=$2; shift 2 ;;
+        --program) PROGRAM=$2; shift 2 ;;
         --dir) DIR=$2; shift 2 ;;
         --runs) RUNS=$2; shift 2 ;;
         --settle) SETTLE=$2; shift 2 ;;
-        *) echo "usage: $0 [--build DIR] [--dir DIR] [--runs N] [--settle SECONDS]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--build DIR] [--program FILE] [--dir DIR] [--runs N] [--settle SECONDS]" >&2; exit 2 ;;
     esac
 done
 if [[ -z $BUILD ]]; then
@@ -41,6 +44,8 @@ BUILD=$(cd "$BUILD" && pwd)
 for f in bin/Velmora-TVRN bin/velmora bin/velmora-devserver bench/bare_window bench/first_map; do
     [[ -x $BUILD/$f ]] || { echo "missing: $BUILD/$f (cmake --build $BUILD --target $(basename "$f"))" >&2; exit 2; }
 done
+PROGRAM=${PROGRAM:-$BUILD/bin/Velmora-TVRN}
+[[ -x $PROGRAM ]] || { echo "no program at $PROGRAM" >&2; exit 2; }
 for tool in Xvfb xdpyinfo; do
     command -v "$tool" >/dev/null || { echo "missing: $tool (apt-get install xvfb x11-utils)" >&2; exit 2; }
 done
@@ -79,10 +84,13 @@ tree_pss() {
     echo "$sum"
 }
 tree_count() { tree "$1" | wc -l; }
+# Pages are drawn by helpers that an engine helper (the zygote) forked.
 renderers() {
-    local p n=0
+    local p n=0 parent
     for p in $(tree "$1"); do
-        tr '\0' ' ' </proc/"$p"/cmdline 2>/dev/null | grep -q -- '--type=renderer' && n=$((n + 1))
+        parent=$(awk '{ print $4 }' /proc/"$p"/stat 2>/dev/null || true)
+        [[ -n $parent ]] && tr '\0' ' ' </proc/"$parent"/cmdline 2>/dev/null |
+            grep -q QtWebEngineProcess && n=$((n + 1))
     done
     echo "$n"
 }
@@ -143,7 +151,7 @@ prepare() {
     rm -rf "$home"
     mkdir -p "$home/program" "$home/game" "$home/home" "$home/tmp" "$home/xdg"
     chmod 700 "$home/xdg"
-    cp "$BUILD/bin/Velmora-TVRN" "$home/program/"
+    cp "$PROGRAM" "$home/program/Velmora-TVRN"
     printf 'MZ' >"$home/game/Tovrin.exe"
     cat >"$home/program/Velmora.ini" <<INI
 [Upload]
@@ -191,7 +199,7 @@ done
 # --- b, c. memory once idle --------------------------------------------------------------
 # Starts the program, waits until it idles; prints "kB processes renderers".
 idle_pss() {
-    local endpoints=$1 want_page=$2 start now last=-1 stable=0 kb
+    local endpoints=$1 want_page=$2 start last=-1 stable=0 kb=0
     prepare
     local before
     before=$(grep -c 'velmora.html' "$DIR/server.log" || true)
@@ -242,7 +250,7 @@ done
 
 # --- report -------------------------------------------------------------------------------
 mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
-echo "Velmora-TVRN window benchmark, best of $RUNS ($(basename "$BUILD"), Xvfb $DISPLAY)"
+echo "Velmora-TVRN window benchmark, best of $RUNS ($PROGRAM, Xvfb $DISPLAY)"
 bb=$(min "${BARE[@]}")
 vb=$(min "${VM[@]}")
 echo "a. first window: Velmora-TVRN $(printf '%.3f' "$vb") s, bare Qt window $(printf '%.3f' "$bb") s:" \

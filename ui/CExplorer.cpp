@@ -1,17 +1,13 @@
 #include "ui/CExplorer.h"
 
-#include <malloc.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDesktopServices>
+#include <QLibrary>
 #include <QNetworkProxy>
+#include <QStringList>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 #include <cstdlib>
 
 namespace vm {
@@ -22,49 +18,29 @@ namespace {
 // fallback, so the page never holds an update up longer.
 constexpr int kProbeTimeoutMs = 15000;
 
-constexpr int kTrimDelayMs = 3000;
-
 // One page of news: one renderer for it, no GPU process, nothing kept on disk.
 constexpr char kSwitches[] =
     "--disable-gpu --renderer-process-limit=1 --process-per-site --enable-low-end-device-mode"
     " --disable-background-networking --disable-features=SpareRendererForSitePerProcess";
 
-// Keeps the view on the news page: what the reader clicks opens in the browser.
-class ExplorerPage : public QWebEnginePage {
-  public:
-    using QWebEnginePage::QWebEnginePage;
-
-  protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        if (type == NavigationTypeLinkClicked) {
-            QDesktopServices::openUrl(url);
-            return false;
+// The engine's module: beside the program, else where this build tree made it.
+VmCreatePageViewFn PageViewFactory() {
+    static const VmCreatePageViewFn factory = []() -> VmCreatePageViewFn {
+        QStringList dirs{QCoreApplication::applicationDirPath()};
+#ifdef VM_PAGEVIEW_BUILD_DIR
+        dirs << QStringLiteral(VM_PAGEVIEW_BUILD_DIR);
+#endif
+        for (const QString& dir : dirs) {
+            QLibrary module(dir + '/' + kVmPageViewModule);
+            if (!module.load()) continue;
+            // Stays loaded for the program's life: QLibrary unloads only when asked.
+            if (auto f =
+                    reinterpret_cast<VmCreatePageViewFn>(module.resolve(kVmCreatePageViewSymbol)))
+                return f;
         }
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    }
-    QWebEnginePage* createWindow(WebWindowType) override {
-        // A link with a target: catch its address and hand it to the browser.
-        auto* catcher = new ExplorerPage(profile(), this);
-        QObject::connect(catcher, &QWebEnginePage::urlChanged, catcher, [catcher](const QUrl& u) {
-            QDesktopServices::openUrl(u);
-            catcher->deleteLater();
-        });
-        return catcher;
-    }
-};
-
-// The page keeps nothing: no cookies or cache on disk, a small cache in memory, no spelling.
-// Made with the first view and kept for the application's life, so no page outlives it.
-QWebEngineProfile* PageProfile() {
-    static QPointer<QWebEngineProfile> profile;
-    if (!profile) {
-        profile = new QWebEngineProfile(QCoreApplication::instance());  // off the record
-        profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-        profile->setHttpCacheMaximumSize(2 * 1024 * 1024);
-        profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-        profile->setSpellCheckEnabled(false);
-    }
-    return profile;
+        return nullptr;
+    }();
+    return factory;
 }
 
 // A proxy the engine would use stands between us and the server: no direct test then.
@@ -100,14 +76,17 @@ CExplorer::~CExplorer() {
     // The view may outlive us until its window is deleted; it must not call back meanwhile.
     m_onLoad = nullptr;
     EndProbe(false);
-    if (m_view) {
-        QObject::disconnect(m_loadConnection);
-        View()->stop();
-    }
+    if (IPageView* page = Page()) page->Detach();
 }
 
-QWebEngineView* CExplorer::View() const {
-    return static_cast<QWebEngineView*>(m_view.data());
+QUrl CExplorer::Url() const {
+    IPageView* page = Page();
+    return page ? page->Url() : QUrl();
+}
+
+bool CExplorer::IsLoading() const {
+    IPageView* page = Page();
+    return page && page->IsLoading();
 }
 
 void CExplorer::Create(QWidget* parent, int x, int y, int cx, int cy) {
@@ -115,44 +94,27 @@ void CExplorer::Create(QWidget* parent, int x, int y, int cx, int cy) {
     m_place = QRect(x, y, cx, cy);
 }
 
-void CExplorer::MakeView() {
-    auto* view = new QWebEngineView(m_parent);
-    m_view = view;
-    auto* page = new ExplorerPage(PageProfile(), view);
-    view->setPage(page);
-    QWebEngineSettings* s = page->settings();
-    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    s->setAttribute(QWebEngineSettings::AutoLoadImages, true);
-    s->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
-    s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
-    s->setAttribute(QWebEngineSettings::WebGLEnabled, false);
-    s->setAttribute(QWebEngineSettings::Accelerated2dCanvasEnabled, false);
-    view->setContextMenuPolicy(Qt::NoContextMenu);
-    view->setGeometry(m_place);
-    m_loadConnection =
-        QObject::connect(view, &QWebEngineView::loadFinished, view, [this, view](bool ok) {
-            // Starting the engine leaves much freed memory in the heap; the window stays open
-            // all day, so give it back once the page is up.
-            QTimer::singleShot(kTrimDelayMs, [] { ::malloc_trim(0); });
-            if (m_onLoad) m_onLoad(view->url(), ok);
-        });
-    view->show();
+bool CExplorer::MakeView() {
+    VmCreatePageViewFn create = PageViewFactory();
+    if (!create) return false;
+    m_page = create(m_parent, m_place, [this](const QUrl& url, bool ok) {
+        if (m_onLoad) m_onLoad(url, ok);
+    });
+    m_view = m_page->Widget();
+    return true;
 }
 
 void CExplorer::Navigate(const QUrl& url) {
     if (!m_parent) return;
     m_wanted = url;
-    if (QWebEngineView* view = View()) {
-        view->setUrl(url);
+    if (IPageView* page = Page()) {
+        page->SetUrl(url);
         return;
     }
     if (m_probe) return;  // the answer navigates to the latest address
     const bool remote = url.scheme() == "http" || url.scheme() == "https";
     if (!remote || ProxyConfigured()) {
-        MakeView();
-        View()->setUrl(url);
+        EndProbe(true);
         return;
     }
     Probe(url);
@@ -172,23 +134,25 @@ void CExplorer::Probe(const QUrl& url) {
                            static_cast<quint16>(url.port(url.scheme() == "https" ? 443 : 80)));
 }
 
+// Ends the connection test (when one runs) and goes on: to the page when its server was
+// reached and the engine could be started, else to a failed load.
 void CExplorer::EndProbe(bool reached) {
-    if (!m_probe) return;
-    // Called from the socket's own signals: let the loop delete it.
-    m_probe->disconnect();
-    m_probe->abort();
-    m_probe->deleteLater();
-    m_probe = nullptr;
-    m_probeTimer->disconnect();
-    m_probeTimer->deleteLater();
-    m_probeTimer = nullptr;
-    if (!m_parent) return;
-    if (reached) {
-        MakeView();
-        View()->setUrl(m_wanted);
-    } else if (m_onLoad) {
-        m_onLoad(m_wanted, false);
+    if (m_probe) {
+        // Called from the socket's own signals: let the loop delete it.
+        m_probe->disconnect();
+        m_probe->abort();
+        m_probe->deleteLater();
+        m_probe = nullptr;
+        m_probeTimer->disconnect();
+        m_probeTimer->deleteLater();
+        m_probeTimer = nullptr;
     }
+    if (!m_parent) return;
+    if (reached && MakeView()) {
+        m_page->SetUrl(m_wanted);
+        return;
+    }
+    if (m_onLoad) m_onLoad(m_wanted, false);
 }
 
 void CExplorer::RedrawWindow() {

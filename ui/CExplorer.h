@@ -8,6 +8,7 @@
 // The web engine is heavy (a browser process and its helpers), so nothing of it exists until a
 // page is asked for, and then only once the page's server answers a connection: without a
 // network the page fails at once and no engine is started. A later navigation tries again.
+// The engine itself is a module loaded then (PageView.h).
 
 #include <QPointer>
 #include <QRect>
@@ -16,7 +17,8 @@
 #include <functional>
 #include <memory>
 
-class QWebEngineView;
+#include "ui/PageView.h"
+
 class QTcpSocket;
 class QTimer;
 
@@ -40,23 +42,27 @@ class CExplorer {
     // Repaints the view (after a window that covered it went away).
     void RedrawWindow();
     // The web view once a page has been shown in it, else null.
-    QWebEngineView* View() const;
+    QWidget* View() const { return m_view.data(); }
+    // The view's address (empty without a view) and whether it is loading.
+    QUrl Url() const;
+    bool IsLoading() const;
     // A connection test to the page's server is under way.
     bool IsProbing() const { return m_probe != nullptr; }
 
   private:
     void Probe(const QUrl& url);
     void EndProbe(bool reached);
-    void MakeView();
+    bool MakeView();
+    IPageView* Page() const { return m_view ? m_page : nullptr; }
 
     QPointer<QWidget> m_parent;
     QRect m_place;
-    QPointer<QWidget> m_view;  // the QWebEngineView, owned by its parent widget
-    QUrl m_wanted;             // the last address asked for
+    QPointer<QWidget> m_view;     // the web view, owned by its parent widget
+    IPageView* m_page = nullptr;  // the same object, valid while m_view is
+    QUrl m_wanted;                // the last address asked for
     QTcpSocket* m_probe = nullptr;
     QTimer* m_probeTimer = nullptr;
     LoadHandler m_onLoad;
-    QMetaObject::Connection m_loadConnection;
 };
 
 // Sets the web engine's process model and switches before the QApplication exists (the user's
