@@ -41,7 +41,7 @@ if [[ -z $BUILD ]]; then
     [[ -x $BUILD/bin/Velmora-TVRN ]] || BUILD=$ROOT/build
 fi
 BUILD=$(cd "$BUILD" && pwd)
-for f in bin/Velmora-TVRN bin/velmora bin/velmora-devserver bench/bare_window bench/first_map; do
+for f in bin/velmora bin/velmora-devserver bench/bare_window bench/first_map; do
     [[ -x $BUILD/$f ]] || { echo "missing: $BUILD/$f (cmake --build $BUILD --target $(basename "$f"))" >&2; exit 2; }
 done
 PROGRAM=${PROGRAM:-$BUILD/bin/Velmora-TVRN}
@@ -152,6 +152,10 @@ prepare() {
     mkdir -p "$home/program" "$home/game" "$home/home" "$home/tmp" "$home/xdg"
     chmod 700 "$home/xdg"
     cp "$PROGRAM" "$home/program/Velmora-TVRN"
+    # The page's engine module travels with the program, as in the package's folder.
+    if [[ -e $(dirname "$PROGRAM")/velmora-pageview.so ]]; then
+        cp "$(dirname "$PROGRAM")/velmora-pageview.so" "$home/program/"
+    fi
     printf 'MZ' >"$home/game/Tovrin.exe"
     cat >"$home/program/Velmora.ini" <<INI
 [Upload]

@@ -62,12 +62,14 @@ void PrepareWebEngine() {
     if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", kSwitches);
-    // The engine draws in software and showing its picture needs no OpenGL either; without
-    // this, merely linking the engine makes Qt load a GL driver (and its compiler, tens of MB)
-    // at start, page or no page. The user's own choices win.
+    // The engine draws in software and showing its picture needs no OpenGL either. It still
+    // wants the shared GL context that Qt makes with the application; with no GL integration
+    // that context is an empty shell, so no GL driver (and its compiler, tens of MB) is
+    // loaded at start, page or no page. The user's own choices win.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
     if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 CExplorer::CExplorer() = default;
