@@ -3,81 +3,158 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDesktopServices>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
+#include <QLibrary>
+#include <QNetworkProxy>
+#include <QStringList>
+#include <QTcpSocket>
+#include <QTimer>
+#include <cstdlib>
 
 namespace vm {
 
 namespace {
 
-// Keeps the view on the news page: what the reader clicks opens in the browser.
-class ExplorerPage : public QWebEnginePage {
-  public:
-    using QWebEnginePage::QWebEnginePage;
+// A server that has not answered by then is as good as absent; the commit gate has its own
+// fallback, so the page never holds an update up longer.
+constexpr int kProbeTimeoutMs = 15000;
 
-  protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        if (type == NavigationTypeLinkClicked) {
-            QDesktopServices::openUrl(url);
-            return false;
+// One page of news: one renderer for it, no GPU process, nothing kept on disk.
+constexpr char kSwitches[] =
+    "--disable-gpu --renderer-process-limit=1 --process-per-site --enable-low-end-device-mode"
+    " --disable-background-networking --disable-features=SpareRendererForSitePerProcess";
+
+// The engine's module: beside the program, else where this build tree made it.
+VmCreatePageViewFn PageViewFactory() {
+    static const VmCreatePageViewFn factory = []() -> VmCreatePageViewFn {
+        QStringList dirs{QCoreApplication::applicationDirPath()};
+#ifdef VM_PAGEVIEW_BUILD_DIR
+        dirs << QStringLiteral(VM_PAGEVIEW_BUILD_DIR);
+#endif
+        for (const QString& dir : dirs) {
+            QLibrary module(dir + '/' + kVmPageViewModule);
+            if (!module.load()) continue;
+            // Stays loaded for the program's life: QLibrary unloads only when asked.
+            if (auto f =
+                    reinterpret_cast<VmCreatePageViewFn>(module.resolve(kVmCreatePageViewSymbol)))
+                return f;
         }
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        return nullptr;
+    }();
+    return factory;
+}
+
+// A proxy the engine would use stands between us and the server: no direct test then.
+bool ProxyConfigured() {
+    for (const char* v : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+        const char* value = std::getenv(v);
+        if (value && *value) return true;
     }
-    QWebEnginePage* createWindow(WebWindowType) override {
-        // A link with a target: catch its address and hand it to the browser.
-        auto* catcher = new ExplorerPage(profile(), this);
-        QObject::connect(catcher, &QWebEnginePage::urlChanged, catcher, [catcher](const QUrl& u) {
-            QDesktopServices::openUrl(u);
-            catcher->deleteLater();
-        });
-        return catcher;
-    }
-};
+    return false;
+}
 
 }  // namespace
 
+const char* WebEngineSwitches() {
+    return kSwitches;
+}
+
 void PrepareWebEngine() {
     if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", kSwitches);
+    // The engine draws in software and showing its picture needs no OpenGL either. It still
+    // wants the shared GL context that Qt makes with the application; with no GL integration
+    // that context is an empty shell, so no GL driver (and its compiler, tens of MB) is
+    // loaded at start, page or no page. The user's own choices win.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
+    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
+CExplorer::CExplorer() = default;
+
 CExplorer::~CExplorer() {
     // The view may outlive us until its window is deleted; it must not call back meanwhile.
-    if (m_view) {
-        QObject::disconnect(m_loadConnection);
-        View()->stop();
-    }
+    m_onLoad = nullptr;
+    EndProbe(false);
+    if (IPageView* page = Page()) page->Detach();
 }
 
-QWebEngineView* CExplorer::View() const {
-    return static_cast<QWebEngineView*>(m_view.data());
+QUrl CExplorer::Url() const {
+    IPageView* page = Page();
+    return page ? page->Url() : QUrl();
+}
+
+bool CExplorer::IsLoading() const {
+    IPageView* page = Page();
+    return page && page->IsLoading();
 }
 
 void CExplorer::Create(QWidget* parent, int x, int y, int cx, int cy) {
-    auto* view = new QWebEngineView(parent);
-    m_view = view;
-    auto* page = new ExplorerPage(QWebEngineProfile::defaultProfile(), view);
-    view->setPage(page);
-    QWebEngineSettings* s = page->settings();
-    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    s->setAttribute(QWebEngineSettings::AutoLoadImages, true);
-    s->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
-    view->setContextMenuPolicy(Qt::NoContextMenu);
-    view->setGeometry(x, y, cx, cy);
-    m_loadConnection =
-        QObject::connect(view, &QWebEngineView::loadFinished, view, [this, view](bool ok) {
-            if (m_onLoad) m_onLoad(view->url(), ok);
-        });
-    view->show();
+    m_parent = parent;
+    m_place = QRect(x, y, cx, cy);
+}
+
+bool CExplorer::MakeView() {
+    VmCreatePageViewFn create = PageViewFactory();
+    if (!create) return false;
+    m_page = create(m_parent, m_place, [this](const QUrl& url, bool ok) {
+        if (m_onLoad) m_onLoad(url, ok);
+    });
+    m_view = m_page->Widget();
+    return true;
 }
 
 void CExplorer::Navigate(const QUrl& url) {
-    if (QWebEngineView* view = View()) view->setUrl(url);
+    if (!m_parent) return;
+    m_wanted = url;
+    if (IPageView* page = Page()) {
+        page->SetUrl(url);
+        return;
+    }
+    if (m_probe) return;  // the answer navigates to the latest address
+    const bool remote = url.scheme() == "http" || url.scheme() == "https";
+    if (!remote || ProxyConfigured()) {
+        EndProbe(true);
+        return;
+    }
+    Probe(url);
+}
+
+void CExplorer::Probe(const QUrl& url) {
+    m_probe = new QTcpSocket();
+    m_probe->setProxy(QNetworkProxy::NoProxy);
+    m_probeTimer = new QTimer();
+    m_probeTimer->setSingleShot(true);
+    QObject::connect(m_probe, &QTcpSocket::connected, m_probe, [this] { EndProbe(true); });
+    QObject::connect(m_probe, &QTcpSocket::errorOccurred, m_probe,
+                     [this](QAbstractSocket::SocketError) { EndProbe(false); });
+    QObject::connect(m_probeTimer, &QTimer::timeout, m_probeTimer, [this] { EndProbe(false); });
+    m_probeTimer->start(kProbeTimeoutMs);
+    m_probe->connectToHost(url.host(),
+                           static_cast<quint16>(url.port(url.scheme() == "https" ? 443 : 80)));
+}
+
+// Ends the connection test (when one runs) and goes on: to the page when its server was
+// reached and the engine could be started, else to a failed load.
+void CExplorer::EndProbe(bool reached) {
+    if (m_probe) {
+        // Called from the socket's own signals: let the loop delete it.
+        m_probe->disconnect();
+        m_probe->abort();
+        m_probe->deleteLater();
+        m_probe = nullptr;
+        m_probeTimer->disconnect();
+        m_probeTimer->deleteLater();
+        m_probeTimer = nullptr;
+    }
+    if (!m_parent) return;
+    if (reached && MakeView()) {
+        m_page->SetUrl(m_wanted);
+        return;
+    }
+    if (m_onLoad) m_onLoad(m_wanted, false);
 }
 
 void CExplorer::RedrawWindow() {

@@ -270,7 +270,7 @@ void CVelmoraDlg::ShowAccount(const std::string& userName, std::uint64_t uid,
 }
 
 void CVelmoraDlg::ReloadPage() {
-    if (m_explorer.View()) m_explorer.Navigate(EmbedPageUrl());
+    if (m_explorer.IsCreated()) m_explorer.Navigate(EmbedPageUrl());
 }
 
 void CVelmoraDlg::StartAvatarWorker() {

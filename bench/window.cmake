@@ -1,0 +1,13 @@
+# The window benchmark's anchor (a bare Qt window) and its stopwatch (first map on the display).
+if(VELMORA_GUI)
+    find_package(Qt6 REQUIRED COMPONENTS Widgets)
+    add_executable(bare_window ${CMAKE_CURRENT_LIST_DIR}/bare_window.cpp)
+    target_link_libraries(bare_window PRIVATE Qt6::Widgets)
+    find_package(X11 REQUIRED)
+    add_executable(first_map ${CMAKE_CURRENT_LIST_DIR}/first_map.cpp)
+    target_link_libraries(first_map PRIVATE X11::X11)
+    foreach(t bare_window first_map)
+        set_target_properties(${t} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+        vm_warnings(${t})
+    endforeach()
+endif()
