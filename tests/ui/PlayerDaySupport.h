@@ -6,20 +6,24 @@
 // appear on the way and records what they said; a day script acts on the main window through
 // its controls and its messages once it is up.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -39,6 +43,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Md5.h"
 #include "skin/CMessageBoxWnd.h"
+#include "skin/CUIEdit.h"
 #include "skin/NativeWindow.h"
 #include "tests/support/ScopedTempDir.h"
 #include "tests/support/TestServer.h"
@@ -72,6 +77,29 @@ inline QApplication& PlayerApp() {
         return new QApplication(argc, argv);  // lives until exit
     }();
     return *app;
+}
+
+// Typing into a skinned edit, as the keyboard does once it has the focus.
+inline void TypeInto(CSkinDialog* d, int id, const QString& text) {
+    ClickControl(d, id);
+    auto* edit = static_cast<CUIEdit*>(d->FindControl(id));
+    if (!edit || !edit->GetOverlay()) {
+        ADD_FAILURE() << "no edit over control " << id;
+        return;
+    }
+    QTest::keyClicks(edit->GetOverlay(), text);
+}
+
+// The tray menu's entry with this caption, triggered as a click on it does.
+inline bool TriggerTrayEntry(CVelmoraDlg& w, const char* caption) {
+    QMenu* menu = w.TrayIcon().m_pMenu;
+    if (!menu) return false;
+    for (QAction* a : menu->actions())
+        if (a->text() == QString::fromUtf8(caption)) {
+            a->trigger();
+            return true;
+        }
+    return false;
 }
 
 // What the player saw, in order: "mirror", "wizard", "changelog", "busy TEXT", "box TEXT",
@@ -319,7 +347,19 @@ class PlayerDayTest : public ::testing::Test {
         QtStartupUi ui(RunVelmoraMainWindow);
         static char name[] = "Velmora-TVRN";
         char* argv[] = {name, nullptr};
+        // The status lines the window writes to its terminal, for the record.
+        std::fflush(stdout);
+        const int terminal = ::dup(1);
+        const fs::path record = work / ("terminal" + std::to_string(++m_runs) + ".txt");
+        const int file = ::open(record.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(file, 1);
+        ::close(file);
         const int rc = theApp().Run(1, argv, ui);
+        std::fflush(stdout);
+        ::dup2(terminal, 1);
+        ::close(terminal);
+        statusLines = platform::ReadWholeFile(record).value_or("");
+        std::fputs(statusLines.c_str(), stdout);
         player->Stop();
         ClearQuit();
         return rc;
@@ -368,6 +408,11 @@ class PlayerDayTest : public ::testing::Test {
     Endpoints endpoints;
     std::map<std::string, std::string> files;
     std::unique_ptr<Player> player;
+    // What the window wrote to its terminal during the last run.
+    std::string statusLines;
+
+  private:
+    int m_runs = 0;
 };
 
 }  // namespace vm::test

@@ -21,31 +21,9 @@ namespace {
 
 using W = CVelmoraDlg;
 
-void Type(CSkinDialog* d, int id, const QString& text) {
-    ClickControl(d, id);
-    auto* edit = static_cast<CUIEdit*>(d->FindControl(id));
-    if (!edit || !edit->GetOverlay()) {
-        ADD_FAILURE() << "no edit over control " << id;
-        return;
-    }
-    QTest::keyClicks(edit->GetOverlay(), text);
-}
-
 // Answers the exit question with "yes" once it shows.
 void AnswerExitYes() {
     WhenShown<CDlgConfirmExit>([](CDlgConfirmExit* d) { ClickControl(d, 7); });
-}
-
-// The tray menu's entry with this caption, triggered as a click on it does.
-bool TriggerTrayEntry(W& w, const char* caption) {
-    QMenu* menu = w.TrayIcon().m_pMenu;
-    if (!menu) return false;
-    for (QAction* a : menu->actions())
-        if (a->text() == QString::fromUtf8(caption)) {
-            a->trigger();
-            return true;
-        }
-    return false;
 }
 
 class PlayerDay : public PlayerDayTest {};
@@ -70,8 +48,8 @@ TEST_F(PlayerDay, FromTheFirstStartToTheSecondWithTheLoginKept) {
 
         // Log in with both boxes ticked.
         WhenShown<CDlgLogon>([](CDlgLogon* d) {
-            Type(d, 3, "demo");
-            Type(d, 4, "demo");
+            TypeInto(d, 3, "demo");
+            TypeInto(d, 4, "demo");
             ClickControl(d, 7);
             ClickControl(d, 8);
             ClickControl(d, 9);
