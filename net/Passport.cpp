@@ -18,6 +18,7 @@ namespace vm {
 namespace {
 
 constexpr char kLoginSuccess[] = "login success";
+thread_local PassportFailure t_lastFailure = PassportFailure::None;
 
 // The name=value part of a session cookie, nullopt for a persistent one.
 std::optional<std::string> SessionItem(const std::string& setCookie) {
@@ -63,9 +64,13 @@ bool PassportLogin(const std::optional<std::string>& userName,
     else
         url += "?func=checkuser";
 
+    t_lastFailure = PassportFailure::Refused;
     std::optional<OneShotResult> answer =
         OneShotRequest("GET", url, OneShotFlags::NoCacheWrite, {}, {}, cookies);
-    if (!answer) return false;
+    if (!answer) {
+        t_lastFailure = PassportFailure::Unreachable;
+        return false;
+    }
 
     if (cookieSeconds == 0) {
         std::vector<std::string> items;
@@ -79,10 +84,15 @@ bool PassportLogin(const std::optional<std::string>& userName,
     std::size_t start = sizeof kLoginSuccess - 1;
     while (start < text.size() && (text[start] == '\r' || text[start] == '\n')) ++start;
     PassportAccountText().Set(text.substr(start));
+    t_lastFailure = PassportFailure::None;
     PostTo(theApp().MainTarget(), WM_VM_ACCOUNT_CHANGED);
 
     if (userName && password) CommunityLogin(*userName, *password, cookieSeconds != 0);
     return true;
+}
+
+PassportFailure LastPassportFailure() {
+    return t_lastFailure;
 }
 
 void PassportLogout() {

@@ -32,6 +32,11 @@ bool IsEmailAddress(std::string_view text);
 bool PassportLogin(const std::optional<std::string>& userName,
                    const std::optional<std::string>& password, int cookieSeconds);
 
+// Why the last PassportLogin on the calling thread did not log in: the server said no, or it
+// could not be reached (no answer at all), which a player mends differently.
+enum class PassportFailure { None, Refused, Unreachable };
+PassportFailure LastPassportFailure();
+
 // Ends the session: the passport cookies leave the store (and the jar), the session list and
 // the account text are emptied, and the community service is logged out.
 void PassportLogout();

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/UniqueFd.h"
@@ -122,10 +123,45 @@ std::filesystem::path UserDataDir() {
 }
 
 std::string ErrnoText(int err) {
-    char buf[256];
-    // GNU strerror_r may return a static string instead of filling buf.
-    const char* s = ::strerror_r(err, buf, sizeof buf);
-    return s ? s : "";
+    // The C library's texts are English: they never reach a player.
+    switch (err) {
+        case ENOSPC:
+            return "磁盘空间不足，请释放磁盘空间后再试";
+        case EDQUOT:
+            return "超出了磁盘配额，请释放磁盘空间后再试";
+        case EFBIG:
+            return "文件超过了系统允许的大小，请释放磁盘空间或放宽文件大小限制后再试";
+        case EACCES:
+        case EPERM:
+            return "没有访问权限";
+        case EROFS:
+            return "文件系统是只读的";
+        case ENOENT:
+            return "文件或文件夹不存在";
+        case ENOTDIR:
+            return "路径中的某一部分不是文件夹";
+        case EISDIR:
+            return "目标是一个文件夹";
+        case ENOTEMPTY:
+        case EEXIST:
+            return "目标已经存在";
+        case EBUSY:
+        case ETXTBSY:
+            return "文件正在被使用";
+        case EIO:
+            return "磁盘读写错误";
+        case EMFILE:
+        case ENFILE:
+            return "打开的文件过多";
+        case ENOMEM:
+            return "内存不足";
+        case ENAMETOOLONG:
+            return "文件名过长";
+        case EXDEV:
+            return "不能跨文件系统移动";
+        default:
+            return "系统错误代码" + std::to_string(err);
+    }
 }
 
 }  // namespace platform

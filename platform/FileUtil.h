@@ -58,7 +58,8 @@ std::filesystem::path ExecutablePath();
 // ~/.local/share/Velmora; empty when neither variable is set.
 std::filesystem::path UserDataDir();
 
-// strerror of the current errno as text.
+// What an errno means, in the program's words: the failures a player can act on (a full disk,
+// missing rights, a read-only or vanished folder) say so; others give their number.
 std::string ErrnoText(int err);
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 #include "skin/ResourceLoader.h"
 #include "skin/UINotify.h"
 #include "ui/DialogParts.h"
+#include "net/LoginMessages.h"
 
 namespace vm {
 
@@ -127,8 +128,7 @@ void CDlgLogon::Login() {
         ok = PassportLogin(userName, password, lifetime);
     }
     if (!ok) {
-        MessageBox("<c #F4E9FF>验证失败，确认你的用户或密码输入正确。</c>",
-                   "<c #F4E9FF>登录失败</c>", kError);
+        MessageBox(LogonFailureText(LastPassportFailure()), "<c #F4E9FF>登录失败</c>", kError);
         FocusControl(kUserNameId);
         return;
     }

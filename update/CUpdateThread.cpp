@@ -52,6 +52,8 @@ constexpr char kDone[] = "更新完成。";
 constexpr char kAlreadyRunning[] = "另一个更新正在进行，请等它结束后再试。";
 constexpr char kNoSets[] = "更新信息中没有任何插件集，无法更新。";
 constexpr char kListUnreadable[] = "更新文件列表无法解析。";
+constexpr char kMirrorUnreachable[] =
+    "无法从更新服务器取得更新信息，请检查网络连接，或在设置中换一个更新服务器后重新更新。";
 // Files whose archives may wait ahead of the one being written (their memory has one cap of
 // its own, RequestLimits::lookAheadBytes).
 constexpr std::size_t kFilesAhead = 4;
@@ -111,6 +113,13 @@ std::string CacheBuster() {
 int CUpdateThread::RunTask() {
     CVelmoraApp& app = theApp();
     m_gameFolder = GameFolder();
+    // A game that was moved or removed: its folder is never made anew for the add-ons alone.
+    if (std::error_code gone; !fs::is_directory(m_gameFolder, gone)) {
+        SendStatus(m_pMainWnd, "找不到Tovrin的游戏目录：" + m_gameFolder +
+                                   "。请在设置中重新指定Tovrin的位置，然后重新更新。");
+        PostUpdateEnd(m_pMainWnd, UpdateOutcome::Failed);
+        return 0;
+    }
     std::unique_ptr<UpdateRunLock> lock = UpdateRunLock::TryAcquire(m_gameFolder);
     if (!lock) {
         SendStatus(m_pMainWnd, kAlreadyRunning);
@@ -133,6 +142,11 @@ int CUpdateThread::RunTask() {
         if (std::optional<UpdateInfoMap> fetched = FetchInformation()) {
             m_info = std::move(*fetched);
             m_sets = PublishSets(m_info);
+        } else if (m_sets.names.empty()) {
+            // Nothing to go on: the mirror is the problem, not the sets it would publish.
+            SendStatus(m_pMainWnd, kMirrorUnreachable);
+            End(UpdateOutcome::Failed);
+            return 0;
         }
     }
     if (RunOnceADayTest(m_clock) == DayTest::AlreadyDoneToday) {

@@ -11,6 +11,7 @@
 #include "net/CPHPServer.h"
 #include "net/GameDataUpload.h"
 #include "net/ILoginUser.h"
+#include "net/LoginMessages.h"
 #include "net/Passport.h"
 #include "update/AutoUpdateDecision.h"
 #include "update/UnknownAddOns.h"
@@ -70,7 +71,7 @@ void MainController::AutoLogin() {
     const int seconds = app.GetProfile(settings::kRememberMe) ? kRememberCookieSeconds : 0;
     // Success reaches the window as WM_VM_ACCOUNT_CHANGED.
     if (!m_account.LogInWithStoredCredentials(seconds))
-        m_view.ShowPlainBox("自动登录失败！请手动登陆。");
+        m_view.ShowPlainBox(AutoLoginFailureText(LastPassportFailure()));
 }
 
 int MainController::OnAvatarReady(std::uint64_t uid, const std::string& avatarFile) {
