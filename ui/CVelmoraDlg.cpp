@@ -228,7 +228,7 @@ void CVelmoraDlg::ShowStatus(const std::string& text) {
     SetControlText(IDC_STATUS, text);
     // A record of what the status line said, for support and the end-to-end tests; only
     // when VELMORA_STATUS_LOG names a file.
-    static const char* record = std::getenv("VELMORA_STATUS_LOG");
+    const char* record = std::getenv("VELMORA_STATUS_LOG");
     if (record && *record) std::ofstream(record, std::ios::app) << text << '\n';
 }
 

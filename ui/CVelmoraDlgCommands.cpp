@@ -329,9 +329,11 @@ LRESULT CVelmoraDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         }
         case WM_KEYDOWN:
-            // Enter is command 1 (run the game) unless a control has the keyboard; the skin
-            // would look for a control named "ok", which this window does not have.
-            if (wParam == VK_RETURN && !Manager().GetFocus()) {
+            // Enter is command 1 (run the game), as the skin's "ok" would be: also when a
+            // button has the keyboard, unless the focused control wants Return itself.
+            if (wParam == VK_RETURN &&
+                (!Manager().GetFocus() ||
+                 !(Manager().GetFocus()->GetControlFlags() & UIFLAG_WANTRETURN))) {
                 OnCommand(ID_OK);
                 return 0;
             }

@@ -347,17 +347,11 @@ class PlayerDayTest : public ::testing::Test {
         QtStartupUi ui(RunVelmoraMainWindow);
         static char name[] = "Velmora-TVRN";
         char* argv[] = {name, nullptr};
-        // The status lines the window writes to its terminal, for the record.
-        std::fflush(stdout);
-        const int terminal = ::dup(1);
-        const fs::path record = work / ("terminal" + std::to_string(++m_runs) + ".txt");
-        const int file = ::open(record.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(file, 1);
-        ::close(file);
+        // The status lines the window records, as a support log would have them.
+        // Each test starts from a clean environment, so the record is named again per run.
+        const fs::path record = work / ("status" + std::to_string(++m_runs) + ".txt");
+        ::setenv("VELMORA_STATUS_LOG", record.c_str(), 1);
         const int rc = theApp().Run(1, argv, ui);
-        std::fflush(stdout);
-        ::dup2(terminal, 1);
-        ::close(terminal);
         statusLines = platform::ReadWholeFile(record).value_or("");
         std::fputs(statusLines.c_str(), stdout);
         player->Stop();
