@@ -1,7 +1,10 @@
 #pragma once
 
+#include <condition_variable>
+#include <cstddef>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "net/HttpTransfer.h"
 
@@ -9,10 +12,11 @@ namespace vm {
 
 class CHttpSession;
 
-// One kept-open connection to a host and port of the shared session: sequential requests
-// through it reuse the same TCP connection while the server keeps it alive. Requests on one
-// connection are serialised; a request made while another thread is using it goes over a
-// connection of its own instead of waiting.
+// The kept-open connections to one host and port of the shared session: a request goes over
+// one that is idle (the one used last first, so sequential requests share one TCP connection
+// while the server keeps it alive), else over a new one. At most
+// RequestLimits::connectionsPerHost are open at once; a request beyond them waits for one to
+// come free (its shouldStop is asked about once a second while it waits).
 class CHttpConnection {
   public:
     CHttpConnection(const CHttpSession& session, std::string host, int port);
@@ -28,8 +32,10 @@ class CHttpConnection {
     const CHttpSession& m_session;
     std::string m_host;
     int m_port;
-    std::mutex m_busy;
-    CurlHandle m_handle;
+    std::mutex m_lock;
+    std::condition_variable m_freed;
+    std::vector<CurlHandle> m_idle;  // the one used last at the back
+    std::size_t m_open = 0;          // handles in use or idle
 };
 
 }  // namespace vm

@@ -1,5 +1,9 @@
 #include "net/CHttpSession.h"
 
+#include <algorithm>
+#include <chrono>
+
+#include "net/RequestLimits.h"
 #include "platform/Text.h"
 
 namespace vm {
@@ -10,14 +14,50 @@ constexpr char kAppAgent[] = "Velmora-TVRN";
 }  // namespace
 
 CHttpConnection::CHttpConnection(const CHttpSession& session, std::string host, int port)
-    : m_session(session), m_host(std::move(host)), m_port(port), m_handle(MakeCurlHandle()) {}
+    : m_session(session), m_host(std::move(host)), m_port(port) {}
 
 HttpResult CHttpConnection::Perform(HttpRequest request) {
     m_session.Prepare(request);
-    std::unique_lock<std::mutex> lock(m_busy, std::try_to_lock);
-    if (lock.owns_lock()) return RunTransfer(m_handle.get(), request);
-    CurlHandle own = MakeCurlHandle();
-    return RunTransfer(own.get(), request);
+    CurlHandle handle;
+    {
+        std::unique_lock<std::mutex> l(m_lock);
+        for (;;) {
+            if (!m_idle.empty()) {
+                handle = std::move(m_idle.back());
+                m_idle.pop_back();
+                break;
+            }
+            const std::size_t cap =
+                static_cast<std::size_t>(std::max(1, CurrentRequestLimits().connectionsPerHost));
+            if (m_open < cap) {
+                ++m_open;
+                break;
+            }
+            // Every connection is busy: wait for one, but a stopped request stops waiting.
+            if (request.shouldStop) {
+                l.unlock();
+                const bool stop = request.shouldStop();
+                l.lock();
+                if (stop) {
+                    HttpResult stopped;
+                    stopped.outcome = HttpResult::Outcome::Aborted;
+                    return stopped;
+                }
+            }
+            m_freed.wait_for(l, std::chrono::seconds(1));
+        }
+    }
+    if (!handle) handle = MakeCurlHandle();
+    HttpResult result = RunTransfer(handle.get(), request);
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (handle)
+            m_idle.push_back(std::move(handle));
+        else
+            --m_open;
+    }
+    m_freed.notify_one();
+    return result;
 }
 
 std::shared_ptr<CHttpConnection> CHttpSession::Connection(const std::string& host, int port) {

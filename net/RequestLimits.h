@@ -28,6 +28,10 @@ struct RequestLimits {
     // The archives the update run holds in memory ahead of the file it writes, all together;
     // an archive that does not fit goes on arriving into a file instead.
     std::uint64_t lookAheadBytes = 32u << 20;
+    // Connections the shared session keeps open to one host at once; the update run fetches
+    // over as many in parallel. Eight, as the common download tools ask of one mirror: on a
+    // 50 ms round trip they keep small files arriving about as fast as the run installs them.
+    int connectionsPerHost = 8;
 };
 
 RequestLimits CurrentRequestLimits();

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -54,9 +55,11 @@ constexpr char kNoSets[] = "更新信息中没有任何插件集，无法更新�
 constexpr char kListUnreadable[] = "更新文件列表无法解析。";
 constexpr char kMirrorUnreachable[] =
     "无法从更新服务器取得更新信息，请检查网络连接，或在设置中换一个更新服务器后重新更新。";
-// Files whose archives may wait ahead of the one being written (their memory has one cap of
-// its own, RequestLimits::lookAheadBytes).
+// Files whose archives may be fetched ahead of the one being written: at least four, and two
+// per connection, so that one slow archive holds no connection idle while the ones behind it
+// are done (their memory has one cap of its own, RequestLimits::lookAheadBytes).
 constexpr std::size_t kFilesAhead = 4;
+constexpr std::size_t kFilesAheadPerConnection = 2;
 
 constexpr char kFallbackLock[] = "游戏目录所在的文件系统不支持文件锁，改用临时文件夹中的锁。";
 
@@ -258,9 +261,12 @@ UpdateOutcome CUpdateThread::FileUpdate() {
         PruneFolder(m_staging, listed);
     }
 
-    // The next files' archives arrive while this one is written: one request at a time on
-    // the one connection, in list order, a few files ahead.
+    // The next files' archives arrive while this one is written, over several connections to
+    // the mirror at once (on a distant mirror each request waits a round trip), started in
+    // list order; they are written, checked and reported in list order all the same.
     const std::size_t n = m_toDownload.size();
+    const std::size_t connections =
+        static_cast<std::size_t>(std::max(1, CurrentRequestLimits().connectionsPerHost));
     m_lookAheadMemory = std::make_unique<ByteBudget>(CurrentRequestLimits().lookAheadBytes);
     m_ahead = m_staging.substr(0, m_staging.size() - 1) + ".ahead/";
     // Archives that did not fit in memory; gone once the look-ahead has stopped.
@@ -273,7 +279,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
             fs::remove_all(path, ec);
         }
     } aheadFolder(m_ahead);
-    LookAhead<Prefetched> ahead(n, kFilesAhead, [this](std::size_t k) { return Prefetch(k); });
+    LookAhead<Prefetched> ahead(n, std::max(kFilesAhead, connections * kFilesAheadPerConnection),
+                                connections, [this](std::size_t k) { return Prefetch(k); });
     for (std::size_t i = 0; i < n; ++i) {
         if (Cancelled()) return End(UpdateOutcome::Cancelled);
         const tagFILEINFO& entry = m_toDownload[i];

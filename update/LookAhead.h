@@ -2,30 +2,37 @@
 
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace vm {
 
-// Runs produce(0), produce(1), ... produce(count - 1) on a thread of its own, at most
-// `ahead` results before the caller, who takes them in order with Take. The destructor
-// stops the thread after the item under way and waits for it.
+// Runs produce(0), produce(1), ... produce(count - 1) on `workers` threads of its own, each
+// item once, no item started more than `ahead` places past the one the caller takes next.
+// Items may finish in any order; the caller takes them in order with Take. The destructor
+// lets the items under way finish, starts no more and waits for the threads.
 template <class T>
 class LookAhead {
   public:
-    LookAhead(std::size_t count, std::size_t ahead, std::function<T(std::size_t)> produce)
+    LookAhead(std::size_t count, std::size_t ahead, std::size_t workers,
+              std::function<T(std::size_t)> produce)
         : m_count(count), m_ahead(ahead ? ahead : 1), m_produce(std::move(produce)) {
-        if (m_count > 0) m_thread = std::thread([this] { Run(); });
+        if (workers == 0) workers = 1;
+        if (workers > m_count) workers = m_count;
+        for (std::size_t w = 0; w < workers; ++w) m_threads.emplace_back([this] { Run(); });
     }
+    LookAhead(std::size_t count, std::size_t ahead, std::function<T(std::size_t)> produce)
+        : LookAhead(count, ahead, 1, std::move(produce)) {}
     ~LookAhead() {
         {
             std::lock_guard<std::mutex> g(m_lock);
             m_stop = true;
         }
         m_changed.notify_all();
-        if (m_thread.joinable()) m_thread.join();
+        for (std::thread& t : m_threads) t.join();
     }
     LookAhead(const LookAhead&) = delete;
     LookAhead& operator=(const LookAhead&) = delete;
@@ -33,9 +40,11 @@ class LookAhead {
     // The next result, in order; waits for it.
     T Take() {
         std::unique_lock<std::mutex> l(m_lock);
-        m_changed.wait(l, [this] { return !m_ready.empty(); });
-        T item = std::move(m_ready.front());
-        m_ready.pop_front();
+        m_changed.wait(l, [this] { return m_ready.count(m_taken) != 0; });
+        auto it = m_ready.find(m_taken);
+        T item = std::move(it->second);
+        m_ready.erase(it);
+        ++m_taken;
         l.unlock();
         m_changed.notify_all();
         return item;
@@ -43,16 +52,20 @@ class LookAhead {
 
   private:
     void Run() {
-        for (std::size_t i = 0; i < m_count; ++i) {
+        for (;;) {
+            std::size_t i = 0;
             {
                 std::unique_lock<std::mutex> l(m_lock);
-                m_changed.wait(l, [this] { return m_stop || m_ready.size() < m_ahead; });
-                if (m_stop) return;
+                m_changed.wait(l, [this] {
+                    return m_stop || m_next >= m_count || m_next < m_taken + m_ahead;
+                });
+                if (m_stop || m_next >= m_count) return;
+                i = m_next++;
             }
             T item = m_produce(i);
             {
                 std::lock_guard<std::mutex> g(m_lock);
-                m_ready.push_back(std::move(item));
+                m_ready.emplace(i, std::move(item));
             }
             m_changed.notify_all();
         }
@@ -63,9 +76,11 @@ class LookAhead {
     std::function<T(std::size_t)> m_produce;
     std::mutex m_lock;
     std::condition_variable m_changed;
-    std::deque<T> m_ready;
+    std::map<std::size_t, T> m_ready;  // finished, by index
+    std::size_t m_next = 0;            // the next index a worker starts
+    std::size_t m_taken = 0;           // the index the caller takes next
     bool m_stop = false;
-    std::thread m_thread;
+    std::vector<std::thread> m_threads;
 };
 
 }  // namespace vm
