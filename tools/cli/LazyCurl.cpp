@@ -153,6 +153,12 @@ CURLcode curl_easy_perform(CURL* handle) {
     return api.loaded ? api.easyPerform(handle) : CURLE_FAILED_INIT;
 }
 
+// libcurl declares these with an enum before the "...": clang warns that va_start after a
+// promoted type is undefined, but both enums are int-sized and libcurl itself does the same.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
 CURLcode curl_easy_setopt(CURL* handle, CURLoption option, ...) {
     const CurlApi& api = Api();
     if (!api.loaded) return CURLE_FAILED_INIT;
@@ -173,6 +179,9 @@ CURLcode curl_easy_getinfo(CURL* handle, CURLINFO info, ...) {
     va_end(args);
     return api.easyGetinfo(handle, info, out);
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 const char* curl_easy_strerror(CURLcode code) {
     const CurlApi& api = Api();
