@@ -1,7 +1,10 @@
 // The set-up wizard run again from the command menu and the tray's game entry, through the
 // real window program.
 
+#include <QScreen>
+
 #include "tests/ui/PlayerDaySupport.h"
+#include "ui/CDlgLogon.h"
 #include "ui/WindowIds.h"
 
 namespace vm::test {
@@ -67,6 +70,54 @@ TEST_F(PlayerStart, TheTrayMenusRunGameStartsTheGameOnce) {
               }),
               0);
     EXPECT_EQ(platform::ReadWholeFile(Started(game)).value_or(""), "started\n");
+}
+
+// The second start logs in by itself and shows the avatar. With VELMORA_SCREENSHOT naming a
+// file, the window as the display shows it is written there (scripts/screenshot-second-start).
+TEST_F(PlayerStart, TheSecondStartLogsInByItselfAndShowsTheAvatar) {
+    theApp().WriteProfileString("Path", "CustomPath", game.string());
+    EXPECT_EQ(RunProgram([&](W& w) {
+                  WhenShown<CDlgLogon>([](CDlgLogon* d) {
+                      TypeInto(d, 3, "demo");
+                      TypeInto(d, 4, "demo");
+                      ClickControl(d, 7);
+                      ClickControl(d, 8);
+                      ClickControl(d, 9);
+                  });
+                  ClickControl(&w, W::IDC_LOGON);
+                  EXPECT_TRUE(WaitFor([&] { return Visible(w, W::IDC_AVATAR); }));
+                  w.SendMessage(WM_COMMAND, ID_EXIT, 0);
+              }),
+              0);
+    ASSERT_EQ(Ini("Guest", "AutoLogin"), "1");
+    const char* shot = std::getenv("VELMORA_SCREENSHOT");
+    bool saved = false;
+    EXPECT_EQ(RunProgram([&](W& w) {
+                  EXPECT_TRUE(WaitFor([&] {
+                      return Text(w, W::IDC_USER_NAME) == "demo" && Visible(w, W::IDC_USER_NAME) &&
+                             Visible(w, W::IDC_AVATAR) && Enabled(w, W::IDC_UPLOAD) &&
+                             Enabled(w, W::IDC_DOWNLOAD) && w.IsUpdateIdle() &&
+                             Text(w, W::IDC_USER_ID) == "ID: 1";
+                  }));
+                  EXPECT_FALSE(Visible(w, W::IDC_LOGON));
+                  if (shot) {
+                      // The news page too, as the player sees it.
+                      EXPECT_TRUE(WaitFor([&] { return w.IsPageHandled() || w.IsPageFailed(); }));
+                      // Let the window paint what it now shows before the display is read.
+                      w.Window()->repaint();
+                      QCoreApplication::processEvents();
+                      const QPixmap pixels = w.Window()->screen()->grabWindow(w.Window()->winId());
+                      saved = !pixels.isNull() && pixels.save(QString::fromUtf8(shot), "PNG");
+                  }
+                  w.SendMessage(WM_COMMAND, ID_EXIT, 0);
+              }),
+              0);
+    // One login by the dialog, one by itself; the avatar fetched once on each start.
+    EXPECT_EQ(PassportCalls("login"), 2u);
+    EXPECT_EQ(AvatarFetches(), 2u);
+    if (shot) {
+        EXPECT_TRUE(saved) << shot;
+    }
 }
 
 }  // namespace
