@@ -72,7 +72,9 @@ inline QApplication& PlayerApp() {
     static char name[] = "Velmora-TVRN";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // A screenshot is taken on a real display (Xvfb); every other run is offscreen.
+        if (!qEnvironmentVariableIsSet("VELMORA_SCREENSHOT"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         PrepareWebEngine();
         return new QApplication(argc, argv);  // lives until exit
     }();

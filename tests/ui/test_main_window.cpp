@@ -27,7 +27,9 @@
 #include "tests/support/ScopedTempDir.h"
 #include "tests/support/TestServer.h"
 #include "tests/ui/MainWindowTestSupport.h"
+#include "ui/CAboutDlg.h"
 #include "ui/CDlgObsoleted.h"
+#include "ui/CSettingDialog.h"
 #include "ui/DesktopShortcut.h"
 #include "ui/WindowIds.h"
 #include "update/AutoUpdateDecision.h"
@@ -655,6 +657,119 @@ TEST_F(MainWindow, WithoutATrayCloseMinimisesAndTheWindowComesBack) {
     w.SendMessage(WM_COMMAND, ID_TOGGLE_WINDOW, 0);
     EXPECT_TRUE(w.Window()->isMinimized());
     EXPECT_TRUE(w.Window()->isVisible());
+}
+
+// A skinned dialog the window opens modally, handed to act from inside its loop.
+template <class T>
+void WhenSkinDialogShown(std::function<void(T&)> act, bool* seen) {
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, act, seen] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            NativeWindow* n = top->isVisible() ? NativeWindow::FromHwnd(top) : nullptr;
+            auto* d = n && !n->IsDestroyed() ? dynamic_cast<T*>(n->Handler()) : nullptr;
+            if (!d) continue;
+            poll->stop();
+            poll->deleteLater();
+            *seen = true;
+            act(*d);
+            return;
+        }
+    });
+    poll->start();
+}
+
+TEST_F(MainWindow, TheSettingsDialogCancelsThePendingGameStart) {
+    theApp().WriteProfileInt("Update", "AutoRun", 1);
+    theApp().WriteProfileInt("Update", "AutoUpdate", 1);
+    theApp().PublishedState().updateInfo.Set({{"Version", "3"}});
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    ASSERT_TRUE(w.IsAutoStarted());
+    SendTo(w.Target(), WM_VM_UPDATE_END);
+    ASSERT_TRUE(w.IsRunGameTimerPending());
+    // The player opens the settings and leaves them with "取消".
+    bool shown = false;
+    WhenSkinDialogShown<CSettingDialog>([](CSettingDialog& d) { d.EndDialog(IDCANCEL); }, &shown);
+    w.SendMessage(WM_COMMAND, ID_SETTINGS, 0);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(w.IsRunGameTimerPending());
+    // No timer is left to start the game a second later.
+    EXPECT_FALSE(w.Window()->KillTimer(kRunGameTimer));
+    EXPECT_EQ(w.gameStarts, 0);
+    EXPECT_FALSE(g_gameRunning.IsSet());
+    EXPECT_TRUE(w.FindControl(19)->IsEnabled());
+}
+
+TEST_F(MainWindow, RealmsReadyMeasuresTheChosenSetsServer) {
+    theApp().WriteProfileString("Update", "Version", "二区官方服务器");
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    // No list yet on a first start: nothing to measure.
+    EXPECT_EQ(Text(w, 21), "未知");
+    GameServerRecord a, b;
+    a.displayName = "一区官方服务器";
+    a.host = "127.0.0.1";
+    a.port = 1;
+    b = a;
+    b.displayName = "二区官方服务器";
+    ASSERT_TRUE(
+        WriteRealmsFile((theApp().Locations().cacheDir / "Velmora.realms").string(), {a, b}));
+    SendTo(w.Target(), WM_VM_REALMS_READY);
+    EXPECT_NE(Text(w, 21), "未知");
+    EXPECT_EQ(theApp().GetProfileString("Update", "Version", ""), "二区官方服务器");
+    // Only the chosen set's server is shown.
+    a.latency = 7;
+    SendTo(w.Target(), WM_VM_PING_RESULT, reinterpret_cast<std::uintptr_t>(&a));
+    EXPECT_NE(Text(w, 21), "7 ms");
+    b.latency = 45;
+    SendTo(w.Target(), WM_VM_PING_RESULT, reinterpret_cast<std::uintptr_t>(&b));
+    EXPECT_EQ(Text(w, 21), "45 ms");
+    // A second list changes nothing once a server is current.
+    ASSERT_TRUE(WriteRealmsFile((theApp().Locations().cacheDir / "Velmora.realms").string(), {a}));
+    SendTo(w.Target(), WM_VM_REALMS_READY);
+    EXPECT_EQ(Text(w, 21), "45 ms");
+    EXPECT_EQ(theApp().GetProfileString("Update", "Version", ""), "二区官方服务器");
+}
+
+TEST_F(MainWindow, MinimisedFromTheTaskbarTheWindowGoesToTheTray) {
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    w.ShowWindow(true, false);
+    // Minimised from the taskbar (not by the window's own button): hidden into the tray.
+    w.Window()->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !w.Window()->isVisible(); }));
+    EXPECT_FALSE(w.Window()->isMinimized());
+    ASSERT_NE(w.TrayIcon().Find(1), nullptr);
+    // The tray brings it back as it was.
+    w.TrayIcon().Wnd().WindowProc(CSysTrayWnd::kCallbackMessage, 1, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitFor([&] { return w.Window()->isVisible(); }));
+    EXPECT_FALSE(w.Window()->isMinimized());
+}
+
+TEST_F(MainWindow, TheAboutCommandOpensTheAboutBox) {
+    TestMainWindow w;
+    ASSERT_TRUE(w.Open());
+    QAction* entry = nullptr;
+    for (QAction* a : w.CommandMenu()->actions())
+        if (a->text() == QString::fromUtf8("关于TovrinVelmora(&A)...")) entry = a;
+    ASSERT_NE(entry, nullptr);
+    bool shown = false;
+    std::string version, title;
+    WhenSkinDialogShown<CAboutDlg>(
+        [&](CAboutDlg& d) {
+            version = d.FindControl(CAboutDlg::kVersionId)->GetText();
+            title = d.Window()->windowTitle().toStdString();
+            d.EndDialog(IDOK);
+        },
+        &shown);
+    entry->trigger();
+    ASSERT_TRUE(WaitFor([&] { return shown; }));
+    EXPECT_EQ(version, "TovrinVelmora v1.019");
+    EXPECT_EQ(title, "关于 Velmora");
+    // The window carries on afterwards.
+    EXPECT_TRUE(w.IsUpdateIdle());
+    EXPECT_TRUE(w.Window() != nullptr);
 }
 
 // ---- shortcut ----------------------------------------------------------------------------
