@@ -6,6 +6,7 @@
 
 #include "app/CVelmoraApp.h"
 #include "app/Prompter.h"
+#include "net/LoginMessages.h"
 #include "net/Passport.h"
 #include "net/endpoints.h"
 #include "res/ResourceIds.h"
@@ -15,7 +16,6 @@
 #include "skin/ResourceLoader.h"
 #include "skin/UINotify.h"
 #include "ui/DialogParts.h"
-#include "net/LoginMessages.h"
 
 namespace vm {
 
