@@ -713,8 +713,11 @@ TEST_F(MainWindow, RealmsReadyMeasuresTheChosenSetsServer) {
     a.port = 1;
     b = a;
     b.displayName = "二区官方服务器";
-    ASSERT_TRUE(
-        WriteRealmsFile((theApp().Locations().cacheDir / "Velmora.realms").string(), {a, b}));
+    // The window's own list (empty: no sets published) is written first, or it would replace
+    // ours.
+    const fs::path realms = theApp().Locations().cacheDir / "Velmora.realms";
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(realms); }));
+    ASSERT_TRUE(WriteRealmsFile(realms.string(), {a, b}));
     SendTo(w.Target(), WM_VM_REALMS_READY);
     EXPECT_NE(Text(w, 21), "未知");
     EXPECT_EQ(theApp().GetProfileString("Update", "Version", ""), "二区官方服务器");
