@@ -23,12 +23,16 @@ constexpr char kSwitches[] =
     "--disable-gpu --renderer-process-limit=1 --process-per-site --enable-low-end-device-mode"
     " --disable-background-networking --disable-features=SpareRendererForSitePerProcess";
 
-// The engine's module: beside the program, else where this build tree made it.
+// The engine's module: beside the program or in its modules folder (the package's place,
+// outside the linker's folders); a program of this build tree, such as a test, also takes the
+// one the tree made. Nothing is loaded from a folder the program was not installed with.
 VmCreatePageViewFn PageViewFactory() {
     static const VmCreatePageViewFn factory = []() -> VmCreatePageViewFn {
-        QStringList dirs{QCoreApplication::applicationDirPath()};
-#ifdef VM_PAGEVIEW_BUILD_DIR
-        dirs << QStringLiteral(VM_PAGEVIEW_BUILD_DIR);
+        const QString here = QCoreApplication::applicationDirPath();
+        QStringList dirs{here, here + QStringLiteral("/modules")};
+#ifdef VM_BUILD_TREE_DIR
+        const QString tree = QStringLiteral(VM_BUILD_TREE_DIR);
+        if (here == tree || here.startsWith(tree + '/')) dirs << tree + QStringLiteral("/bin");
 #endif
         for (const QString& dir : dirs) {
             QLibrary module(dir + '/' + kVmPageViewModule);
