@@ -34,6 +34,9 @@ class GuiEndToEnd : public ::testing::Test {
             fs::create_directories(work / d);
         fs::permissions(work / "run", fs::perms::owner_all);
         fs::copy_file(Bin("Velmora-TVRN"), work / "program/Velmora-TVRN");
+        // The page's engine travels with the program, as in the package's modules folder.
+        fs::create_directories(work / "program/modules");
+        fs::copy_file(Bin("velmora-pageview.so"), work / "program/modules/velmora-pageview.so");
         ASSERT_TRUE(platform::WriteFileAtomic(work / "game/Tovrin.exe", "MZ"));
         platform::IniFile ini(work / "program/Velmora.ini");
         ini.WriteInt("Upload", "FirstRun", 0);
