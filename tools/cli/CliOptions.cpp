@@ -109,6 +109,21 @@ void SetAnswers(Answers answers) {
     g_answers = answers;
 }
 
+WordsAndOptions SplitWords(const std::vector<std::string>& args) {
+    WordsAndOptions split;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--program-dir" && i + 1 < args.size()) {
+            split.options.push_back(args[i]);
+            split.options.push_back(args[++i]);
+        } else if (args[i].starts_with("-")) {
+            split.options.push_back(args[i]);
+        } else {
+            split.words.push_back(args[i]);
+        }
+    }
+    return split;
+}
+
 std::optional<int> StartCommand(const CliCommand& command, CliOptions& options,
                                 const std::vector<std::string>& args) {
     if (!options.Parse(args)) {

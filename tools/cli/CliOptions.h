@@ -38,6 +38,14 @@ class CliOptions {
 std::optional<int> StartCommand(const CliCommand& command, CliOptions& options,
                                 const std::vector<std::string>& args);
 
+// A sub-command with words of its own ("velmora obsoleted restore NAME"): splits args into
+// those words and the options StartCommand parses ("--program-dir DIR" keeps its value).
+struct WordsAndOptions {
+    std::vector<std::string> words;
+    std::vector<std::string> options;
+};
+WordsAndOptions SplitWords(const std::vector<std::string>& args);
+
 // Points the application at its program folder (the one holding "Velmora.ini" for a portable
 // copy; by default the folder of this executable; a packaged install keeps its settings in the
 // user's XDG folders, app/ProgramLocations.h), installs the crash report, the game-folder resolver

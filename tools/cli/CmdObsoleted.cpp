@@ -110,17 +110,9 @@ int Purge(const std::string& game, std::vector<std::string> names) {
 }
 
 int RunObsoleted(const std::vector<std::string>& args) {
-    std::vector<std::string> words, rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--program-dir" && i + 1 < args.size()) {
-            rest.push_back(args[i]);
-            rest.push_back(args[++i]);
-        } else if (args[i].starts_with("-")) {
-            rest.push_back(args[i]);
-        } else {
-            words.push_back(args[i]);
-        }
-    }
+    WordsAndOptions split = SplitWords(args);
+    std::vector<std::string>& words = split.words;
+    const std::vector<std::string>& rest = split.options;
     CliOptions options({"--program-dir"}, {"--yes"});
     if (auto done = StartCommand(kObsoletedCommand, options, rest)) return *done;
     SetAnswers(options.Flag("--yes") ? Answers::Yes : Answers::Ask);

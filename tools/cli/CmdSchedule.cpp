@@ -120,17 +120,9 @@ int Status() {
 }
 
 int RunSchedule(const std::vector<std::string>& args) {
-    std::vector<std::string> words, rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--program-dir" && i + 1 < args.size()) {
-            rest.push_back(args[i]);
-            rest.push_back(args[++i]);
-        } else if (args[i].starts_with("-")) {
-            rest.push_back(args[i]);
-        } else {
-            words.push_back(args[i]);
-        }
-    }
+    WordsAndOptions split = SplitWords(args);
+    std::vector<std::string>& words = split.words;
+    const std::vector<std::string>& rest = split.options;
     CliOptions options({"--program-dir"}, {"--daily", "--hourly"});
     if (auto done = StartCommand(kScheduleCommand, options, rest)) return *done;
     if (options.Flag("--daily") && options.Flag("--hourly")) {
