@@ -46,24 +46,29 @@ void PrintUsage(std::ostream& out) {
 // where the system allows it (a hint: without them nothing changes), and every thread
 // allocates from it, so the scan's and the run's threads get them as well.
 void PrepareHeap() {
-    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
     constexpr std::size_t kReserve = std::size_t{64} << 20;
     mallopt(M_ARENA_MAX, 1);
     // Files read whole (the list, the cache) stay in it too.
     mallopt(M_MMAP_THRESHOLD, 16 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    const auto top = reinterpret_cast<std::uintptr_t>(::sbrk(0));
+    if (top == static_cast<std::uintptr_t>(-1)) return;
+    // A huge page backs a whole aligned 2 MiB step, and only one nothing touched before the
+    // hint: a step written first (by malloc's own bookkeeping, say) gets small pages, each a
+    // fault of its own. So the way up to the first whole step is taken by a block that is
+    // never used, never freed and never touched beyond its header, and the heap's work
+    // starts on a step.
+    std::uintptr_t start = (top + kHugePage - 1) & ~(kHugePage - 1);
+    if (start - top < (std::uintptr_t{64} << 10)) start += kHugePage;
     mallopt(M_TOP_PAD, static_cast<int>(kReserve));
-    const auto before = reinterpret_cast<std::uintptr_t>(::sbrk(0));
-    // More than the heap's top holds: it grows by this and the pad at once.
-    void* grow = std::malloc(kHugePage);
-    const auto after = reinterpret_cast<std::uintptr_t>(::sbrk(0));
+    // The heap's free top begins at or below `top`, so this block ends below `start`, and
+    // the header malloc writes after it stays out of the first step.
+    void* wayUp = std::malloc(static_cast<std::size_t>(start - top) - 8192);
+    const auto end = reinterpret_cast<std::uintptr_t>(::sbrk(0));
     mallopt(M_TOP_PAD, static_cast<int>(kHugePage));
-    if (grow && before != static_cast<std::uintptr_t>(-1) && after > before) {
-        const std::uintptr_t start = (before + kHugePage - 1) & ~(kHugePage - 1);
-        if (after > start)
-            (void)::madvise(reinterpret_cast<void*>(start), after - start, MADV_HUGEPAGE);
-    }
-    std::free(grow);
+    if (wayUp && end > start)
+        (void)::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 
 }  // namespace
