@@ -97,7 +97,8 @@ TEST_F(Statistic, UnreachableServerIsSilent) {
 TEST_F(Statistic, InstalledServicesSendTheApplicationsActions) {
     InstallNetServices();
     EXPECT_EQ(theApp().Services().gameHost.Get(), "game.test.example");
-    EXPECT_EQ(theApp().Services().machineId.Get(), ComputeMachineId());
+    // Not worked out at start: the first run that needs it does.
+    EXPECT_TRUE(theApp().Services().machineId.Get().empty());
     theApp().StartStatistic(3);
     auto pings = WaitForPings(1);
     ASSERT_EQ(pings.size(), 1u);
