@@ -14,6 +14,9 @@ extern std::atomic<int> g_cancelUpdate;
 extern std::atomic<std::uint8_t> g_updateRunning;
 // Set by the checksum scan when it ends; reset by the starter before the scan.
 extern vm::ManualResetEvent& g_scanDone;
+// Set once a scan's own threads run (or could not be made): a library loaded while threads
+// are being made holds up their start until it is in.
+extern vm::ManualResetEvent& g_scanThreadsUp;
 // Set when the update-information job ends, successful or not.
 extern vm::ManualResetEvent& g_infoReady;
 // Set at the end of the main window's desktop-shortcut offer.

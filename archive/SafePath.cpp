@@ -34,12 +34,18 @@ bool ForEachPart(std::string_view name, Part&& part) {
 
 std::optional<std::string> SafeRelativePath(std::string_view name) {
     std::string out;
+    if (!AppendSafeRelativePath(name, out)) return std::nullopt;
+    return out;
+}
+
+bool AppendSafeRelativePath(std::string_view name, std::string& out) {
+    const std::size_t start = out.size();
     const bool safe = ForEachPart(name, [&](std::string_view part) {
-        if (!out.empty()) out += '/';
+        if (out.size() != start) out += '/';
         out.append(part);
     });
-    if (!safe) return std::nullopt;
-    return out;
+    if (!safe) out.resize(start);
+    return safe;
 }
 
 bool IsSafeRelativePath(std::string_view name) {

@@ -12,6 +12,8 @@ namespace vm {
 // the folder or is not a plain relative name: an absolute path ("/x", "\x", UNC "\\host\x"),
 // a drive letter ("C:x", in any part), a ".." part, a NUL byte, or nothing left at all.
 std::optional<std::string> SafeRelativePath(std::string_view name);
+// The same, appended to out (left as it was when the name is refused): no string of its own.
+bool AppendSafeRelativePath(std::string_view name, std::string& out);
 // The same test without building the result.
 bool IsSafeRelativePath(std::string_view name);
 

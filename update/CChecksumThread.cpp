@@ -53,6 +53,7 @@ class ScanDoneOnExit {
 std::uint64_t CChecksumThread::NewGeneration() {
     std::lock_guard<std::mutex> g(GenerationLock());
     g_scanDone.Reset();
+    g_scanThreadsUp.Reset();
     return g_generation.fetch_add(1) + 1;
 }
 

@@ -201,15 +201,18 @@ UpdateOutcome CUpdateThread::FileUpdate() {
 
     std::string listUrl = m_baseUrl + EncodeUrlPath(m_setFolder + "/" + kFileListArchiveName);
     if (m_noCache) listUrl.append("?").append(CacheBuster());
-    std::optional<std::string> document =
-        FetchFileList(m_setFolder, listUrl, [this](const std::string& url, const fs::path& file) {
+    std::string listMd5;
+    std::optional<std::string> document = FetchFileList(
+        m_setFolder, listUrl,
+        [this](const std::string& url, const fs::path& file) {
             DownloadFailure why;
             const int rc = Download(url, file, ProgressKind::None, 0, ShowErrors::Yes, m_pMainWnd,
                                     &why, CurrentRequestLimits().fileListCap);
             if (rc != 0 && !why.cancelled && why.httpStatus == 0)
                 SendStatus(m_pMainWnd, "无法下载更新文件列表（" + why.reason + "）");
             return rc;
-        });
+        },
+        &listMd5);
     if (Cancelled()) return End(UpdateOutcome::Cancelled);
     if (!document) return End(UpdateOutcome::Failed);
 
@@ -219,7 +222,12 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     m_localFiles.clear();
     m_removalCandidates.clear();
     m_listPaths.clear();
-    {
+    const fs::path entriesFile = CachedFileEntriesPath(m_setFolder);
+    if (std::optional<std::vector<tagFILEINFO>> known = LoadFileEntries(entriesFile, listMd5)) {
+        // The same list as a run before: its entries need no parsing.
+        m_entries = std::move(*known);
+        document.reset();
+    } else {
         // The parsed list is the run's own: only the entries built from it live on.
         CFileListModel model;
         // A list that does not parse must not stand for an empty one: that would offer every
@@ -232,6 +240,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
         document.reset();
         if (Cancelled()) return End(UpdateOutcome::Cancelled);
         m_entries = BuildFileEntries(model);
+        // For the next run; without it that run parses the list again.
+        (void)SaveFileEntries(entriesFile, listMd5, m_entries);
     }
     // One file per path: a path listed twice is fetched and installed once.
     DropConflictingEntries(m_entries);

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/Globals.h"
 #include "platform/FileTime.h"
 #include "platform/Md5.h"
 #include "platform/Text.h"
@@ -106,7 +107,7 @@ ChecksumScanResult RunChecksumScan(const std::string& gameFolder, const fs::path
             walk.files.push_back(file.path);
             if (file.regular) found.emplace_back(std::move(file), walk.files.size() - 1);
         },
-        &walk.leftovers);
+        &walk.leftovers, [] { g_scanThreadsUp.Set(); });
 
     ChecksumCache cache = loading.valid() ? loading.get() : ChecksumCache::Load(cacheFile);
     Hasher hasher(cache, result);

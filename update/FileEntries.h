@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "update/tagFILEINFO.h"
@@ -19,5 +22,15 @@ std::vector<tagFILEINFO> BuildFileEntries(const CFileListModel& model);
 // folder or a listed folder's path as a file. A list cannot have both; taking the first
 // keeps every run choosing the same, so the folder settles. Returns how many were dropped.
 std::size_t DropConflictingEntries(std::vector<tagFILEINFO>& entries);
+
+// What BuildFileEntries made of a list, kept beside the list for the next run: parsing ten
+// thousand entries of XML costs a no-change run more than anything but its walk. listMd5 is
+// the MD5 of the list the entries came from. Load gives nullopt for a missing file, another
+// list's, an older format's or a damaged one (the caller parses the list again), and checks
+// every entry it reads back as the parser would have. Save replaces the file whole.
+std::optional<std::vector<tagFILEINFO>> LoadFileEntries(const std::filesystem::path& file,
+                                                        std::string_view listMd5);
+bool SaveFileEntries(const std::filesystem::path& file, std::string_view listMd5,
+                     const std::vector<tagFILEINFO>& entries);
 
 }  // namespace vm

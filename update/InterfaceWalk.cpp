@@ -53,7 +53,7 @@ class Walker {
 
     // The same for the root, its entries shared between this thread and one helper; visit is
     // still called on this thread, in the order Folder would call it.
-    bool FolderInTwo(const std::string& dir);
+    bool FolderInTwo(const std::string& dir, const std::function<void()>& started);
 
   private:
     enum class Kind { Folder, LinkedFolder, File, Other };
@@ -128,9 +128,9 @@ class Walker {
     bool Visit(const std::string& dir, int dfd, const std::vector<Item>& items, std::size_t i,
                bool ambiguous, bool foreign) {
         const Item& item = items[i];
-        std::string path = dir;
-        path += '/';
-        path += item.name;
+        std::string path;
+        path.reserve(dir.size() + 1 + item.name.size());
+        path.append(dir).append(1, '/').append(item.name);
         const bool clash = ambiguous || (i > 0 && items[i - 1].folded == item.folded) ||
                            (i + 1 < items.size() && items[i + 1].folded == item.folded);
         switch (item.kind) {
@@ -178,7 +178,17 @@ class Walker {
     std::vector<std::pair<dev_t, ino_t>> m_ancestors;
 };
 
-bool Walker::FolderInTwo(const std::string& dir) {
+bool Walker::FolderInTwo(const std::string& dir, const std::function<void()>& started) {
+    // Told once, however the walk goes: no thread is still to be made.
+    struct TellStarted {
+        const std::function<void()>& call;
+        bool told = false;
+        void operator()() {
+            if (!told && call) call();
+            told = true;
+        }
+        ~TellStarted() { (*this)(); }
+    } tellStarted{started};
     if (!Enter(dir)) return true;
     std::unique_ptr<DIR, CloseFd> d(::opendir(dir.c_str()));
     if (!d) return true;
@@ -215,6 +225,7 @@ bool Walker::FolderInTwo(const std::string& dir) {
         other = std::async(std::launch::async, work);
     } catch (const std::system_error&) {
     }
+    tellStarted();
     work();
     if (other.valid()) other.get();
     m_ancestors.pop_back();
@@ -263,10 +274,10 @@ bool WalkInterface(const std::string& gameFolder, const std::function<bool()>& s
 
 bool WalkInterfaceInTwo(const std::string& gameFolder, const std::function<bool()>& stop,
                         const std::function<void(WalkedFile&)>& visit,
-                        std::vector<std::string>* leftovers) {
+                        std::vector<std::string>* leftovers, const std::function<void()>& started) {
     const std::string gameReal = RealPath(gameFolder);
     Walker walker(gameReal, stop, visit, leftovers);
-    return walker.FolderInTwo(InterfaceFolder(gameFolder));
+    return walker.FolderInTwo(InterfaceFolder(gameFolder), started);
 }
 
 bool StaysInsideGameFolder(const std::string& path, const std::string& gameFolder) {

@@ -76,10 +76,12 @@ bool WalkInterface(const std::string& gameFolder, const std::function<bool()>& s
 
 // The same walk with the add-on folders shared between the calling thread and a helper: stop
 // must be safe to call from both at once. visit is called on the calling thread, in the same
-// order as WalkInterface calls it, once the helper is done.
+// order as WalkInterface calls it, once the helper is done. started is called once the
+// helper runs (or could not be made, or is not needed).
 bool WalkInterfaceInTwo(const std::string& gameFolder, const std::function<bool()>& stop,
                         const std::function<void(WalkedFile&)>& visit,
-                        std::vector<std::string>* leftovers);
+                        std::vector<std::string>* leftovers,
+                        const std::function<void()>& started = {});
 
 // true when path (an existing file or folder, or one to be created) lies inside
 // gameFolder once every link on its way is resolved: installing never writes through a link

@@ -173,11 +173,30 @@ fs::path CachedFileListPath(const std::string& setFolder) {
     return dir / kFileListName;
 }
 
+fs::path CachedFileEntriesPath(const std::string& setFolder) {
+    return CachedFileListPath(setFolder).replace_filename("filelist.entries");
+}
+
 std::optional<std::string> FetchFileList(const std::string& setFolder, const std::string& url,
-                                         const ListDownloader& download) {
+                                         const ListDownloader& download, std::string* listMd5) {
     const fs::path local = CachedFileListPath(setFolder);
-    if (!LocalCopyIsCurrent(local, theApp().PublishedState().expectedListChecksum.Get())) {
-        const std::uint64_t cap = CurrentRequestLimits().fileListCap;
+    const std::uint64_t cap = CurrentRequestLimits().fileListCap;
+    // The copy from an earlier run, read once: its MD5 decides, and is the one handed back.
+    {
+        std::error_code ec;
+        const std::uintmax_t size = fs::file_size(local, ec);
+        std::optional<std::string> document;
+        if (!ec && size <= cap && fs::is_regular_file(local, ec))
+            document = platform::ReadWholeFile(local);
+        if (document) {
+            std::string sum = platform::Md5Hex(*document);
+            if (sum == theApp().PublishedState().expectedListChecksum.Get()) {
+                if (listMd5) *listMd5 = std::move(sum);
+                return document;
+            }
+        }
+    }
+    {
         MakeWayFor(local);
         std::error_code ec;
         fs::create_directories(local.parent_path(), ec);
@@ -195,7 +214,9 @@ std::optional<std::string> FetchFileList(const std::string& setFolder, const std
             return std::nullopt;
         }
     }
-    return platform::ReadWholeFile(local);
+    std::optional<std::string> document = platform::ReadWholeFile(local);
+    if (document && listMd5) *listMd5 = platform::Md5Hex(*document);
+    return document;
 }
 
 }  // namespace vm

@@ -55,8 +55,13 @@ using ListDownloader =
 // RequestLimits::fileListCap) with download (the run passes its own, which adds
 // "Cache-Control: no-cache"; by default the shared session's plain fetch) and takes only
 // "filelist.xml" from it. Returns the
-// document, or nullopt when it could not be had (the reason has been shown).
+// document, or nullopt when it could not be had (the reason has been shown); listMd5, when
+// given, receives the document's MD5.
 std::optional<std::string> FetchFileList(const std::string& setFolder, const std::string& url,
-                                         const ListDownloader& download = {});
+                                         const ListDownloader& download = {},
+                                         std::string* listMd5 = nullptr);
+
+// Beside the set's cached list: the entries made from it (LoadFileEntries, SaveFileEntries).
+std::filesystem::path CachedFileEntriesPath(const std::string& setFolder);
 
 }  // namespace vm

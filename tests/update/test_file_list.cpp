@@ -154,6 +154,52 @@ TEST(FileEntries, ListTopLevelThenRegularThenOptionalInKeyOrder) {
                        }));
 }
 
+TEST(FileEntries, KeptEntriesComeBackWholeAndOnlyForTheirOwnList) {
+    vm::test::ScopedTempDir dir;
+    const fs::path file = dir.Path() / "filelist.entries";
+    const std::vector<tagFILEINFO> entries{
+        {"Interface/top.xml", "Interface/top.xml", "0123456789abcdef0123456789abcdef"},
+        {"Interface/界面/说明.lua", "Interface/界面/说明.lua", "1"},
+        {"Interface/A/sub/b.lua", "Interface/A/sub/b.lua", ""},
+    };
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a"));  // nothing kept yet
+    ASSERT_TRUE(vm::SaveFileEntries(file, "md5-a", entries));
+    EXPECT_EQ(vm::LoadFileEntries(file, "md5-a"), entries);
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-b"));  // another list's
+    EXPECT_FALSE(vm::LoadFileEntries(file, ""));
+    EXPECT_FALSE(vm::SaveFileEntries(file, "", entries));
+
+    // Cut short or grown by one byte, the file stands for nothing.
+    const std::string whole = *platform::ReadWholeFile(file);
+    ASSERT_TRUE(platform::WriteFileAtomic(file, whole.substr(0, whole.size() - 1)));
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a"));
+    ASSERT_TRUE(platform::WriteFileAtomic(file, whole + "x"));
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a"));
+    // A count far beyond what the file holds is refused before anything is reserved.
+    std::string huge = whole;
+    const std::size_t countAt = std::string("velmora file entries 1\n").size() + 4 + 5;
+    huge.replace(countAt, 4, std::string("\xff\xff\xff\x7f", 4));
+    ASSERT_TRUE(platform::WriteFileAtomic(file, huge));
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a"));
+    // Entries a list could never have made: out of Interface, up the tree, a backslash,
+    // too long a path, a checksum too long, a mirror path other than the local one.
+    for (const tagFILEINFO& bad : std::vector<tagFILEINFO>{
+             {"Interface/../../escape.lua", "Interface/../../escape.lua", "1"},
+             {"/etc/passwd", "/etc/passwd", "1"},
+             {"Other/a.lua", "Other/a.lua", "1"},
+             {"Interface/A\\..\\..\\b.lua", "Interface/A\\..\\..\\b.lua", "1"},
+             {"Interface/" + std::string(300, 'n'), "Interface/" + std::string(300, 'n'), "1"},
+             {"Interface/a.lua", "Interface/a.lua", std::string(256, 'f')},
+         }) {
+        auto withBad = entries;
+        withBad.push_back(bad);
+        ASSERT_TRUE(vm::SaveFileEntries(file, "md5-a", withBad));
+        EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a")) << bad.localPath;
+    }
+    EXPECT_FALSE(
+        vm::SaveFileEntries(file, "md5-a", {{"Interface/a.lua", "Interface/elsewhere.lua", "1"}}));
+}
+
 class DiskCompare : public ::testing::Test {
   protected:
     void Put(const std::string& relative, const std::string& checksum) {

@@ -71,7 +71,14 @@ class WalkInTwo : public ::testing::Test {
 
 TEST_F(WalkInTwo, FindsTheSameFilesInTheSameOrder) {
     const Seen one = Run(vm::WalkInterface);
-    const Seen two = Run(vm::WalkInterfaceInTwo);
+    int started = 0;
+    const Seen two = Run([&](const std::string& g, const std::function<bool()>& stop,
+                             const std::function<void(vm::WalkedFile&)>& visit,
+                             std::vector<std::string>* leftovers) {
+        return vm::WalkInterfaceInTwo(g, stop, visit, leftovers, [&] { ++started; });
+    });
+    // Told once that no thread is still to be made.
+    EXPECT_EQ(started, 1);
     EXPECT_EQ(two.lines, one.lines);
     EXPECT_EQ(two.leftovers, one.leftovers);
     // The tree above: 27 + top + 2 clashing + deep + pipe + 3 through the link + shared.
@@ -83,6 +90,15 @@ TEST_F(WalkInTwo, FindsTheSameFilesInTheSameOrder) {
     EXPECT_NE(std::find(one.lines.begin(), one.lines.end(),
                         (iface / "Shared/s.lua").string() + " reg foreign time"),
               one.lines.end());
+}
+
+TEST_F(WalkInTwo, AFolderThatCannotBeWalkedStillTellsItStarted) {
+    int started = 0;
+    fs::remove_all(iface);
+    EXPECT_TRUE(vm::WalkInterfaceInTwo(
+        game, {}, [](vm::WalkedFile&) { ADD_FAILURE() << "nothing to visit"; }, nullptr,
+        [&] { ++started; }));
+    EXPECT_EQ(started, 1);
 }
 
 TEST_F(WalkInTwo, StopsWhenAskedAndVisitsOnlyWhatCameBefore) {

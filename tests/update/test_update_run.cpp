@@ -10,8 +10,10 @@
 #include "tests/support/ProgramSigning.h"
 #include "tests/support/TestPaths.h"
 #include "tests/update/UpdateRunEnv.h"
+#include "update/FileEntries.h"
 #include "update/FileInstall.h"
 #include "update/OnceADayTest.h"
+#include "update/UpdateInfoFetch.h"
 #include "update/UpdateOutcome.h"
 #include "update/UpdateRunLock.h"
 
@@ -198,6 +200,41 @@ TEST_F(UpdateRun, UnreadableListFailsInsteadOfOfferingEverything) {
     EXPECT_TRUE(target->Of(vm::WM_VM_CONFIRM_DELETE).empty());
     EXPECT_EQ(Installed("Mine/m.lua"), "m");
     EXPECT_TRUE(Has(Statuses(), "更新文件列表无法解析。"));
+}
+
+TEST_F(UpdateRun, KeptEntriesServeOnlyTheListTheyCameFrom) {
+    Publish({{"A/a.lua", "a1"}});
+    Run();
+    ASSERT_EQ(Outcome(), kSucceeded);
+    const fs::path kept = vm::CachedFileEntriesPath("/TVRN");
+    ASSERT_TRUE(fs::exists(kept));
+
+    // A new list: the entries kept from the old one must not stand for it.
+    Publish({{"A/a.lua", "a2"}, {"A/b.lua", "b"}});
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(Installed("A/a.lua"), "a2");
+    EXPECT_EQ(Installed("A/b.lua"), "b");
+
+    // Damaged, the kept file is read past: the list is parsed again and the file made anew.
+    const std::string good = *platform::ReadWholeFile(kept);
+    ASSERT_TRUE(platform::WriteFileAtomic(kept, good.substr(0, good.size() / 2)));
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(LastStatus(), "没有需要更新的文件。");
+    EXPECT_EQ(*platform::ReadWholeFile(kept), good);
+
+    // One planted for this very list that names a place outside the game folder changes
+    // nothing: it is refused and the list itself decides.
+    const std::string listMd5 =
+        platform::Md5Hex(*platform::ReadWholeFile(vm::CachedFileListPath("/TVRN")));
+    ASSERT_TRUE(vm::SaveFileEntries(
+        kept, listMd5, {{"Interface/../../planted.lua", "Interface/../../planted.lua", "00"}}));
+    Run();
+    EXPECT_EQ(Outcome(), kSucceeded);
+    EXPECT_EQ(LastStatus(), "没有需要更新的文件。");
+    EXPECT_FALSE(fs::exists(game.parent_path() / "planted.lua"));
+    EXPECT_EQ(*platform::ReadWholeFile(kept), good);
 }
 
 TEST_F(UpdateRun, NoPublishedSetFailsWithAClearStatus) {

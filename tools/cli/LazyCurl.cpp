@@ -14,6 +14,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <ctime>
 #include <mutex>
@@ -52,7 +53,11 @@ void SayMissing() {
     [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, note.data(), note.size());
 }
 
+std::atomic<vm::ManualResetEvent*> g_loadAfter{nullptr};
+
 CurlApi Load() {
+    if (vm::ManualResetEvent* ready = g_loadAfter.load())
+        (void)ready->WaitFor(vm::cli::kMaxLoadHold);
     CurlApi api;
     // Never closed: handles and connections live until the process ends.
     void* lib = ::dlopen(VELMORA_CURL_SONAME, RTLD_LAZY | RTLD_LOCAL);
@@ -107,6 +112,11 @@ CURLcode ForwardSetopt(CURLcode (*setopt)(Handle*, Option, ...), Handle* handle,
 }  // namespace
 
 namespace vm::cli {
+
+void StartLoadingCurlAfter(vm::ManualResetEvent& ready) {
+    g_loadAfter.store(&ready);
+    StartLoadingCurl();
+}
 
 void StartLoadingCurl() {
     static std::once_flag once;

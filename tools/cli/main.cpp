@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/CWorkerThread.h"
+#include "app/Globals.h"
 #include "app/Version.h"
 #include "tools/cli/CliCommand.h"
 #include "tools/cli/LazyCurl.h"
@@ -90,8 +91,12 @@ int main(int argc, char** argv) {
     }
     for (const CliCommand* c : kCommands) {
         if (name == c->name) {
-            // Most commands talk to a server; the library loads while the command starts.
-            vm::cli::StartLoadingCurl();
+            // Most commands talk to a server; the library loads while the command starts. An
+            // update's scan makes its threads first: loading the library would hold them up.
+            if (c == &vm::cli::kUpdateCommand)
+                vm::cli::StartLoadingCurlAfter(g_scanThreadsUp);
+            else
+                vm::cli::StartLoadingCurl();
             const int rc = c->run(std::vector<std::string>(argv + 2, argv + argc));
             // Workers are detached: give the last ones (a statistics ping, a worker's own
             // ending) a moment, then end without running static destructors under them.
