@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <cstdlib>
 
+#include "ui/IdleMemory.h"
+
 namespace vm {
 
 namespace {
@@ -18,10 +20,15 @@ namespace {
 // fallback, so the page never holds an update up longer.
 constexpr int kProbeTimeoutMs = 15000;
 
-// One page of news: one renderer for it, no GPU process, nothing kept on disk.
+// The page settles (its pictures in, the renderer idle) well within this after it loaded.
+constexpr int kTrimDelayMs = 3000;
+
+// One page of news: one renderer for it, no GPU process, nothing kept on disk. The page never
+// needs a helper outside the sandbox, so no second, unsandboxed zygote waits for one.
 constexpr char kSwitches[] =
     "--disable-gpu --renderer-process-limit=1 --process-per-site --enable-low-end-device-mode"
-    " --disable-background-networking --disable-features=SpareRendererForSitePerProcess";
+    " --disable-background-networking --disable-features=SpareRendererForSitePerProcess"
+    " --no-unsandboxed-zygote";
 
 // The engine's module: beside the program or in its modules folder (the package's place,
 // outside the linker's folders); a program of this build tree, such as a test, also takes the
@@ -76,7 +83,7 @@ void PrepareWebEngine() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-CExplorer::CExplorer() = default;
+CExplorer::CExplorer() : m_trim(ReleaseIdleMemory) {}
 
 CExplorer::~CExplorer() {
     // The view may outlive us until its window is deleted; it must not call back meanwhile.
@@ -103,7 +110,13 @@ void CExplorer::Create(QWidget* parent, int x, int y, int cx, int cy) {
 bool CExplorer::MakeView() {
     VmCreatePageViewFn create = PageViewFactory();
     if (!create) return false;
+    if (!m_trimTimer) {
+        m_trimTimer = std::make_unique<QTimer>();
+        m_trimTimer->setSingleShot(true);
+        QObject::connect(m_trimTimer.get(), &QTimer::timeout, [this] { TrimWhenIdle(); });
+    }
     m_page = create(m_parent, m_place, [this](const QUrl& url, bool ok) {
+        m_trimTimer->start(kTrimDelayMs);
         if (m_onLoad) m_onLoad(url, ok);
     });
     m_view = m_page->Widget();
@@ -159,6 +172,13 @@ void CExplorer::EndProbe(bool reached) {
         return;
     }
     if (m_onLoad) m_onLoad(m_wanted, false);
+}
+
+bool CExplorer::TrimWhenIdle() {
+    // A load under way still builds what it needs; its own end brings the next chance.
+    if (!Page() || Page()->IsLoading()) return false;
+    if (m_trim) m_trim();
+    return true;
 }
 
 void CExplorer::RedrawWindow() {

@@ -49,6 +49,12 @@ class CExplorer {
     // A connection test to the page's server is under way.
     bool IsProbing() const { return m_probe != nullptr; }
 
+    // A while after each finished load the memory the engine left behind is given back
+    // (ReleaseIdleMemory, IdleMemory.h); this runs that now unless a page is loading, and
+    // says whether it ran. Tests put their own trim in its place.
+    bool TrimWhenIdle();
+    void SetTrimmer(std::function<void()> trim) { m_trim = std::move(trim); }
+
   private:
     void Probe(const QUrl& url);
     void EndProbe(bool reached);
@@ -63,6 +69,8 @@ class CExplorer {
     QTcpSocket* m_probe = nullptr;
     QTimer* m_probeTimer = nullptr;
     LoadHandler m_onLoad;
+    std::unique_ptr<QTimer> m_trimTimer;
+    std::function<void()> m_trim;
 };
 
 // Sets the web engine's process model and switches before the QApplication exists (the user's
