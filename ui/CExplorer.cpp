@@ -4,12 +4,15 @@
 
 #include <QCoreApplication>
 #include <QLibrary>
-#include <QNetworkProxy>
+#include <QMetaObject>
 #include <QStringList>
-#include <QTcpSocket>
 #include <QTimer>
+#include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <thread>
 
+#include "platform/Latency.h"
 #include "ui/IdleMemory.h"
 
 namespace vm {
@@ -139,32 +142,34 @@ void CExplorer::Navigate(const QUrl& url) {
     Probe(url);
 }
 
+// Read and written on the UI thread only: the test's helper thread just carries it back.
+struct CExplorer::ProbeState {
+    bool abandoned = false;
+};
+
+// The test runs on a helper thread of its own (a name lookup blocks), without Qt's network
+// module: the window need not load it, and the engine's module brings its own.
 void CExplorer::Probe(const QUrl& url) {
-    m_probe = new QTcpSocket();
-    m_probe->setProxy(QNetworkProxy::NoProxy);
-    m_probeTimer = new QTimer();
-    m_probeTimer->setSingleShot(true);
-    QObject::connect(m_probe, &QTcpSocket::connected, m_probe, [this] { EndProbe(true); });
-    QObject::connect(m_probe, &QTcpSocket::errorOccurred, m_probe,
-                     [this](QAbstractSocket::SocketError) { EndProbe(false); });
-    QObject::connect(m_probeTimer, &QTimer::timeout, m_probeTimer, [this] { EndProbe(false); });
-    m_probeTimer->start(kProbeTimeoutMs);
-    m_probe->connectToHost(url.host(),
-                           static_cast<quint16>(url.port(url.scheme() == "https" ? 443 : 80)));
+    auto state = std::make_shared<ProbeState>();
+    m_probe = state;
+    const std::string host = url.host().toStdString();
+    const auto port = static_cast<std::uint16_t>(url.port(url.scheme() == "https" ? 443 : 80));
+    std::thread([state, host, port, this] {
+        const bool reached = platform::MeasureConnectMs(host, port, kProbeTimeoutMs) >= 0;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [state, reached, this] {
+                if (!state->abandoned) EndProbe(reached);
+            },
+            Qt::QueuedConnection);
+    }).detach();
 }
 
-// Ends the connection test (when one runs) and goes on: to the page when its server was
-// reached and the engine could be started, else to a failed load.
 void CExplorer::EndProbe(bool reached) {
     if (m_probe) {
-        // Called from the socket's own signals: let the loop delete it.
-        m_probe->disconnect();
-        m_probe->abort();
-        m_probe->deleteLater();
-        m_probe = nullptr;
-        m_probeTimer->disconnect();
-        m_probeTimer->deleteLater();
-        m_probeTimer = nullptr;
+        // A test still under way finds nobody to tell.
+        m_probe->abandoned = true;
+        m_probe.reset();
     }
     if (!m_parent) return;
     if (reached && MakeView()) {

@@ -19,7 +19,6 @@
 
 #include "ui/PageView.h"
 
-class QTcpSocket;
 class QTimer;
 
 namespace vm {
@@ -66,8 +65,8 @@ class CExplorer {
     QPointer<QWidget> m_view;     // the web view, owned by its parent widget
     IPageView* m_page = nullptr;  // the same object, valid while m_view is
     QUrl m_wanted;                // the last address asked for
-    QTcpSocket* m_probe = nullptr;
-    QTimer* m_probeTimer = nullptr;
+    struct ProbeState;
+    std::shared_ptr<ProbeState> m_probe;  // the connection test under way
     LoadHandler m_onLoad;
     std::unique_ptr<QTimer> m_trimTimer;
     std::function<void()> m_trim;
