@@ -49,10 +49,17 @@ QImage Decode(const QByteArray& bytes) {
     return ToQImage(r.image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-// Twice-size pictures by the path of their picture, loaded once and kept (like the theme).
+// Twice-size pictures by the path of their picture, decoded when a scaled screen first asks
+// and kept (like the theme); on a plain screen they would only be dead weight, four times the
+// picture each.
 std::map<QString, QImage>& DoubleSize() {
     static std::map<QString, QImage> pictures;
     return pictures;
+}
+
+QString DoubleSizePath(QString path) {
+    path.insert(path.size() - 4, QLatin1String("@2x"));
+    return path;
 }
 
 // The key a picture carries in its metadata, which QImage copies along with the pixels.
@@ -88,22 +95,8 @@ bool LoadImageResource(QImage& target, ResourceType type, int number, std::strin
     if (!file.open(QIODevice::ReadOnly)) return false;
     QImage image = Decode(file.readAll());
     if (image.isNull()) return false;
-    if (path.endsWith(QLatin1String(".png"))) {
-        auto& known = DoubleSize();
-        auto it = known.find(path);
-        if (it == known.end()) {
-            QString big = path;
-            big.insert(big.size() - 4, QLatin1String("@2x"));
-            QImage twice;
-            if (QFile::exists(big)) {
-                QFile f(big);
-                if (f.open(QIODevice::ReadOnly)) twice = Decode(f.readAll());
-            }
-            if (twice.size() != image.size() * 2) twice = QImage();
-            it = known.emplace(path, std::move(twice)).first;
-        }
-        if (!it->second.isNull()) image.setText(kDoubleSizeKey, path);
-    }
+    if (path.endsWith(QLatin1String(".png")) && QFile::exists(DoubleSizePath(path)))
+        image.setText(kDoubleSizeKey, path);
     target = std::move(image);
     return true;
 }
@@ -113,8 +106,15 @@ const QImage& DoubleSizeOf(const QImage& image) {
     if (image.isNull()) return none;
     const QString key = image.text(kDoubleSizeKey);
     if (key.isEmpty()) return none;
-    const auto it = DoubleSize().find(key);
-    if (it == DoubleSize().end() || it->second.size() != image.size() * 2) return none;
+    auto& known = DoubleSize();
+    auto it = known.find(key);
+    if (it == known.end()) {
+        QImage twice;
+        QFile f(DoubleSizePath(key));
+        if (f.open(QIODevice::ReadOnly)) twice = Decode(f.readAll());
+        it = known.emplace(key, std::move(twice)).first;
+    }
+    if (it->second.size() != image.size() * 2) return none;
     return it->second;
 }
 

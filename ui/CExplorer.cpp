@@ -4,11 +4,16 @@
 
 #include <QCoreApplication>
 #include <QLibrary>
-#include <QNetworkProxy>
+#include <QMetaObject>
 #include <QStringList>
-#include <QTcpSocket>
 #include <QTimer>
+#include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "platform/Latency.h"
+#include "ui/IdleMemory.h"
 
 namespace vm {
 
@@ -18,10 +23,15 @@ namespace {
 // fallback, so the page never holds an update up longer.
 constexpr int kProbeTimeoutMs = 15000;
 
-// One page of news: one renderer for it, no GPU process, nothing kept on disk.
+// The page settles (its pictures in, the renderer idle) well within this after it loaded.
+constexpr int kTrimDelayMs = 3000;
+
+// One page of news: one renderer for it, no GPU process, nothing kept on disk. The page never
+// needs a helper outside the sandbox, so no second, unsandboxed zygote waits for one.
 constexpr char kSwitches[] =
     "--disable-gpu --renderer-process-limit=1 --process-per-site --enable-low-end-device-mode"
-    " --disable-background-networking --disable-features=SpareRendererForSitePerProcess";
+    " --disable-background-networking --disable-features=SpareRendererForSitePerProcess"
+    " --no-unsandboxed-zygote";
 
 // The engine's module: beside the program or in its modules folder (the package's place,
 // outside the linker's folders); a program of this build tree, such as a test, also takes the
@@ -76,7 +86,7 @@ void PrepareWebEngine() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-CExplorer::CExplorer() = default;
+CExplorer::CExplorer() : m_trim(ReleaseIdleMemory) {}
 
 CExplorer::~CExplorer() {
     // The view may outlive us until its window is deleted; it must not call back meanwhile.
@@ -103,7 +113,13 @@ void CExplorer::Create(QWidget* parent, int x, int y, int cx, int cy) {
 bool CExplorer::MakeView() {
     VmCreatePageViewFn create = PageViewFactory();
     if (!create) return false;
+    if (!m_trimTimer) {
+        m_trimTimer = std::make_unique<QTimer>();
+        m_trimTimer->setSingleShot(true);
+        QObject::connect(m_trimTimer.get(), &QTimer::timeout, [this] { TrimWhenIdle(); });
+    }
     m_page = create(m_parent, m_place, [this](const QUrl& url, bool ok) {
+        m_trimTimer->start(kTrimDelayMs);
         if (m_onLoad) m_onLoad(url, ok);
     });
     m_view = m_page->Widget();
@@ -126,32 +142,34 @@ void CExplorer::Navigate(const QUrl& url) {
     Probe(url);
 }
 
+// Read and written on the UI thread only: the test's helper thread just carries it back.
+struct CExplorer::ProbeState {
+    bool abandoned = false;
+};
+
+// The test runs on a helper thread of its own (a name lookup blocks), without Qt's network
+// module: the window need not load it, and the engine's module brings its own.
 void CExplorer::Probe(const QUrl& url) {
-    m_probe = new QTcpSocket();
-    m_probe->setProxy(QNetworkProxy::NoProxy);
-    m_probeTimer = new QTimer();
-    m_probeTimer->setSingleShot(true);
-    QObject::connect(m_probe, &QTcpSocket::connected, m_probe, [this] { EndProbe(true); });
-    QObject::connect(m_probe, &QTcpSocket::errorOccurred, m_probe,
-                     [this](QAbstractSocket::SocketError) { EndProbe(false); });
-    QObject::connect(m_probeTimer, &QTimer::timeout, m_probeTimer, [this] { EndProbe(false); });
-    m_probeTimer->start(kProbeTimeoutMs);
-    m_probe->connectToHost(url.host(),
-                           static_cast<quint16>(url.port(url.scheme() == "https" ? 443 : 80)));
+    auto state = std::make_shared<ProbeState>();
+    m_probe = state;
+    const std::string host = url.host().toStdString();
+    const auto port = static_cast<std::uint16_t>(url.port(url.scheme() == "https" ? 443 : 80));
+    std::thread([state, host, port, this] {
+        const bool reached = platform::MeasureConnectMs(host, port, kProbeTimeoutMs) >= 0;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [state, reached, this] {
+                if (!state->abandoned) EndProbe(reached);
+            },
+            Qt::QueuedConnection);
+    }).detach();
 }
 
-// Ends the connection test (when one runs) and goes on: to the page when its server was
-// reached and the engine could be started, else to a failed load.
 void CExplorer::EndProbe(bool reached) {
     if (m_probe) {
-        // Called from the socket's own signals: let the loop delete it.
-        m_probe->disconnect();
-        m_probe->abort();
-        m_probe->deleteLater();
-        m_probe = nullptr;
-        m_probeTimer->disconnect();
-        m_probeTimer->deleteLater();
-        m_probeTimer = nullptr;
+        // A test still under way finds nobody to tell.
+        m_probe->abandoned = true;
+        m_probe.reset();
     }
     if (!m_parent) return;
     if (reached && MakeView()) {
@@ -159,6 +177,13 @@ void CExplorer::EndProbe(bool reached) {
         return;
     }
     if (m_onLoad) m_onLoad(m_wanted, false);
+}
+
+bool CExplorer::TrimWhenIdle() {
+    // A load under way still builds what it needs; its own end brings the next chance.
+    if (!Page() || Page()->IsLoading()) return false;
+    if (m_trim) m_trim();
+    return true;
 }
 
 void CExplorer::RedrawWindow() {

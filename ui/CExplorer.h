@@ -19,7 +19,6 @@
 
 #include "ui/PageView.h"
 
-class QTcpSocket;
 class QTimer;
 
 namespace vm {
@@ -49,6 +48,12 @@ class CExplorer {
     // A connection test to the page's server is under way.
     bool IsProbing() const { return m_probe != nullptr; }
 
+    // A while after each finished load the memory the engine left behind is given back
+    // (ReleaseIdleMemory, IdleMemory.h); this runs that now unless a page is loading, and
+    // says whether it ran. Tests put their own trim in its place.
+    bool TrimWhenIdle();
+    void SetTrimmer(std::function<void()> trim) { m_trim = std::move(trim); }
+
   private:
     void Probe(const QUrl& url);
     void EndProbe(bool reached);
@@ -60,9 +65,11 @@ class CExplorer {
     QPointer<QWidget> m_view;     // the web view, owned by its parent widget
     IPageView* m_page = nullptr;  // the same object, valid while m_view is
     QUrl m_wanted;                // the last address asked for
-    QTcpSocket* m_probe = nullptr;
-    QTimer* m_probeTimer = nullptr;
+    struct ProbeState;
+    std::shared_ptr<ProbeState> m_probe;  // the connection test under way
     LoadHandler m_onLoad;
+    std::unique_ptr<QTimer> m_trimTimer;
+    std::function<void()> m_trim;
 };
 
 // Sets the web engine's process model and switches before the QApplication exists (the user's

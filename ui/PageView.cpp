@@ -1,12 +1,9 @@
 // The news page's web view, built as the module velmora-pageview.so (see PageView.h).
 #include "ui/PageView.h"
 
-#include <malloc.h>
-
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QPointer>
-#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -14,8 +11,6 @@
 
 namespace vm {
 namespace {
-
-constexpr int kTrimDelayMs = 3000;
 
 // Keeps the view on the news page: what the reader clicks opens in the browser.
 class ExplorerPage : public QWebEnginePage {
@@ -84,9 +79,6 @@ class PageView : public QWebEngineView, public IPageView {
                 --m_page->refused;
                 return;
             }
-            // Starting the engine leaves much freed memory in the heap; the window stays open
-            // all day, so give it back once the page is up.
-            QTimer::singleShot(kTrimDelayMs, [] { ::malloc_trim(0); });
             if (m_onLoad) m_onLoad(url(), ok);
         });
         show();

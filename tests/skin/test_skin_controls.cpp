@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "SkinTestSupport.h"
@@ -372,6 +374,37 @@ TEST(MainWindowArt, AFullProgressBarEndsAtTheUpdateButtonsEdge) {
         EXPECT_GE(barLeft + right + 1, edge - 3) << "row " << r;  // and up to it
     }
     EXPECT_GE(rows, 15);
+}
+
+// The twice-size drawing is read when first asked for, not with every picture: a plain screen
+// never pays for it.
+TEST(MainWindowArt, TheDoubleSizeIsReadWhenFirstAskedForAndOnlyWhenItFits) {
+    TestApp();
+    QTemporaryDir module;
+    ASSERT_TRUE(module.isValid());
+    ASSERT_TRUE(QDir(module.path()).mkpath("png"));
+    const auto save = [&](const QString& name, int w, int h, QColor colour) {
+        QImage image(w, h, QImage::Format_ARGB32);
+        image.fill(colour);
+        return image.save(module.path() + "/png/" + name, "PNG");
+    };
+    ASSERT_TRUE(save("901.png", 8, 6, Qt::red));
+    ASSERT_TRUE(save("901@2x.png", 16, 12, Qt::green));
+    ASSERT_TRUE(save("902.png", 8, 6, Qt::red));
+    ASSERT_TRUE(save("902@2x.png", 10, 10, Qt::green));  // not twice the size
+    const std::string where = module.path().toStdString();
+    QImage face, odd;
+    ASSERT_TRUE(LoadPngResource(face, 901, where));
+    ASSERT_TRUE(LoadPngResource(odd, 902, where));
+    // Redrawn after the picture was loaded: what is shown is what is on disk when asked.
+    ASSERT_TRUE(save("901@2x.png", 16, 12, Qt::blue));
+    const QImage& big = DoubleSizeOf(face);
+    ASSERT_EQ(big.size(), QSize(16, 12));
+    EXPECT_EQ(big.pixelColor(3, 3), QColor(Qt::blue));
+    EXPECT_TRUE(DoubleSizeOf(odd).isNull());
+    // Read once: a later change on disk is not read again.
+    ASSERT_TRUE(save("901@2x.png", 16, 12, Qt::yellow));
+    EXPECT_EQ(DoubleSizeOf(face).pixelColor(3, 3), QColor(Qt::blue));
 }
 
 // On a screen scaled by two the artwork comes from its twice-size drawing, pixel for pixel.

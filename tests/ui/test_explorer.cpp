@@ -15,6 +15,7 @@
 #include "tests/support/TestServer.h"
 #include "tests/ui/MainWindowTestSupport.h"
 #include "ui/CExplorer.h"
+#include "ui/IdleMemory.h"
 
 namespace vm {
 namespace {
@@ -159,6 +160,74 @@ TEST_F(Explorer, GoneBeforeTheServerAnsweredItNeverCallsBack) {
     EXPECT_FALSE(called);
     EXPECT_EQ(Views(), 0);
     EXPECT_TRUE(server.RequestsTo(kPage).empty());
+}
+
+TEST_F(Explorer, MemoryIsGivenBackOnlyOnceAPageHasLoadedAndNeverWhileOneLoads) {
+    test::TestServer server;
+    server.Reply("/a.html", kNews, 200, "text/html; charset=utf-8");
+    server.Reply("/b.html", "<html><body style='background:#ff0000'></body></html>", 200,
+                 "text/html; charset=utf-8");
+    auto gate = std::make_shared<ManualResetEvent>(false);
+    server.SetFault("/b.html", test::Fault::Held(gate).Times(1));
+    std::vector<bool> trims;  // whether a page was loading at each trim
+    explorer.SetTrimmer([&] {
+        trims.push_back(explorer.IsLoading());
+        ReleaseIdleMemory();
+    });
+    explorer.Create(&parent, 5, 137, 791, 305);
+    // No page yet: nothing to give back.
+    EXPECT_FALSE(explorer.TrimWhenIdle());
+    explorer.Navigate(QUrl(QString::fromStdString(server.Url("/a.html"))));
+    ASSERT_TRUE(WaitFor([&] { return !loads.empty(); }, 60000));
+    ASSERT_TRUE(loads[0].ok);
+    // A while after the load, once.
+    ASSERT_TRUE(WaitFor([&] { return !trims.empty(); }, 60000));
+    EXPECT_EQ(trims.size(), 1u);
+
+    // The next page is on its way: asking now gives nothing back.
+    explorer.Navigate(QUrl(QString::fromStdString(server.Url("/b.html"))));
+    ASSERT_TRUE(WaitFor([&] { return !server.RequestsTo("/b.html").empty(); }, 60000));
+    EXPECT_TRUE(explorer.IsLoading());
+    EXPECT_FALSE(explorer.TrimWhenIdle());
+    EXPECT_EQ(trims.size(), 1u);
+    gate->Set();
+    ASSERT_TRUE(WaitFor([&] { return loads.size() == 2; }, 60000));
+    EXPECT_TRUE(loads[1].ok);
+    ASSERT_TRUE(WaitFor([&] { return trims.size() == 2; }, 60000));
+    for (bool loading : trims) EXPECT_FALSE(loading);
+
+    // With the engine's memory given back, the page still draws.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const QImage shot = explorer.View()->grab().toImage();
+            return !shot.isNull() &&
+                   shot.pixelColor(shot.width() / 2, shot.height() / 2) == QColor(255, 0, 0);
+        },
+        60000));
+    EXPECT_TRUE(explorer.TrimWhenIdle());
+    explorer.Navigate(QUrl(QString::fromStdString(server.Url("/a.html"))));
+    ASSERT_TRUE(WaitFor([&] { return loads.size() == 3; }, 60000));
+    EXPECT_TRUE(loads[2].ok);
+}
+
+// The engine's switches are ours unless the user set their own.
+TEST(WebEngineSwitches, TheUsersOwnWinAndNoneTakesTheEngineOutOfItsSandboxOrProcesses) {
+    const QByteArray saved = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--user-choice");
+    PrepareWebEngine();
+    EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray("--user-choice"));
+    qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    PrepareWebEngine();
+    EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray(WebEngineSwitches()));
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", saved);
+
+    const QStringList switches = QString(WebEngineSwitches()).split(' ', Qt::SkipEmptyParts);
+    EXPECT_TRUE(switches.contains("--renderer-process-limit=1"));
+    EXPECT_TRUE(switches.contains("--no-unsandboxed-zygote"));
+    // The page keeps its own process and its sandbox.
+    for (const char* never :
+         {"--single-process", "--no-zygote", "--no-sandbox", "--in-process-renderer"})
+        EXPECT_FALSE(switches.contains(never)) << never;
 }
 
 // ---- in the main window --------------------------------------------------------------------

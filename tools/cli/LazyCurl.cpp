@@ -1,7 +1,8 @@
-// The curl_ functions the network layer calls, for velmora only: each loads libcurl on first
-// use (dlopen) and forwards to it. Loading libcurl with the program costs every start about
-// as much as walking ten thousand add-on files; loaded on a helper thread, it overlaps the
-// scan. The window program links libcurl as usual.
+// The curl_ functions the network layer calls, for velmora and the window program: each loads
+// libcurl on first use (dlopen) and forwards to it. Loading libcurl with the program costs
+// every start about as much as walking ten thousand add-on files (and the window program's
+// first window a third of a bare window's time); loaded on a helper thread, it overlaps the
+// scan.
 //
 // A curl_ function the network layer starts using and this file lacks is simply taken from
 // libcurl at link time again (the program then loads it at start, as before): nothing breaks,
