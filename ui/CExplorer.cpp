@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QLibrary>
-#include <QMetaObject>
 #include <QStringList>
 #include <QTimer>
 #include <cstdint>
@@ -14,6 +13,7 @@
 
 #include "platform/Latency.h"
 #include "ui/IdleMemory.h"
+#include "ui/QtMessageTarget.h"
 
 namespace vm {
 
@@ -154,14 +154,16 @@ void CExplorer::Probe(const QUrl& url) {
     m_probe = state;
     const std::string host = url.host().toStdString();
     const auto port = static_cast<std::uint16_t>(url.port(url.scheme() == "https" ? 443 : 80));
-    std::thread([state, host, port, this] {
+    // The answer comes back through the message seam: once the application object is gone
+    // (the program ends while a test still waits), the post simply finds nobody.
+    std::shared_ptr<QtMessageTarget> back = QtMessageTarget::Create(
+        QCoreApplication::instance(), [state, this](const Message& m) -> std::intptr_t {
+            if (!state->abandoned) EndProbe(m.wParam != 0);
+            return 0;
+        });
+    std::thread([back, host, port] {
         const bool reached = platform::MeasureConnectMs(host, port, kProbeTimeoutMs) >= 0;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [state, reached, this] {
-                if (!state->abandoned) EndProbe(reached);
-            },
-            Qt::QueuedConnection);
+        back->Post(WM_USER, reached ? 1 : 0, 0);
     }).detach();
 }
 
