@@ -62,7 +62,8 @@ QImage CaptureScreenArea(const QRect& area) {
     const QPixmap shot = screen->grabWindow(0, area.x() - origin.x(), area.y() - origin.y(),
                                             area.width(), area.height());
     if (shot.isNull()) return {};
-    return shot.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Drawn as it comes: converting it first would only cost the splash its first frame.
+    return shot.toImage();
 }
 
 }  // namespace vm
