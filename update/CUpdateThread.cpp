@@ -223,7 +223,8 @@ UpdateOutcome CUpdateThread::FileUpdate() {
     m_removalCandidates.clear();
     m_listPaths.clear();
     const fs::path entriesFile = CachedFileEntriesPath(m_setFolder);
-    if (std::optional<std::vector<tagFILEINFO>> known = LoadFileEntries(entriesFile, listMd5)) {
+    if (std::optional<std::vector<tagFILEINFO>> known =
+            LoadFileEntries(entriesFile, listMd5, CurrentRequestLimits().fileListCap * 4)) {
         // The same list as a run before: its entries need no parsing.
         m_entries = std::move(*known);
         document.reset();

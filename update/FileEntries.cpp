@@ -93,8 +93,12 @@ bool PlausibleEntry(std::string_view path, std::string_view checksum) {
 }  // namespace
 
 std::optional<std::vector<tagFILEINFO>> LoadFileEntries(const std::filesystem::path& file,
-                                                        std::string_view listMd5) {
+                                                        std::string_view listMd5,
+                                                        std::uint64_t maxBytes) {
     if (listMd5.empty()) return std::nullopt;
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (ec || size > maxBytes) return std::nullopt;
     const std::optional<std::string> bytes = platform::ReadWholeFile(file);
     if (!bytes) return std::nullopt;
     EntriesReader in(*bytes);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -28,8 +29,10 @@ std::size_t DropConflictingEntries(std::vector<tagFILEINFO>& entries);
 // the MD5 of the list the entries came from. Load gives nullopt for a missing file, another
 // list's, an older format's or a damaged one (the caller parses the list again), and checks
 // every entry it reads back as the parser would have. Save replaces the file whole.
+// A file over maxBytes is not read at all (the run passes four times the list's own cap).
 std::optional<std::vector<tagFILEINFO>> LoadFileEntries(const std::filesystem::path& file,
-                                                        std::string_view listMd5);
+                                                        std::string_view listMd5,
+                                                        std::uint64_t maxBytes);
 bool SaveFileEntries(const std::filesystem::path& file, std::string_view listMd5,
                      const std::vector<tagFILEINFO>& entries);
 

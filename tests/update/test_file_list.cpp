@@ -157,30 +157,35 @@ TEST(FileEntries, ListTopLevelThenRegularThenOptionalInKeyOrder) {
 TEST(FileEntries, KeptEntriesComeBackWholeAndOnlyForTheirOwnList) {
     vm::test::ScopedTempDir dir;
     const fs::path file = dir.Path() / "filelist.entries";
+    constexpr std::uint64_t kCap = 1 << 20;
     const std::vector<tagFILEINFO> entries{
         {"Interface/top.xml", "Interface/top.xml", "0123456789abcdef0123456789abcdef"},
         {"Interface/界面/说明.lua", "Interface/界面/说明.lua", "1"},
         {"Interface/A/sub/b.lua", "Interface/A/sub/b.lua", ""},
     };
-    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a"));  // nothing kept yet
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a", kCap));  // nothing kept yet
     ASSERT_TRUE(vm::SaveFileEntries(file, "md5-a", entries));
-    EXPECT_EQ(vm::LoadFileEntries(file, "md5-a"), entries);
-    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-b"));  // another list's
-    EXPECT_FALSE(vm::LoadFileEntries(file, ""));
+    EXPECT_EQ(vm::LoadFileEntries(file, "md5-a", kCap), entries);
+    // A file larger than the caller allows is not even read.
+    const auto size = fs::file_size(file);
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a", size - 1));
+    EXPECT_EQ(vm::LoadFileEntries(file, "md5-a", size), entries);
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-b", kCap));  // another list's
+    EXPECT_FALSE(vm::LoadFileEntries(file, "", kCap));
     EXPECT_FALSE(vm::SaveFileEntries(file, "", entries));
 
     // Cut short or grown by one byte, the file stands for nothing.
     const std::string whole = *platform::ReadWholeFile(file);
     ASSERT_TRUE(platform::WriteFileAtomic(file, whole.substr(0, whole.size() - 1)));
-    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a"));
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a", kCap));
     ASSERT_TRUE(platform::WriteFileAtomic(file, whole + "x"));
-    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a"));
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a", kCap));
     // A count far beyond what the file holds is refused before anything is reserved.
     std::string huge = whole;
     const std::size_t countAt = std::string("velmora file entries 1\n").size() + 4 + 5;
     huge.replace(countAt, 4, std::string("\xff\xff\xff\x7f", 4));
     ASSERT_TRUE(platform::WriteFileAtomic(file, huge));
-    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a"));
+    EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a", kCap));
     // Entries a list could never have made: out of Interface, up the tree, a backslash,
     // too long a path, a checksum too long, a mirror path other than the local one.
     for (const tagFILEINFO& bad : std::vector<tagFILEINFO>{
@@ -194,7 +199,7 @@ TEST(FileEntries, KeptEntriesComeBackWholeAndOnlyForTheirOwnList) {
         auto withBad = entries;
         withBad.push_back(bad);
         ASSERT_TRUE(vm::SaveFileEntries(file, "md5-a", withBad));
-        EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a")) << bad.localPath;
+        EXPECT_FALSE(vm::LoadFileEntries(file, "md5-a", kCap)) << bad.localPath;
     }
     EXPECT_FALSE(
         vm::SaveFileEntries(file, "md5-a", {{"Interface/a.lua", "Interface/elsewhere.lua", "1"}}));
