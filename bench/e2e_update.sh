@@ -24,6 +24,8 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/fixture.sh
+. "$ROOT/bench/fixture.sh"
 VELMORA="$ROOT/build-release/bin/velmora"
 DIR="${TMPDIR:-/tmp}/vm-e2e-bench"
 RUNS=3
@@ -129,23 +131,8 @@ prepare_set() {
     mkdir -p "$DIR/program" "$DIR/game" "$DIR/tmp"
     "$VELMORA" publish "$DIR/$set" "$DIR/mirror" --set TVRN >/dev/null
     printf 'MZ' >"$DIR/game/Tovrin.exe"
-    cat >"$DIR/program/Velmora.ini" <<EOF
-[Path]
-PathType=1
-CustomPath=$DIR/game/Tovrin.exe
-[Update]
-Server=1
-AutoUpdate=1
-OnceEveryDay=0
-DeleteMode=2
-EOF
-    cat >"$DIR/endpoints.ini" <<EOF
-[Endpoints]
-TelecomMirror=http://127.0.0.1:$MIRROR_PORT
-NetcomMirror=http://127.0.0.1:$MIRROR_PORT
-StatServer=http://127.0.0.1:1
-PassportOrigin=http://127.0.0.1:1
-EOF
+    bench_program_ini "$DIR/program" "$DIR/game"
+    bench_endpoints_ini "$DIR/endpoints.ini" "$MIRROR_PORT"
     # curl's side: every plain file of the set over one connection.
     (cd "$DIR/$set" && find . -type f | sort) | while read -r f; do
         printf 'url = "http://127.0.0.1:%s/TVRN/Interface/%s"\noutput = "%s/curl/%s"\n' \

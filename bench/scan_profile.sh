@@ -14,6 +14,8 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=bench/fixture.sh
+. "$ROOT/bench/fixture.sh"
 VELMORA="$ROOT/build-release/bin/velmora"
 DIR="${TMPDIR:-/tmp}/vm-scan-profile"
 RUNS=10
@@ -75,23 +77,8 @@ for _ in $(seq 50); do
     curl -s -o /dev/null "http://127.0.0.1:$PORT/" && break
     sleep 0.1
 done
-cat >"$DIR/program/Velmora.ini" <<EOF
-[Path]
-PathType=1
-CustomPath=$DIR/game/Tovrin.exe
-[Update]
-Server=1
-AutoUpdate=1
-OnceEveryDay=0
-DeleteMode=2
-EOF
-cat >"$DIR/endpoints.ini" <<EOF
-[Endpoints]
-TelecomMirror=http://127.0.0.1:$PORT
-NetcomMirror=http://127.0.0.1:$PORT
-StatServer=http://127.0.0.1:1
-PassportOrigin=http://127.0.0.1:1
-EOF
+bench_program_ini "$DIR/program" "$DIR/game"
+bench_endpoints_ini "$DIR/endpoints.ini" "$PORT"
 export VELMORA_ENDPOINTS="$DIR/endpoints.ini" TMPDIR="$DIR/tmp"
 RUN=("$VELMORA" update --program-dir "$DIR/program" --no)
 FIND=(find "$DIR/game/Interface" -type f -printf '%T@ %p\n')
