@@ -216,6 +216,16 @@ class Player {
 // server with the mirror, the news page, the passport, the community and the data server.
 class PlayerDayTest : public ::testing::Test {
   protected:
+    // A player who set the program up before: past the wizard and the first questions, the
+    // set chosen, no exit question.
+    static void PlayedBefore() {
+        theApp().WriteProfileInt("Upload", "FirstRun", 0);
+        theApp().WriteProfileInt("Update", "Server", 1);
+        theApp().WriteProfileString("Update", "Version", "TVRN");
+        theApp().WriteProfileInt("Misc", "NotifyShortcut2", 1);
+        theApp().WriteProfileInt("Misc", "ConfirmExit", 0);
+        theApp().WriteProfileInt("Path", "PathType", 1);
+    }
     void SetUp() override {
         PlayerApp();
         for (const char* v : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) ::unsetenv(v);

@@ -20,12 +20,7 @@ class PlayerErrors : public PlayerDayTest {
     // A player who set the program up before.
     void SetUp() override {
         PlayerDayTest::SetUp();
-        theApp().WriteProfileInt("Upload", "FirstRun", 0);
-        theApp().WriteProfileInt("Update", "Server", 1);
-        theApp().WriteProfileString("Update", "Version", "TVRN");
-        theApp().WriteProfileInt("Misc", "NotifyShortcut2", 1);
-        theApp().WriteProfileInt("Misc", "ConfirmExit", 0);
-        theApp().WriteProfileInt("Path", "PathType", 1);
+        PlayedBefore();
         theApp().WriteProfileString("Path", "CustomPath", game.string());
     }
 

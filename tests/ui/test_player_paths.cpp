@@ -30,13 +30,8 @@ class PlayerPaths : public PlayerDayTest {
   protected:
     void SetUp() override {
         PlayerDayTest::SetUp();
-        theApp().WriteProfileInt("Upload", "FirstRun", 0);
-        theApp().WriteProfileInt("Update", "Server", 1);
+        PlayedBefore();
         theApp().WriteProfileInt("Update", "AutoUpdate", 0);
-        theApp().WriteProfileString("Update", "Version", "TVRN");
-        theApp().WriteProfileInt("Misc", "NotifyShortcut2", 1);
-        theApp().WriteProfileInt("Misc", "ConfirmExit", 0);
-        theApp().WriteProfileInt("Path", "PathType", 1);
         theApp().WriteProfileString("Path", "CustomPath", game.string());
         QDesktopServices::setUrlHandler("http", &browser, "Open");
     }

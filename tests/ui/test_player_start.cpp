@@ -16,13 +16,8 @@ class PlayerStart : public PlayerDayTest {
   protected:
     void SetUp() override {
         PlayerDayTest::SetUp();
-        theApp().WriteProfileInt("Upload", "FirstRun", 0);
-        theApp().WriteProfileInt("Update", "Server", 1);
+        PlayedBefore();
         theApp().WriteProfileInt("Update", "AutoUpdate", 0);
-        theApp().WriteProfileString("Update", "Version", "TVRN");
-        theApp().WriteProfileInt("Misc", "NotifyShortcut2", 1);
-        theApp().WriteProfileInt("Misc", "ConfirmExit", 0);
-        theApp().WriteProfileInt("Path", "PathType", 1);
     }
     fs::path Started(const fs::path& exe) const { return exe.parent_path() / "started.txt"; }
 };
