@@ -52,6 +52,7 @@
 #include "tools/devservices/DataServerFake.h"
 #include "tools/devservices/PassportFake.h"
 #include "ui/CChangeLogDialog.h"
+#include "ui/CDlgLogon.h"
 #include "ui/CDlgSelectServer.h"
 #include "ui/CDlgStatus.h"
 #include "ui/CExplorer.h"
@@ -90,6 +91,20 @@ inline void TypeInto(CSkinDialog* d, int id, const QString& text) {
         return;
     }
     QTest::keyClicks(edit->GetOverlay(), text);
+}
+
+// The next logon dialog is answered as the development passport's "demo": name and password,
+// with 保存密码 and 自动登录 ticked when keep is true, then 登录.
+inline void LogOnAsDemoWhenAsked(bool keep) {
+    WhenShown<CDlgLogon>([keep](CDlgLogon* d) {
+        TypeInto(d, 3, "demo");
+        TypeInto(d, 4, "demo");
+        if (keep) {
+            ClickControl(d, 7);
+            ClickControl(d, 8);
+        }
+        ClickControl(d, 9);
+    });
 }
 
 // The tray menu's entry with this caption, triggered as a click on it does.

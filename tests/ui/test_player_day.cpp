@@ -47,13 +47,7 @@ TEST_F(PlayerDay, FromTheFirstStartToTheSecondWithTheLoginKept) {
         EXPECT_FALSE(Enabled(w, W::IDC_UPLOAD));
 
         // Log in with both boxes ticked.
-        WhenShown<CDlgLogon>([](CDlgLogon* d) {
-            TypeInto(d, 3, "demo");
-            TypeInto(d, 4, "demo");
-            ClickControl(d, 7);
-            ClickControl(d, 8);
-            ClickControl(d, 9);
-        });
+        LogOnAsDemoWhenAsked(true);
         ClickControl(&w, W::IDC_LOGON);
         EXPECT_TRUE(WaitFor([&] {
             return Visible(w, W::IDC_USER_NAME) && Text(w, W::IDC_USER_NAME) == "demo" &&

@@ -53,11 +53,7 @@ TEST_F(PlayerPaths, LoginLogoutHeartbeatCombatLogAndWebCommands) {
     EXPECT_EQ(
         RunProgram([&](W& w) {
             // Login, then logout: the panel goes back to "尚未登录".
-            WhenShown<CDlgLogon>([](CDlgLogon* d) {
-                TypeInto(d, 3, "demo");
-                TypeInto(d, 4, "demo");
-                ClickControl(d, 9);
-            });
+            LogOnAsDemoWhenAsked(false);
             ClickControl(&w, W::IDC_LOGON);
             EXPECT_TRUE(WaitFor(
                 [&] { return Text(w, W::IDC_USER_ID) == "ID: 1" && Enabled(w, W::IDC_UPLOAD); }));

@@ -72,13 +72,7 @@ TEST_F(PlayerStart, TheTrayMenusRunGameStartsTheGameOnce) {
 TEST_F(PlayerStart, TheSecondStartLogsInByItselfAndShowsTheAvatar) {
     theApp().WriteProfileString("Path", "CustomPath", game.string());
     EXPECT_EQ(RunProgram([&](W& w) {
-                  WhenShown<CDlgLogon>([](CDlgLogon* d) {
-                      TypeInto(d, 3, "demo");
-                      TypeInto(d, 4, "demo");
-                      ClickControl(d, 7);
-                      ClickControl(d, 8);
-                      ClickControl(d, 9);
-                  });
+                  LogOnAsDemoWhenAsked(true);
                   ClickControl(&w, W::IDC_LOGON);
                   EXPECT_TRUE(WaitFor([&] { return Visible(w, W::IDC_AVATAR); }));
                   w.SendMessage(WM_COMMAND, ID_EXIT, 0);
