@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +34,14 @@
 #include "update/WindowMessageListener.h"
 
 namespace vm::test {
+
+// Bytes that do not compress: an archive of them is about as long as they are.
+inline std::string Noise(std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(random() & 0xff);
+    return s;
+}
 
 class UpdateRunEnv : public ::testing::Test {
   protected:

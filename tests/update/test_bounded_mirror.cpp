@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <random>
 #include <set>
 #include <thread>
 
@@ -21,20 +20,13 @@
 namespace fs = std::filesystem;
 using vm::theApp;
 using vm::test::Fault;
+using vm::test::Noise;
 
 namespace {
 
 constexpr int kSucceeded = static_cast<int>(vm::UpdateOutcome::Succeeded);
 constexpr int kFailed = static_cast<int>(vm::UpdateOutcome::Failed);
 constexpr int kCancelled = static_cast<int>(vm::UpdateOutcome::Cancelled);
-
-// Bytes that do not compress: their archive is as large as they are.
-std::string Noise(std::size_t n, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(random() & 0xff);
-    return s;
-}
 
 class BoundedMirror : public vm::test::UpdateRunEnv {
   protected:

@@ -21,25 +21,13 @@
 
 namespace fs = std::filesystem;
 using vm::test::Fault;
+using vm::test::Noise;
 
 namespace {
 
 constexpr int kSucceeded = static_cast<int>(vm::UpdateOutcome::Succeeded);
 constexpr int kFailed = static_cast<int>(vm::UpdateOutcome::Failed);
 constexpr int kCancelled = static_cast<int>(vm::UpdateOutcome::Cancelled);
-
-// Bytes that do not compress, so that an archive is about as long as its file.
-std::string Noise(std::size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    std::uint32_t x = 2463534242u + seed * 7919u;
-    for (char& c : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x & 0xff);
-    }
-    return s;
-}
 
 std::string Name(unsigned i) {
     char name[16];
